@@ -1,0 +1,218 @@
+#include "kscode/page_encoder.h"
+
+#include <cstdio>
+
+#include "kscode/kscode.h"
+
+namespace plotweave {
+
+namespace {
+
+constexpr uint32_t kReplacement = 0xFFFD;
+constexpr uint32_t kNoCharacterMark = 0x25A3;  // shown for a KS pair without a character
+
+bool IsBlank(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// One hexadecimal pair read as a formatted "%x" read does: blanks, an optional
+// sign, then hex digits up to the first other character; the low eight bits.
+bool HexPairToByte(const char* pair, uint8_t* byte) {
+  int i = 0;
+  while (i < 2 && IsBlank(static_cast<unsigned char>(pair[i]))) ++i;
+  bool negative = false;
+  if (i < 2 && (pair[i] == '+' || pair[i] == '-')) {
+    negative = pair[i] == '-';
+    ++i;
+  }
+  uint32_t value = 0;
+  int digits = 0;
+  for (; i < 2; ++i) {
+    const char c = pair[i];
+    uint32_t d;
+    if (c >= '0' && c <= '9') {
+      d = static_cast<uint32_t>(c - '0');
+    } else if (c >= 'a' && c <= 'f') {
+      d = static_cast<uint32_t>(c - 'a' + 10);
+    } else if (c >= 'A' && c <= 'F') {
+      d = static_cast<uint32_t>(c - 'A' + 10);
+    } else {
+      break;
+    }
+    value = value * 16 + d;
+    ++digits;
+  }
+  if (digits == 0) return false;
+  if (negative) value = 0u - value;
+  *byte = static_cast<uint8_t>(value & 0xFF);
+  return true;
+}
+
+// The number of a numeric character reference as a "%d" read gives it: blanks
+// skipped, an optional sign, the digits; an out-of-range long saturates and is
+// then narrowed to 32 bits.
+bool ReadReferenceNumber(const char* p, int32_t* value) {
+  while (*p != '\0' && IsBlank(static_cast<unsigned char>(*p))) ++p;
+  bool negative = false;
+  if (*p == '+' || *p == '-') {
+    negative = *p == '-';
+    ++p;
+  }
+  if (*p < '0' || *p > '9') return false;
+  uint64_t magnitude = 0;
+  bool overflow = false;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    if (magnitude > (UINT64_MAX - 9) / 10) overflow = true;
+    if (!overflow) magnitude = magnitude * 10 + static_cast<uint64_t>(*p - '0');
+  }
+  int64_t wide;
+  if (negative) {
+    wide = (overflow || magnitude > static_cast<uint64_t>(INT64_MAX) + 1)
+               ? INT64_MIN
+               : static_cast<int64_t>(0 - magnitude);
+  } else {
+    wide = (overflow || magnitude > static_cast<uint64_t>(INT64_MAX)) ? INT64_MAX
+                                                                      : static_cast<int64_t>(magnitude);
+  }
+  *value = static_cast<int32_t>(wide);
+  return true;
+}
+
+// An escape or reference starting at p: its value and the bytes it covers.
+// False when p starts neither, or the construct holds no number; then
+// `consumed` still tells how many bytes the construct covers.
+struct Escape {
+  int64_t value;
+  size_t consumed;
+  bool hasNumber;
+};
+
+bool ReadEscape(const char* p, Escape* e) {
+  if (p[0] == 'U' && p[1] == '+') {
+    // Four bytes of escape text must be there before the chunk's end.
+    for (int i = 2; i < 6; ++i) {
+      if (p[i] == '\0') return false;
+    }
+    uint16_t cp = 0;
+    e->hasNumber = HexQuadToCodePoint(p + 2, &cp);
+    e->value = cp;
+    e->consumed = 6;
+    return true;
+  }
+  if (p[0] == '&' && p[1] == '#') {
+    int32_t v = 0;
+    e->hasNumber = ReadReferenceNumber(p + 2, &v);
+    e->value = v;
+    size_t n = 2;
+    while (p[n] >= '0' && p[n] <= '9') ++n;
+    if (p[n] == ';') ++n;
+    e->consumed = n;
+    return true;
+  }
+  return false;
+}
+
+bool IsHighSurrogate(int64_t v) { return v >= 0xD800 && v <= 0xDBFF; }
+bool IsLowSurrogate(int64_t v) { return v >= 0xDC00 && v <= 0xDFFF; }
+
+}  // namespace
+
+bool HexQuadToCodePoint(const char* escapeText, uint16_t* codePoint) {
+  uint8_t high = 0;
+  uint8_t low = 0;
+  if (!HexPairToByte(escapeText, &high) || !HexPairToByte(escapeText + 2, &low)) return false;
+  *codePoint = static_cast<uint16_t>(high * 256 + low);
+  return true;
+}
+
+void CodePointToUtf8(int64_t cp, ByteWriter& out) {
+  if (cp <= 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = kReplacement;
+  const uint32_t c = static_cast<uint32_t>(cp);
+  if (c < 0x80) {
+    out.Put(static_cast<unsigned char>(c));
+  } else if (c < 0x800) {
+    out.Put(static_cast<unsigned char>(0xC0 | (c >> 6)));
+    out.Put(static_cast<unsigned char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.Put(static_cast<unsigned char>(0xE0 | (c >> 12)));
+    out.Put(static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F)));
+    out.Put(static_cast<unsigned char>(0x80 | (c & 0x3F)));
+  } else {
+    out.Put(static_cast<unsigned char>(0xF0 | (c >> 18)));
+    out.Put(static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F)));
+    out.Put(static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F)));
+    out.Put(static_cast<unsigned char>(0x80 | (c & 0x3F)));
+  }
+}
+
+void EncodeChunk(const char* chunk, ByteWriter& out) {
+  const char* p = chunk;
+  while (*p != '\0') {
+    const unsigned char b = static_cast<unsigned char>(*p);
+    if (b >= 0x80) {
+      const unsigned char trail = static_cast<unsigned char>(p[1]);
+      if (trail == 0) {
+        // A lead byte that ends the chunk has no trail byte to pair with.
+        CodePointToUtf8(kNoCharacterMark, out);
+        ++p;
+        continue;
+      }
+      const uint16_t cp = KsToUnicode(b, trail);
+      CodePointToUtf8(cp == 0 ? kNoCharacterMark : cp, out);
+      p += 2;
+      continue;
+    }
+    Escape e;
+    if ((b == 'U' || b == '&') && ReadEscape(p, &e)) {
+      if (!e.hasNumber) {
+        out.Write(p, e.consumed);
+        p += e.consumed;
+        continue;
+      }
+      p += e.consumed;
+      int64_t value = e.value;
+      if (IsHighSurrogate(value)) {
+        // A high half directly followed by a low half is one character.
+        Escape next;
+        if ((*p == 'U' || *p == '&') && ReadEscape(p, &next) && next.hasNumber &&
+            IsLowSurrogate(next.value)) {
+          value = 0x10000 + ((value - 0xD800) << 10) + (next.value - 0xDC00);
+          p += next.consumed;
+        }
+      }
+      CodePointToUtf8(value, out);
+      continue;
+    }
+    out.Put(b);
+    ++p;
+  }
+}
+
+int EncodePageUtf8(const char* inputPath, const char* outputPath) {
+  // Both files are opened before either is checked, so the page named for the
+  // output is always emptied first: a stale page never passes for a new one.
+  FileHandle input(inputPath, "rb");
+  FileHandle output(outputPath, "wt");
+  if (!input || !output) {
+    std::printf("\nInput File %s Not Found!\n", inputPath);
+    std::printf("\nOutput File %s Creation Error!\n", outputPath);
+    return -1;
+  }
+  ByteWriter out(output.get());
+  static const unsigned char kByteOrderMark[] = {0xEF, 0xBB, 0xBF};
+  out.Write(kByteOrderMark, sizeof kByteOrderMark);
+  std::printf("Creating %s .... Encoding: %s\n", outputPath, "KSX -> UTF-8");
+
+  TextReader reader(input.get());
+  static char chunk[kPageChunkBuffer];
+  while (reader.ReadLine(chunk, sizeof chunk) > 0) EncodeChunk(chunk, out);
+
+  // A page that was not read or written whole is removed, never left looking complete.
+  bool complete = out.Flush() && !reader.Failed();
+  complete = output.Close() && complete;
+  if (!complete) {
+    std::remove(outputPath);
+    return -1;
+  }
+  return 0;
+}
+
+}  // namespace plotweave

@@ -1,0 +1,88 @@
+#include "kscode/text_stream.h"
+
+#include <cstring>
+
+namespace plotweave {
+
+bool FileHandle::Close() {
+  if (file_ == nullptr) return true;
+  const bool ok = std::ferror(file_) == 0;
+  const bool closed = std::fclose(file_) == 0;
+  file_ = nullptr;
+  return ok && closed;
+}
+
+bool TextReader::Fill() {
+  if (ended_) return false;
+  // Keep a pending CR at the front so that it can still meet its LF.
+  size_t keep = 0;
+  if (pos_ < len_) {
+    keep = len_ - pos_;
+    std::memmove(buf_, buf_ + pos_, keep);
+  }
+  pos_ = 0;
+  len_ = keep;
+  const size_t got = std::fread(buf_ + keep, 1, kStreamBufferSize - keep, file_);
+  len_ += got;
+  if (got == 0) {
+    ended_ = true;
+    if (std::ferror(file_)) failed_ = true;
+    return keep > 0;
+  }
+  return true;
+}
+
+size_t TextReader::ReadLine(char* out, size_t capacity) {
+  if (capacity < 2) return 0;
+  size_t n = 0;
+  const size_t limit = capacity - 1;
+  while (n < limit) {
+    if (pos_ == len_ && !Fill()) break;
+    unsigned char c = buf_[pos_];
+    if (c == '\r') {
+      // A CR is only decided once the byte after it is known.
+      if (pos_ + 1 == len_ && Fill()) {
+        // Fill moved the CR to the front of the buffer.
+      }
+      if (pos_ + 1 < len_ && buf_[pos_ + 1] == '\n') {
+        ++pos_;
+        c = '\n';
+      }
+    }
+    ++pos_;
+    out[n++] = static_cast<char>(c);
+    if (c == '\n') break;
+  }
+  out[n] = '\0';
+  return n;
+}
+
+bool ByteReader::Fill() {
+  pos_ = 0;
+  len_ = std::fread(buf_, 1, kStreamBufferSize, file_);
+  if (len_ == 0 && std::ferror(file_)) failed_ = true;
+  return len_ > 0;
+}
+
+void ByteWriter::Write(const void* data, size_t n) {
+  const unsigned char* p = static_cast<const unsigned char*>(data);
+  while (n > 0) {
+    if (len_ == kStreamBufferSize) Flush();
+    size_t room = kStreamBufferSize - len_;
+    size_t take = n < room ? n : room;
+    std::memcpy(buf_ + len_, p, take);
+    len_ += take;
+    p += take;
+    n -= take;
+  }
+}
+
+bool ByteWriter::Flush() {
+  if (len_ > 0) {
+    if (!failed_ && std::fwrite(buf_, 1, len_, file_) != len_) failed_ = true;
+    len_ = 0;
+  }
+  return !failed_;
+}
+
+}  // namespace plotweave

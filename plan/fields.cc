@@ -1,0 +1,89 @@
+#include "plan/fields.h"
+
+#include <cstring>
+
+namespace plotweave {
+
+bool ScanField(const char** cursor, FieldSpan* field) {
+  const char* p = *cursor;
+  while (*p != '\0' && IsBlank(static_cast<unsigned char>(*p))) ++p;
+  if (*p == '\0') {
+    *cursor = p;
+    return false;
+  }
+  const char* start = p;
+  while (*p != '\0' && !IsBlank(static_cast<unsigned char>(*p))) ++p;
+  field->start = start;
+  field->length = static_cast<size_t>(p - start);
+  *cursor = p;
+  return true;
+}
+
+bool ScanInteger(const char** cursor, int64_t* value) {
+  const char* p = *cursor;
+  while (*p != '\0' && IsBlank(static_cast<unsigned char>(*p))) ++p;
+  bool negative = false;
+  if (*p == '+' || *p == '-') {
+    negative = *p == '-';
+    ++p;
+  }
+  if (*p < '0' || *p > '9') return false;
+  // Accumulate as a negative number so that the most negative value fits.
+  const int64_t lowest = INT64_MIN;
+  int64_t acc = 0;
+  bool overflow = false;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    const int digit = *p - '0';
+    if (acc < (lowest + digit) / 10) {
+      overflow = true;
+    } else {
+      acc = acc * 10 - digit;
+    }
+  }
+  if (overflow) {
+    *value = negative ? INT64_MIN : INT64_MAX;
+  } else if (negative) {
+    *value = acc;
+  } else {
+    *value = acc == lowest ? INT64_MAX : -acc;
+  }
+  *cursor = p;
+  return true;
+}
+
+// Start of a numeric character reference ("&#" and digits only) that the first
+// `cut` bytes end inside of, or `cut` when they end outside of any.
+static size_t BackOffReference(const char* src, size_t cut, size_t length) {
+  if (cut >= length) return cut;
+  // A reference the plan normaliser writes is "&#" + five digits + ";".
+  const size_t reach = cut < 7 ? cut : 7;
+  for (size_t back = 1; back <= reach; ++back) {
+    const size_t amp = cut - back;
+    if (src[amp] != '&') continue;
+    if (amp + 1 >= length || src[amp + 1] != '#') return cut;
+    for (size_t i = amp + 2; i < cut; ++i) {
+      if (src[i] < '0' || src[i] > '9') return cut;
+    }
+    return amp;
+  }
+  return cut;
+}
+
+bool CopyField(char* dst, size_t width, const char* src, size_t length) {
+  const size_t room = width - 1;
+  size_t cut = length;
+  if (length > room) {
+    size_t i = 0;
+    while (i < length) {
+      const size_t step = static_cast<unsigned char>(src[i]) >= 0x80 ? 2 : 1;
+      if (i + step > room) break;
+      i += step;
+    }
+    cut = BackOffReference(src, i, length);
+  }
+  std::memcpy(dst, src, cut);
+  dst[cut] = '\0';
+  return cut < length;
+}
+
+}  // namespace plotweave

@@ -1,0 +1,32 @@
+// Field scanning for plan lines, with the conversion rules of formatted input
+// ("%s", "%hd", "%d") but never writing past a field's end.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace plotweave {
+
+// A run of non-blank bytes found in a line; points into the line.
+struct FieldSpan {
+  const char* start;
+  size_t length;
+};
+
+inline bool IsBlank(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// Skips blanks and takes the next field. False when the line has no more.
+bool ScanField(const char** cursor, FieldSpan* field);
+
+// Skips blanks and reads an optional sign and decimal digits. False when no
+// digit follows. The value is what a long conversion gives (saturated at the
+// 64-bit limits); the callers narrow it as a formatted read would.
+bool ScanInteger(const char** cursor, int64_t* value);
+
+// Copies a field into a buffer of `width` bytes. A field that does not fit is
+// cut before the first character that would not fit whole, where a character is
+// one byte below 0x80 or a KS lead byte with its trail byte; a cut never splits
+// a numeric character reference either. Returns true when the field was cut.
+bool CopyField(char* dst, size_t width, const char* src, size_t length);
+
+}  // namespace plotweave
