@@ -1,0 +1,134 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "kscode/kscode.h"
+#include "kscode/page_encoder.h"
+#include "tests/support/test_support.h"
+
+namespace plotweave {
+namespace {
+
+using testing::ReadFileBytes;
+using testing::TempDir;
+using testing::WriteFileBytes;
+
+std::string Encode(const std::string& chunk) {
+  FILE* f = std::tmpfile();
+  {
+    ByteWriter out(f);
+    EncodeChunk(chunk.c_str(), out);
+  }
+  std::rewind(f);
+  std::string bytes;
+  int c;
+  while ((c = std::fgetc(f)) != EOF) bytes += static_cast<char>(c);
+  std::fclose(f);
+  return bytes;
+}
+
+std::string Hex4(uint16_t v) {
+  char buf[5];
+  std::snprintf(buf, sizeof buf, "%04X", v);
+  return buf;
+}
+
+TEST(EncodeChunk, UnicodeEscapes) {
+  EXPECT_EQ(Encode("U+AC00"), "\xEA\xB0\x80");
+  EXPECT_EQ(Encode("U+ac00"), "\xEA\xB0\x80");
+  EXPECT_EQ(Encode("U+0041"), "A");
+  EXPECT_EQ(Encode("U+00E9"), "\xC3\xA9");
+  EXPECT_EQ(Encode("U+12345"), "\xE1\x88\xB4" "5");
+  // The line feed is the fourth character: the low pair "1\n" reads as 0x01.
+  EXPECT_EQ(Encode("U+AB1\n"), "\xEA\xAC\x81");
+  EXPECT_EQ(Encode("u+AC00"), "u+AC00");
+  // Each pair stops at its first non-hex byte; a sign is read as a formatted read does.
+  EXPECT_EQ(Encode("U+4G41"), "\xD1\x81");
+  EXPECT_EQ(Encode("U+-1 1"), "\xEF\xBC\x81");
+}
+
+TEST(EncodeChunk, EscapesThatAreNotCharacters) {
+  // Fewer than four bytes before the chunk's end: written as it stands.
+  EXPECT_EQ(Encode("U+AB"), "U+AB");
+  EXPECT_EQ(Encode("xU+"), "xU+");
+  // A pair without a number leaves the escape as text; so does a reference without digits.
+  EXPECT_EQ(Encode("U+GG41"), "U+GG41");
+  EXPECT_EQ(Encode("&#x41;"), "&#x41;");
+  EXPECT_EQ(Encode("&#;x"), "&#;x");
+  // Zero and lone surrogates become U+FFFD.
+  EXPECT_EQ(Encode("U+0000"), "\xEF\xBF\xBD");
+  EXPECT_EQ(Encode("&#0;"), "\xEF\xBF\xBD");
+  EXPECT_EQ(Encode("&#55357;A"), "\xEF\xBF\xBD" "A");
+  EXPECT_EQ(Encode("&#56832;"), "\xEF\xBF\xBD");
+  EXPECT_EQ(Encode("&#1114112;"), "\xEF\xBF\xBD");
+}
+
+TEST(EncodeChunk, NumericReferences) {
+  EXPECT_EQ(Encode("&#44032;"), "\xEA\xB0\x80");
+  EXPECT_EQ(Encode("&#44032"), "\xEA\xB0\x80");
+  EXPECT_EQ(Encode("&#044032;"), "\xEA\xB0\x80");
+  EXPECT_EQ(Encode("&#65x"), "Ax");
+  EXPECT_EQ(Encode("&#44034;"), "\xEA\xB0\x82");
+  // The value reading takes a sign or blank, the skip only digits.
+  EXPECT_EQ(Encode("&#+65;"), "A+65;");
+  EXPECT_EQ(Encode("&# 65;"), "A 65;");
+  EXPECT_EQ(Encode("&#-65;"), "\xEF\xBF\xBD-65;");
+  // Characters beyond U+FFFF are written whole, and surrogate halves join.
+  EXPECT_EQ(Encode("&#128512;"), "\xF0\x9F\x98\x80");
+  EXPECT_EQ(Encode("&#55357;&#56832;"), "\xF0\x9F\x98\x80");
+  EXPECT_EQ(Encode("U+D83DU+DE00"), "\xF0\x9F\x98\x80");
+  EXPECT_EQ(Encode("&#55357;U+DE00!"), "\xF0\x9F\x98\x80!");
+}
+
+TEST(EncodeChunk, KsPairsAndControlBytes) {
+  EXPECT_EQ(Encode("\xB0\xA1"), "\xEA\xB0\x80");
+  EXPECT_EQ(Encode("\xAD\xA1"), "\xE2\x96\xA3");
+  EXPECT_EQ(Encode("\xA1\xAD"), "~");
+  EXPECT_EQ(Encode("\xA2\xE6"), "?");
+  // A lead byte before the line feed takes it as its trail byte.
+  EXPECT_EQ(Encode("\xB0\n"), "\xE7\xA2\x8F");
+  EXPECT_EQ(Encode("\x85\n"), "\xE2\x96\xA3");
+  // A trail byte never starts an escape.
+  const uint16_t paired = KsToUnicode(0xB0, 'U');
+  ASSERT_NE(paired, 0);
+  EXPECT_EQ(Encode("\xB0U+0041"), Encode("U+" + Hex4(paired)) + "+0041");
+  // A lead byte that ends the chunk has no partner.
+  EXPECT_EQ(Encode("ab\xB0"), "ab\xE2\x96\xA3");
+  EXPECT_EQ(Encode("\t\r\x01\x7F\n"), "\t\r\x01\x7F\n");
+  EXPECT_EQ(Encode("\xAC\xFF\xC8\xFF"), "\xE2\x96\xA3\xE2\x96\xA3");
+}
+
+TEST(EncodePageUtf8, WholeFilesAndChunks) {
+  TempDir dir;
+  WriteFileBytes(dir / "empty.out", "");
+  EXPECT_EQ(EncodePageUtf8((dir / "empty.out").c_str(), (dir / "empty.htm").c_str()), 0);
+  EXPECT_EQ(ReadFileBytes(dir / "empty.htm"), "\xEF\xBB\xBF");
+
+  // A zero byte ends its chunk; the next line is read anew.
+  WriteFileBytes(dir / "zero.out", std::string("ab\0cd\nef\r\n", 10));
+  EXPECT_EQ(EncodePageUtf8((dir / "zero.out").c_str(), (dir / "zero.htm").c_str()), 0);
+  EXPECT_EQ(ReadFileBytes(dir / "zero.htm"), "\xEF\xBB\xBF" "abef\n");
+
+  // A line longer than 19,999 bytes is scanned in chunks that never join a pair.
+  std::string line(19998, 'a');
+  line += "\xB0\xA1\n";
+  WriteFileBytes(dir / "long.out", line);
+  EXPECT_EQ(EncodePageUtf8((dir / "long.out").c_str(), (dir / "long.htm").c_str()), 0);
+  EXPECT_EQ(ReadFileBytes(dir / "long.htm"),
+            "\xEF\xBB\xBF" + std::string(19998, 'a') + "\xE2\x96\xA3" + Encode("\xA1\n"));
+  // The second chunk starts with the trail byte, which pairs with the line feed.
+  EXPECT_EQ(Encode("\xA1\n"), "\xE7\xBF\x95");
+}
+
+TEST(EncodePageUtf8, MissingInputPrintsBothMessagesAndEmptiesTheOutput) {
+  TempDir dir;
+  WriteFileBytes(dir / "old.htm", "old page");
+  testing::StdoutCapture capture;
+  EXPECT_EQ(EncodePageUtf8((dir / "none.out").c_str(), (dir / "old.htm").c_str()), -1);
+  EXPECT_EQ(capture.Take(), "\nInput File " + (dir / "none.out") + " Not Found!\n\nOutput File " +
+                                (dir / "old.htm") + " Creation Error!\n");
+  EXPECT_EQ(ReadFileBytes(dir / "old.htm"), "");
+}
+
+}  // namespace
+}  // namespace plotweave

@@ -1,0 +1,262 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "plan/reader.h"
+#include "tests/support/test_support.h"
+
+namespace plotweave {
+namespace {
+
+using testing::StdoutCapture;
+using testing::StreamOf;
+
+struct ReadResult {
+  std::unique_ptr<OntologyModel> model;
+  std::string console;
+};
+
+ReadResult Read(const std::string& plan, const char* target = "_self") {
+  ReadResult r{std::make_unique<OntologyModel>(), ""};
+  std::memset(r.model.get(), 0, sizeof(OntologyModel));
+  FILE* f = StreamOf(plan);
+  {
+    StdoutCapture capture;
+    EXPECT_TRUE(ReadPlan(f, *r.model, target));
+    r.console = capture.Take();
+  }
+  std::fclose(f);
+  return r;
+}
+
+std::string Repeat(const std::string& line, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += line;
+  return out;
+}
+
+TEST(ReadPlanSections, EmptyPlanAndPlanWithoutHeadersGiveNothing) {
+  for (const char* plan : {"", "k001 Person Jane\nk002 Place Town\n"}) {
+    ReadResult r = Read(plan);
+    EXPECT_EQ(r.model->projectCount + r.model->classCount + r.model->relationCount +
+                  r.model->nodeCount + r.model->linkCount,
+              0)
+        << plan;
+  }
+}
+
+TEST(ReadPlanSections, HeaderIsRecognisedByItsFirstFiveBytesUpperCased) {
+  for (const char* header : {"#nodes\n", "#Nodes:\n", "#NODESET\n", "  #NODES trailing words\n"}) {
+    ReadResult r = Read(std::string(header) + "k001 Person Jane\n");
+    EXPECT_EQ(r.model->nodeCount, 1) << header;
+  }
+  // A blank after the '#' names no known section; a short header is ignored like any short line.
+  EXPECT_EQ(Read("# NODES\nk001 Person Jane\n").model->nodeCount, 0);
+  EXPECT_EQ(Read("#NOD\nk001 Person Jane\n").model->nodeCount, 0);
+  EXPECT_EQ(HeaderSection("#rela", 5), 3);
+  EXPECT_EQ(HeaderSection("#RELATIONS", 10), 3);
+  EXPECT_EQ(HeaderSection("#LINK", 4), 6);  // only four bytes of the field count
+}
+
+TEST(ReadPlanSections, CommentLineEndsTheSectionAndHashInLaterFieldIsData) {
+  ReadResult r = Read(
+      "#NODES\nk001 Person Jane /p.html#top\n# people\nk002 Person John\n#NODES\n#k003 Person X\n"
+      "k004 Person Y\n");
+  // A node line whose id begins with '#' is a header naming no section: the
+  // second NODES section ends before it stored anything.
+  EXPECT_EQ(r.model->nodeCount, 0);
+  EXPECT_STREQ(r.model->nodes[0].id, "k001");
+  ReadResult first = Read("#NODES\nk001 Person Jane /p.html#top\n# people\nk002 Person John\n");
+  ASSERT_EQ(first.model->nodeCount, 1);
+  EXPECT_STREQ(first.model->nodes[0].url, "/p.html#top");
+}
+
+TEST(ReadPlanSections, LinesShorterThanFiveBytesAreIgnoredCountingTheLineFeed) {
+  ReadResult r = Read("#NODES\nk01\nk001\nk02\r\nk002\r\n");
+  ASSERT_EQ(r.model->nodeCount, 2);
+  EXPECT_STREQ(r.model->nodes[0].id, "k001");
+  EXPECT_STREQ(r.model->nodes[1].id, "k002");
+  // The last line of a file may lack its line feed.
+  EXPECT_EQ(Read("#NODES\nk003").model->nodeCount, 0);
+  EXPECT_EQ(Read("#NODES\nk0003").model->nodeCount, 1);
+}
+
+TEST(ReadPlanSections, CapacitiesKeepTheFirstLines) {
+  std::string plan = "#PROJECT\n" + Repeat("h2 caption\n", 11) + "#CLASS\n" +
+                     Repeat("Place blue dot 1\n", 101) + "#RELATION\n" + Repeat("near gray line\n", 101) +
+                     "#NODES\n";
+  for (int i = 0; i < 513; ++i) plan += "n" + std::to_string(1000 + i) + " Place\n";
+  plan += "#LINKS\n" + Repeat("n1000 n1001 near\n", 801);
+  ReadResult r = Read(plan);
+  EXPECT_EQ(r.model->projectCount, 10);
+  EXPECT_EQ(r.model->classCount, 100);
+  EXPECT_EQ(r.model->relationCount, 100);
+  EXPECT_EQ(r.model->nodeCount, 512);
+  EXPECT_EQ(r.model->linkCount, 800);
+  EXPECT_STREQ(r.model->nodes[511].id, "n1511");
+  EXPECT_EQ(r.console, "");
+}
+
+TEST(ReadPlanSections, SectionGivenTwiceOverwritesInPlace) {
+  ReadResult r = Read(
+      "#NODES\nk001 Person Jane\nk002 Person John\nk003 Person Ann\n#LINKS\nk001 k002 knows\n"
+      "#NODES\nk009 Place\n");
+  ASSERT_EQ(r.model->nodeCount, 1);
+  EXPECT_STREQ(r.model->nodes[0].id, "k009");
+  // A field the second line does not supply keeps the first line's content.
+  EXPECT_STREQ(r.model->nodes[0].title, "Jane");
+  EXPECT_STREQ(r.model->nodes[1].id, "k002");
+  // With no stored line the count of the second section is set by the next header.
+  ReadResult empty = Read("#NODES\nk001 Person Jane\nk002 Person John\n#NODES\n#LINKS\n");
+  EXPECT_EQ(empty.model->nodeCount, 0);
+  ReadResult last = Read("#NODES\nk001 Person Jane\nk002 Person John\n#NODES\n");
+  EXPECT_EQ(last.model->nodeCount, 2);
+}
+
+TEST(ReadPlanSections, LongLineIsReadInPiecesOf999Bytes) {
+  const std::string line = "h1 " + std::string(2496, 'x') + "\n";
+  ASSERT_EQ(line.size(), 2500u);
+  ReadResult r = Read("#PROJECT\n" + line);
+  ASSERT_EQ(r.model->projectCount, 3);
+  EXPECT_STREQ(r.model->projects[0].tag, "h1");
+  EXPECT_EQ(std::strlen(r.model->projects[0].text), 255u);
+  EXPECT_EQ(std::strlen(r.model->projects[1].tag), 15u);
+  EXPECT_STREQ(r.model->projects[1].text, "");
+  EXPECT_EQ(std::string(r.model->projects[2].text), "");
+  EXPECT_EQ(std::strlen(r.model->projects[2].tag), 15u);
+  // Every cut is reported with the plan's own line number.
+  EXPECT_EQ(r.console,
+            "Warning: plan line 2: project text is longer than 255 bytes and has been cut.\n"
+            "Warning: plan line 2: project tag is longer than 15 bytes and has been cut.\n"
+            "Warning: plan line 2: project tag is longer than 15 bytes and has been cut.\n");
+}
+
+TEST(ReadPlanRecords, ProjectTextStartsAfterTheTagLengthFromColumnOne) {
+  ReadResult r = Read("#PROJECT\nh1 Main title\n  h1 Main title\r\nh2345\nh2\tTab_text");
+  ASSERT_EQ(r.model->projectCount, 4);
+  EXPECT_STREQ(r.model->projects[0].tag, "h1");
+  EXPECT_STREQ(r.model->projects[0].text, "Main title\n");
+  EXPECT_STREQ(r.model->projects[1].tag, "h1");
+  EXPECT_STREQ(r.model->projects[1].text, "h1 Main title\n");
+  EXPECT_STREQ(r.model->projects[2].text, "");
+  EXPECT_STREQ(r.model->projects[3].text, "Tab_text");
+}
+
+TEST(ReadPlanRecords, ClassAndRelationLabelFlagDefaults) {
+  ReadResult r = Read(
+      "#CLASS\nPlace darkblue dot 0\nPerson darkred box\nThing gray dot 1x\nOther gray dot x1\n"
+      "#RELATION\nlivesIn gray line 1\nnear gray line\nfar gray line -2\n");
+  EXPECT_EQ(r.model->classes[0].labelFlag, 0);
+  EXPECT_EQ(r.model->classes[1].labelFlag, 1);
+  EXPECT_EQ(r.model->classes[2].labelFlag, 1);
+  EXPECT_EQ(r.model->classes[3].labelFlag, 1);
+  EXPECT_STREQ(r.model->classes[1].borderColor, "darkred");
+  EXPECT_STREQ(r.model->classes[1].style, "box");
+  EXPECT_EQ(r.model->relations[0].labelFlag, 1);
+  EXPECT_EQ(r.model->relations[1].labelFlag, 0);
+  EXPECT_EQ(r.model->relations[2].labelFlag, -2);
+  // The flag is 16 bits wide: a larger number keeps its low 16 bits.
+  EXPECT_EQ(Read("#CLASS\nA b c 65537\n").model->classes[0].labelFlag, 1);
+}
+
+TEST(ReadPlanRecords, BlankDataLineAddsAnEmptyEntry) {
+  ReadResult r = Read("#CLASS\n    \n#NODES\n     \n");
+  ASSERT_EQ(r.model->classCount, 1);
+  EXPECT_STREQ(r.model->classes[0].name, "");
+  EXPECT_EQ(r.model->classes[0].labelFlag, 1);
+  ASSERT_EQ(r.model->nodeCount, 1);
+  EXPECT_STREQ(r.model->nodes[0].id, "");
+  EXPECT_STREQ(r.model->nodes[0].url, "");
+  EXPECT_STREQ(r.model->nodes[0].image, kPlaceholderImage);
+}
+
+struct NodeCase {
+  const char* line;
+  const char* className;
+  const char* label;
+  const char* title;
+  const char* url;
+  const char* image;  // nullptr: the placeholder
+  int imageNode;
+};
+
+TEST(ReadPlanRecords, NodeFieldsFollowTheNumberOfFieldsGiven) {
+  const NodeCase cases[] = {
+      {"k001", "dummy", "unnamed", "", "", nullptr, 0},
+      {"k001 Person", "Person", "unnamed", "", "", nullptr, 0},
+      {"k001 Person Jane_Doe", "Person", "Jane_Doe", "Jane_Doe", "", nullptr, 0},
+      {"k001 Person Jane /j.html", "Person", "Jane", "<a href=\"/j.html\" target=\"_self\">Jane</a>",
+       "/j.html", nullptr, 0},
+      {"k001 Person Jane /j.html /j.png", "Person", "Jane",
+       "<a href=\"/j.html\" target=\"_self\"><img src=\"/j.png\"/></a>", "/j.html", "/j.png", 0},
+      {"k001 Person Jane /j.html /j.png 0", "Person", "Jane",
+       "<a href=\"/j.html\" target=\"_self\"><img src=\"/j.png\"/></a>", "/j.html", "/j.png", 0},
+      {"k001 Person Jane /j.html /j.png 1", "Person", "Jane",
+       "<a href=\"/j.html\" target=\"_self\">Jane</a>", "/j.html", "/j.png", 1},
+      {"k001 Person Jane /j.html /j.png 2", "Person", "Jane", "", "/j.html", "/j.png", 0},
+      {"k001 Person Jane /j.html /j.png x", "Person", "Jane",
+       "<a href=\"/j.html\" target=\"_self\"><img src=\"/j.png\"/></a>", "/j.html", "/j.png", 0},
+  };
+  for (const NodeCase& c : cases) {
+    ReadResult r = Read(std::string("#NODES\n") + c.line + "\n");
+    ASSERT_EQ(r.model->nodeCount, 1) << c.line;
+    const NodeEntry& n = r.model->nodes[0];
+    EXPECT_STREQ(n.id, "k001") << c.line;
+    EXPECT_STREQ(n.className, c.className) << c.line;
+    EXPECT_STREQ(n.label, c.label) << c.line;
+    EXPECT_STREQ(n.title, c.title) << c.line;
+    EXPECT_STREQ(n.url, c.url) << c.line;
+    EXPECT_STREQ(n.image, c.image ? c.image : kPlaceholderImage) << c.line;
+    EXPECT_EQ(n.imageNode, c.imageNode) << c.line;
+  }
+  ReadResult blank = Read("#NODES\nk001 Person Jane /j.html /j.png 1\n", "_blank");
+  EXPECT_STREQ(blank.model->nodes[0].title, "<a href=\"/j.html\" target=\"_blank\">Jane</a>");
+}
+
+TEST(ReadPlanRecords, LinkFieldsWithoutDefaults) {
+  ReadResult r = Read("#LINKS\nk001 k002 knows extra\nk003 k004\n");
+  ASSERT_EQ(r.model->linkCount, 2);
+  EXPECT_STREQ(r.model->links[0].relation, "knows");
+  EXPECT_STREQ(r.model->links[1].toId, "k004");
+  EXPECT_STREQ(r.model->links[1].relation, "");
+}
+
+TEST(ReadPlanCuts, OverlongFieldsAreCutOnCharacterBoundariesWithOneWarningEach) {
+  const std::string hangul = testing::Ks("가");  // two bytes
+  std::string label;
+  for (int i = 0; i < 25; ++i) label += hangul;  // 50 bytes
+  const std::string id(45, 'i');
+  const std::string address = "/" + std::string(300, 'a');
+  ReadResult r = Read("#NODES\n\n" + id + " Person " + label + " " + address + "\n");
+  ASSERT_EQ(r.model->nodeCount, 1);
+  const NodeEntry& n = r.model->nodes[0];
+  EXPECT_EQ(std::string(n.id), std::string(39, 'i'));
+  // 39 bytes would split the 20th character: 19 whole characters remain.
+  EXPECT_EQ(std::strlen(n.label), 38u);
+  EXPECT_EQ(std::string(n.label), label.substr(0, 38));
+  EXPECT_EQ(std::strlen(n.url), 255u);
+  EXPECT_EQ(r.console,
+            "Warning: plan line 3: node id is longer than 39 bytes and has been cut.\n"
+            "Warning: plan line 3: node label is longer than 39 bytes and has been cut.\n"
+            "Warning: plan line 3: reference address is longer than 255 bytes and has been cut.\n");
+}
+
+TEST(ReadPlanCuts, CutNeverSplitsANumericReference) {
+  const std::string label = std::string(34, 'a') + "&#44034;";  // the reference spans byte 39
+  ReadResult r = Read("#NODES\nk001 Person " + label + "\n");
+  EXPECT_EQ(std::string(r.model->nodes[0].label), std::string(34, 'a'));
+}
+
+TEST(ReadPlanText, CarriageReturnBeforeLineFeedIsDropped) {
+  ReadResult r = Read("#PROJECT\r\nh1 Title\r\nh2 Cr\rinside\n#NODES\r\nk001 Person Jane\r\n");
+  ASSERT_EQ(r.model->projectCount, 2);
+  EXPECT_STREQ(r.model->projects[0].text, "Title\n");
+  EXPECT_STREQ(r.model->projects[1].text, "Cr\rinside\n");
+  EXPECT_EQ(r.model->nodeCount, 1);
+  EXPECT_STREQ(r.model->nodes[0].title, "Jane");
+}
+
+}  // namespace
+}  // namespace plotweave

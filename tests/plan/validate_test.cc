@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "plan/reader.h"
+#include "plan/validate.h"
+#include "tests/support/test_support.h"
+
+namespace plotweave {
+namespace {
+
+struct Checked {
+  std::unique_ptr<OntologyModel> model;
+  bool valid;
+  std::string console;
+};
+
+Checked Check(const std::string& plan) {
+  Checked c{std::make_unique<OntologyModel>(), false, ""};
+  std::memset(c.model.get(), 0, sizeof(OntologyModel));
+  FILE* f = testing::StreamOf(plan);
+  testing::StdoutCapture capture;
+  ReadPlan(f, *c.model, "_self");
+  std::fclose(f);
+  c.valid = ValidateModel(*c.model);
+  c.console = capture.Take();
+  return c;
+}
+
+TEST(ValidateModel, ClassFaultsStopBeforeAnyLinkIsChecked) {
+  Checked c = Check("#NODES\nk001 person Jane\nk002 Person John\nk003\n#LINKS\nk001 k009 knows\n");
+  EXPECT_FALSE(c.valid);
+  EXPECT_EQ(c.console,
+            "Class Name person in the Node List is Invalid!\n"
+            "Class Name Person in the Node List is Invalid!\n"
+            "Class Name dummy in the Node List is Invalid!\n");
+}
+
+TEST(ValidateModel, AllFirstEndsAreReportedBeforeSecondEndsThenStop) {
+  Checked c = Check("#LINKS\na001 b001 knows\na002 b002 knows\n");
+  EXPECT_FALSE(c.valid);
+  EXPECT_EQ(c.console,
+            "Node 1 ID a001 in the Link List is Invalid!\n"
+            "Node 1 ID a002 in the Link List is Invalid!\n"
+            "Node 2 ID b001 in the Link List is Invalid!\n"
+            "Node 2 ID b002 in the Link List is Invalid!\n");
+}
+
+TEST(ValidateModel, RelationFaultsComeLastAndAMissingRelationPrintsEmpty) {
+  Checked c = Check(
+      "#CLASS\nPerson red box\n#RELATION\npart_of gray line 1\n#NODES\nk001 Person A\nk002 Person B\n"
+      "#LINKS\nk001 k002 part_of\nk001 k002 part-of\nk002 k001\n");
+  EXPECT_FALSE(c.valid);
+  EXPECT_EQ(c.console,
+            "Relation Name part-of in the Link List is Invalid!\n"
+            "Relation Name  in the Link List is Invalid!\n");
+  // A failed model keeps its underscores: the display rewrite comes only after every check.
+  EXPECT_STREQ(c.model->links[0].relation, "part_of");
+}
+
+TEST(ValidateModel, ValidModelIsResolvedAndItsDisplayTextsLoseUnderscores) {
+  Checked c = Check(
+      "#PROJECT\nh1 Map_of_Sites\n#CLASS\nPlace blue dot 0\nPerson red box 7\nPerson green dot 3\n"
+      "#RELATION\npart_of gray dash-line 1\npart_of red line 0\n#NODES\nk_01 Person Grand_Hall\n"
+      "k_02 Place Old_Town /a_b.html /i_c.png 1\nk_01 Place Dup\n#LINKS\nk_01 k_02 part_of\n");
+  ASSERT_TRUE(c.valid);
+  EXPECT_EQ(c.console, "");
+  const OntologyModel& m = *c.model;
+  EXPECT_STREQ(m.projects[0].text, "Map of Sites\n");
+  EXPECT_STREQ(m.nodes[0].label, "Grand Hall");
+  EXPECT_STREQ(m.nodes[0].title, "Grand_Hall");
+  EXPECT_STREQ(m.nodes[0].id, "k_01");
+  // The first of two classes with one name supplies position and flag.
+  EXPECT_EQ(m.nodes[0].classIndex, 1);
+  EXPECT_EQ(m.nodes[0].classLabelFlag, 7);
+  EXPECT_EQ(m.nodes[1].classIndex, 0);
+  EXPECT_EQ(m.nodes[1].classLabelFlag, 0);
+  EXPECT_STREQ(m.nodes[1].title, "<a href=\"/a_b.html\" target=\"_self\">Old_Town</a>");
+  EXPECT_STREQ(m.links[0].relation, "part of");
+  EXPECT_STREQ(m.links[0].colorStyle, "gray', 'dash-line");
+  EXPECT_EQ(m.links[0].relationLabelFlag, 1);
+  EXPECT_STREQ(m.relations[0].name, "part_of");
+}
+
+TEST(ValidateModel, DummyNodeNeedsADummyClassAndEmptyPlanIsValid) {
+  EXPECT_TRUE(Check("#CLASS\ndummy white dot\n#NODES\nk001\n").valid);
+  EXPECT_TRUE(Check("").valid);
+  EXPECT_TRUE(Check("#CLASS\nPlace blue dot\n#NODES\nk001 Place\n").valid);
+}
+
+}  // namespace
+}  // namespace plotweave

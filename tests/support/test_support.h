@@ -1,0 +1,52 @@
+// Small file and process helpers shared by the tests.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace plotweave::testing {
+
+// A temporary file holding `bytes`, rewound and ready to read.
+FILE* StreamOf(const std::string& bytes);
+
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+bool FileExists(const std::string& path);
+
+// A fresh directory that is removed with everything in it at the end of the scope.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+  // Names of the entries in the directory, sorted, joined with blanks.
+  std::string Listing() const;
+
+ private:
+  std::string path_;
+};
+
+// Captures what a block of code prints on standard output.
+class StdoutCapture {
+ public:
+  StdoutCapture();
+  ~StdoutCapture();
+  std::string Take();
+
+ private:
+  int saved_;
+  FILE* sink_;
+  bool taken_ = false;
+  std::string text_;
+};
+
+// The bytes of a text given as UTF-8, in KS code (test data only).
+std::string Ks(const std::string& utf8);
+
+// The source tree, for example plans and golden files.
+std::string SourceDir();
+
+}  // namespace plotweave::testing
