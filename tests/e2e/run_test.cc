@@ -1,0 +1,176 @@
+// The programs end to end: plan files in, console text, files left behind and
+// page bytes out, in both builds.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/support/test_support.h"
+
+namespace plotweave {
+namespace {
+
+using testing::FileExists;
+using testing::ReadFileBytes;
+using testing::SourceDir;
+using testing::TempDir;
+using testing::WriteFileBytes;
+
+struct Build {
+  const char* program;
+  const char* pageSuffix;  // after the base name
+  const char* golden;      // golden page of the example plan
+};
+
+const Build kSelf{PLOTWEAVE_SELF_PROGRAM, "_self.htm", "ontology_self.htm"};
+const Build kBlank{PLOTWEAVE_BLANK_PROGRAM, ".htm", "ontology.htm"};
+
+const char kBanner[] =
+    "\nVisualization Script Converter 2.1 (2017/09/19)\nJorin Vale, Quillon Laboratory, Vantor\n\n";
+
+std::string Quote(const std::string& arg) {
+  std::string q = "'";
+  for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+// Runs a program in `dir` and returns what it printed; its exit status must be 0.
+std::string RunProgram(const Build& build, const std::string& dir, const std::vector<std::string>& args) {
+  std::string command = "cd " + Quote(dir) + " && " + Quote(build.program);
+  for (const auto& a : args) command += " " + Quote(a);
+  FILE* p = popen(command.c_str(), "r");
+  std::string out;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  EXPECT_EQ(pclose(p), 0) << command;
+  return out;
+}
+
+std::string Golden(const std::string& name) { return ReadFileBytes(SourceDir() + "/tests/golden/" + name); }
+std::string Example(const std::string& name) { return ReadFileBytes(SourceDir() + "/examples/" + name); }
+
+std::string Success(const std::string& encodingLines, const std::string& page) {
+  return std::string(kBanner) + encodingLines + "Creating " + page +
+         " .... Encoding: KSX -> UTF-8\nVisualization Script " + page + " has been Created.\n";
+}
+
+std::string AnsiLines(const std::string& plan) {
+  return "Input Text Ecoding: ANSI or UTF-8 without BOM.\nSystem regards " + plan +
+         " as ANSI encoding.\nText Encoding of LST file: 0 [0:ANSI 1:UTF-8 2:UTF-16(BE) "
+         "3:UTF-16(LE)]\n";
+}
+
+std::string EncodingLine(int code) {
+  return "Text Encoding of LST file: " + std::to_string(code) +
+         " [0:ANSI 1:UTF-8 2:UTF-16(BE) 3:UTF-16(LE)]\n";
+}
+
+TEST(RunFlow, UsageBannerAndNamesWithoutAPlan) {
+  TempDir dir;
+  for (const Build* b : {&kSelf, &kBlank}) {
+    EXPECT_EQ(RunProgram(*b, dir.path(), {}), "\nUsage: Plotweave <Ontology Data File> \n");
+    EXPECT_EQ(RunProgram(*b, dir.path(), {"plan"}), kBanner);
+    EXPECT_EQ(RunProgram(*b, dir.path(), {".lst"}), kBanner);
+    EXPECT_EQ(RunProgram(*b, dir.path(), {"missing.lst"}),
+              std::string(kBanner) + "Ontology Plan \"missing.lst\" Not Found!\n");
+  }
+  EXPECT_EQ(dir.Listing(), "");
+}
+
+TEST(RunFlow, ExamplePlanInEveryEncodingGivesTheGoldenPage) {
+  struct Plan {
+    const char* file;
+    std::string lines;
+  };
+  const Plan plans[] = {
+      {"ontology.lst", AnsiLines("ontology.lst")},
+      {"ontology-utf8.lst", EncodingLine(1)},
+      {"ontology-utf16le.lst", EncodingLine(3)},
+  };
+  for (const Build* b : {&kSelf, &kBlank}) {
+    for (const Plan& p : plans) {
+      TempDir dir;
+      WriteFileBytes(dir / p.file, Example(p.file));
+      const std::string base = std::string(p.file).substr(0, std::string(p.file).find('.'));
+      const std::string page = base + b->pageSuffix;
+      EXPECT_EQ(RunProgram(*b, dir.path(), {p.file}), Success(p.lines, page)) << p.file;
+      EXPECT_EQ(ReadFileBytes(dir / page), Golden(b->golden)) << p.file;
+      // Only the plan and the page remain: no scratch file, no intermediate page.
+      const bool pageFirst = page < std::string(p.file);
+      EXPECT_EQ(dir.Listing(), pageFirst ? page + " " + p.file : std::string(p.file) + " " + page);
+    }
+  }
+}
+
+TEST(RunFlow, EmptyPlanGivesTheBarePage) {
+  TempDir dir;
+  WriteFileBytes(dir / "e.lst", "");
+  EXPECT_EQ(RunProgram(kSelf, dir.path(), {"e.lst"}), Success(AnsiLines("e.lst"), "e_self.htm"));
+  EXPECT_EQ(ReadFileBytes(dir / "e_self.htm"), Golden("empty_self.htm"));
+}
+
+TEST(RunFlow, ArgumentsAreJoinedAndCutAtTheFirstDot) {
+  TempDir dir;
+  const std::string plan = "#CLASS\nPlace blue dot\n#NODES\nk001 Place Here\n";
+  WriteFileBytes(dir / "my plan.lst", plan);
+  EXPECT_EQ(RunProgram(kBlank, dir.path(), {"my", "plan.lst"}),
+            Success(AnsiLines("my plan.lst"), "my plan.htm"));
+  EXPECT_TRUE(FileExists(dir / "my plan.htm"));
+
+  // Whatever follows the first '.' is replaced, a '.' in a folder name included.
+  WriteFileBytes(dir / "work.lst", plan);
+  EXPECT_EQ(RunProgram(kSelf, dir.path(), {"work.old/plan.txt"}),
+            Success(AnsiLines("work.lst"), "work_self.htm"));
+  EXPECT_TRUE(FileExists(dir / "work_self.htm"));
+}
+
+TEST(RunFlow, OverlongPathsAreRefusedBeforeAnythingIsTouched) {
+  TempDir dir;
+  EXPECT_EQ(RunProgram(kSelf, dir.path(), {std::string(124, 'a') + ".lst"}),
+            std::string(kBanner) + "Plan path is longer than 127 bytes; nothing was read or written.\n");
+  EXPECT_EQ(RunProgram(kSelf, dir.path(), {std::string(119, 'a') + ".lst"}),
+            std::string(kBanner) + "Base name is longer than 118 bytes; nothing was read or written.\n");
+  // The new-window page name is shorter, so the same base name fits there.
+  EXPECT_EQ(RunProgram(kBlank, dir.path(), {std::string(119, 'a') + ".lst"}),
+            std::string(kBanner) + "Ontology Plan \"" + std::string(119, 'a') + ".lst\" Not Found!\n");
+  EXPECT_EQ(dir.Listing(), "");
+}
+
+TEST(RunFlow, InvalidPlanWritesNothingAndRemovesTheScratchFile) {
+  TempDir dir;
+  WriteFileBytes(dir / "bad.lst", "\xEF\xBB\xBF#NODES\nk001 Person Jane\n#LINKS\nk001 k002 knows\n");
+  EXPECT_EQ(RunProgram(kSelf, dir.path(), {"bad.lst"}),
+            std::string(kBanner) + EncodingLine(1) + "Class Name Person in the Node List is Invalid!\n");
+  EXPECT_EQ(dir.Listing(), "bad.lst");
+}
+
+TEST(RunFlow, FailedConversionLeavesTheIntermediatePage) {
+  TempDir dir;
+  WriteFileBytes(dir / "p.lst", "");
+  ASSERT_EQ(mkdir((dir / "p_self.htm").c_str(), 0755), 0);
+  EXPECT_EQ(RunProgram(kSelf, dir.path(), {"p.lst"}),
+            std::string(kBanner) + AnsiLines("p.lst") +
+                "\nInput File p.out Not Found!\n\nOutput File p_self.htm Creation Error!\n"
+                "Output File Encoding Conversion Error.\n");
+  const std::string intermediate = ReadFileBytes(dir / "p.out");
+  EXPECT_EQ(intermediate.rfind("<!DOCTYPE HTML PUBLIC", 0), 0u);
+  EXPECT_EQ(intermediate.substr(intermediate.size() - 8), "</html>\n");
+  EXPECT_EQ(dir.Listing(), "p.lst p.out p_self.htm");
+}
+
+TEST(RunFlow, OverlongFieldIsCutWithAWarningAndTheRunGoesOn) {
+  TempDir dir;
+  WriteFileBytes(dir / "p.lst", "#CLASS\nPlace blue dot\n#NODES\nk001 Place " + std::string(45, 'L') + "\n");
+  EXPECT_EQ(RunProgram(kSelf, dir.path(), {"p.lst"}),
+            std::string(kBanner) + AnsiLines("p.lst") +
+                "Warning: plan line 4: node label is longer than 39 bytes and has been cut.\n"
+                "Creating p_self.htm .... Encoding: KSX -> UTF-8\n"
+                "Visualization Script p_self.htm has been Created.\n");
+  EXPECT_NE(ReadFileBytes(dir / "p_self.htm").find("'" + std::string(39, 'L') + "'"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace plotweave
