@@ -30,22 +30,11 @@ const Build kBlank{PLOTWEAVE_BLANK_PROGRAM, ".htm", "ontology.htm"};
 const char kBanner[] =
     "\nVisualization Script Converter 2.1 (2017/09/19)\nJorin Vale, Quillon Laboratory, Vantor\n\n";
 
-std::string Quote(const std::string& arg) {
-  std::string q = "'";
-  for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
 // Runs a program in `dir` and returns what it printed; its exit status must be 0.
 std::string RunProgram(const Build& build, const std::string& dir, const std::vector<std::string>& args) {
-  std::string command = "cd " + Quote(dir) + " && " + Quote(build.program);
-  for (const auto& a : args) command += " " + Quote(a);
-  FILE* p = popen(command.c_str(), "r");
-  std::string out;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  EXPECT_EQ(pclose(p), 0) << command;
+  int status = -1;
+  std::string out = testing::RunProgram(build.program, dir, args, &status);
+  EXPECT_EQ(status, 0);
   return out;
 }
 

@@ -90,6 +90,28 @@ std::string StdoutCapture::Take() {
 
 StdoutCapture::~StdoutCapture() { Take(); }
 
+namespace {
+std::string Quote(const std::string& arg) {
+  std::string q = "'";
+  for (char c : arg) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+}  // namespace
+
+std::string RunProgram(const std::string& program, const std::string& dir,
+                       const std::vector<std::string>& args, int* status) {
+  std::string command = "cd " + Quote(dir) + " && " + Quote(program);
+  for (const auto& a : args) command += " " + Quote(a);
+  FILE* p = popen(command.c_str(), "r");
+  if (p == nullptr) std::abort();
+  std::string out;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  *status = pclose(p);
+  return out;
+}
+
 std::string Ks(const std::string& utf8) {
   // Decode UTF-8 and map each character through the program's own reverse table.
   std::string out;

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace plotweave::testing {
 
@@ -42,6 +43,11 @@ class StdoutCapture {
   bool taken_ = false;
   std::string text_;
 };
+
+// Runs `program` with `args` in folder `dir` and returns what it printed on
+// standard output; `status` receives its exit status.
+std::string RunProgram(const std::string& program, const std::string& dir,
+                       const std::vector<std::string>& args, int* status);
 
 // The bytes of a text given as UTF-8, in KS code (test data only).
 std::string Ks(const std::string& utf8);
