@@ -89,6 +89,8 @@ int RunPlotweave(int argc, const char* const* argv, const char* linkTarget,
   std::snprintf(planName, sizeof planName, "%s.lst", base);
   std::snprintf(scratchName, sizeof scratchName, "%s.asc", base);
 
+  // Every run starts from the empty model, also when one process runs several.
+  std::memset(&gModel, 0, sizeof gModel);
   const int encoding = ConvertPlanToKs(planName, scratchName);
   switch (encoding) {
     case kPlanNotFound:
