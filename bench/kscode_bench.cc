@@ -1,0 +1,189 @@
+// Micro-benchmarks of the conversion hot paths, in bytes per second.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "kscode/kscode.h"
+#include "kscode/page_encoder.h"
+#include "kscode/plan_normaliser.h"
+#include "kscode/text_stream.h"
+
+namespace plotweave {
+namespace {
+
+// A line of page text: markup, ASCII, Hangul and a few hanja, as a page holds them.
+std::string KsLine() {
+  std::string line = "        nodesTable.addRow(['k001', 'Person', '";
+  for (int i = 0; i < 24; ++i) {
+    line += static_cast<char>(0xB0 + i % 25);
+    line += static_cast<char>(0xA1 + (i * 7) % 94);
+  }
+  line += "', '<a href=\"/p.html\" target=\"_self\">";
+  line += "\xCA\xA1\xCB\xA2\xEC\xE9";
+  line += "</a>', 'box', 'http://localhost:8000/VR/style/noimage.png', '/p.html']);\n";
+  return line;
+}
+
+// A plan in UTF-8: half Hangul, half ASCII.
+std::string Utf8Plan(size_t bytes) {
+  std::string text;
+  unsigned syllable = 0xAC00;
+  while (text.size() < bytes) {
+    text += "k0001 Person ";
+    for (int i = 0; i < 8; ++i, syllable = 0xAC00 + (syllable - 0xAC00 + 97) % 11172) {
+      text += static_cast<char>(0xE0 | (syllable >> 12));
+      text += static_cast<char>(0x80 | ((syllable >> 6) & 0x3F));
+      text += static_cast<char>(0x80 | (syllable & 0x3F));
+    }
+    text += " /pages/person.html\n";
+  }
+  return text;
+}
+
+FILE* NullSink() {
+  FILE* f = std::fopen("/dev/null", "wb");
+  if (f == nullptr) std::abort();
+  return f;
+}
+
+void BM_KsToUnicode(benchmark::State& state) {
+  for (auto _ : state) {
+    unsigned sum = 0;
+    for (int lead = 0x80; lead <= 0xFF; ++lead) {
+      for (int trail = 0; trail <= 0xFF; ++trail) {
+        sum += KsToUnicode(static_cast<uint8_t>(lead), static_cast<uint8_t>(trail));
+      }
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(state.iterations() * 128 * 256);
+  state.SetBytesProcessed(state.iterations() * 128 * 256 * 2);
+}
+BENCHMARK(BM_KsToUnicode);
+
+void BM_UnicodeToKs(benchmark::State& state) {
+  for (auto _ : state) {
+    unsigned sum = 0;
+    for (unsigned u = 0x80; u <= 0xFFFF; ++u) {
+      uint8_t lead = 0;
+      uint8_t trail = 0;
+      if (UnicodeToKs(static_cast<uint16_t>(u), &lead, &trail)) sum += lead + trail;
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(state.iterations() * (0x10000 - 0x80));
+  state.SetBytesProcessed(state.iterations() * (0x10000 - 0x80) * 2);
+}
+BENCHMARK(BM_UnicodeToKs);
+
+void BM_UnicodeToKsHangul(benchmark::State& state) {
+  for (auto _ : state) {
+    unsigned sum = 0;
+    for (unsigned u = 0xAC00; u <= 0xD7A3; ++u) {
+      uint8_t lead = 0;
+      uint8_t trail = 0;
+      if (UnicodeToKs(static_cast<uint16_t>(u), &lead, &trail)) sum += lead + trail;
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(state.iterations() * 11172);
+  state.SetBytesProcessed(state.iterations() * 11172 * 2);
+}
+BENCHMARK(BM_UnicodeToKsHangul);
+
+void BM_EncodeChunk(benchmark::State& state) {
+  const std::string line = KsLine();
+  FILE* sink = NullSink();
+  ByteWriter out(sink);
+  for (auto _ : state) {
+    for (int i = 0; i < 64; ++i) EncodeChunk(line.c_str(), out);
+  }
+  out.Flush();
+  std::fclose(sink);
+  state.SetBytesProcessed(state.iterations() * 64 * static_cast<int64_t>(line.size()));
+}
+BENCHMARK(BM_EncodeChunk);
+
+void BM_EncodeChunkAscii(benchmark::State& state) {
+  const std::string line =
+      "        linksTable.addRow(['k001', 'k002', 'darkcyan', 'line', 'locatedIn', 'locatedIn']);\n";
+  FILE* sink = NullSink();
+  ByteWriter out(sink);
+  for (auto _ : state) {
+    for (int i = 0; i < 64; ++i) EncodeChunk(line.c_str(), out);
+  }
+  out.Flush();
+  std::fclose(sink);
+  state.SetBytesProcessed(state.iterations() * 64 * static_cast<int64_t>(line.size()));
+}
+BENCHMARK(BM_EncodeChunkAscii);
+
+// The decoders read through a ByteReader: feed them from a temporary file.
+void BM_ConvertUtf8(benchmark::State& state) {
+  const std::string text = Utf8Plan(4 << 20);
+  FILE* in = std::tmpfile();
+  std::fwrite(text.data(), 1, text.size(), in);
+  FILE* sink = NullSink();
+  for (auto _ : state) {
+    std::rewind(in);
+    ByteReader reader(in);
+    ByteWriter out(sink);
+    ConvertUtf8(reader, out);
+  }
+  std::fclose(in);
+  std::fclose(sink);
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
+}
+BENCHMARK(BM_ConvertUtf8)->Unit(benchmark::kMillisecond);
+
+void BM_ConvertUtf16(benchmark::State& state) {
+  const std::string utf8 = Utf8Plan(4 << 20);
+  std::string text;
+  for (size_t i = 0; i < utf8.size();) {
+    unsigned char b = static_cast<unsigned char>(utf8[i]);
+    unsigned cp = b;
+    if (b >= 0xE0) {
+      cp = ((b & 0x0F) << 12) | ((utf8[i + 1] & 0x3F) << 6) | (utf8[i + 2] & 0x3F);
+      i += 3;
+    } else {
+      ++i;
+    }
+    text += static_cast<char>(cp & 0xFF);
+    text += static_cast<char>(cp >> 8);
+  }
+  FILE* in = std::tmpfile();
+  std::fwrite(text.data(), 1, text.size(), in);
+  FILE* sink = NullSink();
+  for (auto _ : state) {
+    std::rewind(in);
+    ByteReader reader(in);
+    ByteWriter out(sink);
+    ConvertUtf16(reader, out, false);
+  }
+  std::fclose(in);
+  std::fclose(sink);
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
+}
+BENCHMARK(BM_ConvertUtf16)->Unit(benchmark::kMillisecond);
+
+void BM_ReadTextLines(benchmark::State& state) {
+  const std::string text = Utf8Plan(4 << 20);
+  FILE* in = std::tmpfile();
+  std::fwrite(text.data(), 1, text.size(), in);
+  static char line[1024];
+  for (auto _ : state) {
+    std::rewind(in);
+    TextReader reader(in);
+    size_t lines = 0;
+    while (reader.ReadLine(line, 1000) > 0) ++lines;
+    benchmark::DoNotOptimize(lines);
+  }
+  std::fclose(in);
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
+}
+BENCHMARK(BM_ReadTextLines)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace plotweave
