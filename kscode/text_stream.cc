@@ -38,16 +38,31 @@ size_t TextReader::ReadLine(char* out, size_t capacity) {
   const size_t limit = capacity - 1;
   while (n < limit) {
     if (pos_ == len_ && !Fill()) break;
-    unsigned char c = buf_[pos_];
-    if (c == '\r') {
-      // A CR is only decided once the byte after it is known.
-      if (pos_ + 1 == len_ && Fill()) {
-        // Fill moved the CR to the front of the buffer.
-      }
-      if (pos_ + 1 < len_ && buf_[pos_ + 1] == '\n') {
-        ++pos_;
-        c = '\n';
-      }
+    // Copy whole spans up to the line feed or a CR; only a CR needs a look at
+    // the byte after it.
+    const unsigned char* start = buf_ + pos_;
+    size_t avail = len_ - pos_;
+    if (avail > limit - n) avail = limit - n;
+    const void* lf = std::memchr(start, '\n', avail);
+    const size_t span = lf != nullptr ? static_cast<size_t>(static_cast<const unsigned char*>(lf) - start) + 1 : avail;
+    const void* cr = std::memchr(start, '\r', span);
+    if (cr == nullptr) {
+      std::memcpy(out + n, start, span);
+      n += span;
+      pos_ += span;
+      if (lf != nullptr) break;
+      continue;
+    }
+    const size_t before = static_cast<size_t>(static_cast<const unsigned char*>(cr) - start);
+    std::memcpy(out + n, start, before);
+    n += before;
+    pos_ += before;
+    // pos_ is at the CR; a CR at the buffer's end waits for the next fill.
+    if (pos_ + 1 == len_) Fill();
+    unsigned char c = '\r';
+    if (pos_ + 1 < len_ && buf_[pos_ + 1] == '\n') {
+      ++pos_;
+      c = '\n';
     }
     ++pos_;
     out[n++] = static_cast<char>(c);
