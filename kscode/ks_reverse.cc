@@ -24,45 +24,41 @@ constexpr ReverseWindow kWindows[] = {
 };
 static_assert(kWindows[3].end == kKsReverseCount);
 
-bool FindInWindow(const ReverseWindow& window, uint16_t codePoint, uint8_t* lead,
-                  uint8_t* trail) {
-  int low = window.first;
-  int high = window.end;
-  while (low < high) {
-    const int mid = low + (high - low) / 2;
-    if (KsReverseTable[mid].codePoint < codePoint) {
-      low = mid + 1;
-    } else {
-      high = mid;
+// Every unit's KS code (lead << 8 | trail, 0 for none), filled once per run
+// from the windows: a plan then costs one lookup per character. A code point
+// outside every window, or missing from its window, stays 0.
+struct DirectIndex {
+  uint16_t code[0x10000];
+  bool built;
+  void Build() {
+    for (const ReverseWindow& window : kWindows) {
+      for (int i = window.first; i < window.end; ++i) {
+        const KsReversePair& pair = KsReverseTable[i];
+        if (pair.codePoint >= window.low && pair.codePoint <= window.high) {
+          code[pair.codePoint] = static_cast<uint16_t>(pair.lead << 8 | pair.trail);
+        }
+      }
     }
+    // A compatibility ideograph is written as its unified ideograph: KS X 1001
+    // holds each of them at the unified ideograph's code as well, and that is
+    // the code every reader knows.
+    for (int i = 0; i < kCompatFoldCount; ++i) code[0xF900 + i] = code[CompatFoldTable[i]];
+    built = true;
   }
-  if (low == window.end || KsReverseTable[low].codePoint != codePoint) {
-    return false;
-  }
-  *lead = KsReverseTable[low].lead;
-  *trail = KsReverseTable[low].trail;
-  return true;
-}
+};
+
+// Built on first use: a run on a KS-coded plan never needs it.
+DirectIndex gIndex;
 
 }  // namespace
 
 bool UnicodeToKs(uint16_t unit, uint8_t* lead, uint8_t* trail) {
-  uint16_t codePoint = unit;
-  // A compatibility ideograph is written as its unified ideograph: KS X 1001
-  // holds each of them at the unified ideograph's code as well, and that is
-  // the code every reader knows.
-  if (codePoint >= 0xF900 && codePoint <= 0xFA0B) {
-    codePoint = CompatFoldTable[codePoint - 0xF900];
-  }
-  for (const ReverseWindow& window : kWindows) {
-    if (codePoint < window.low) {
-      return false;
-    }
-    if (codePoint <= window.high) {
-      return FindInWindow(window, codePoint, lead, trail);
-    }
-  }
-  return false;
+  if (!gIndex.built) gIndex.Build();
+  const uint16_t code = gIndex.code[unit];
+  if (code == 0) return false;
+  *lead = static_cast<uint8_t>(code >> 8);
+  *trail = static_cast<uint8_t>(code & 0xFF);
+  return true;
 }
 
 }  // namespace plotweave

@@ -25,7 +25,7 @@ Checked Check(const std::string& plan) {
   ReadPlan(f, *c.model, "_self");
   std::fclose(f);
   c.valid = ValidateModel(*c.model);
-  c.console = capture.Take();
+  c.console = testing::LfLines(capture.Take());
   return c;
 }
 
@@ -82,6 +82,31 @@ TEST(ValidateModel, ValidModelIsResolvedAndItsDisplayTextsLoseUnderscores) {
   EXPECT_STREQ(m.links[0].colorStyle, "gray', 'dash-line");
   EXPECT_EQ(m.links[0].relationLabelFlag, 1);
   EXPECT_STREQ(m.relations[0].name, "part_of");
+}
+
+TEST(ValidateModel, FullTablesResolveToTheFirstEntryOfEachName) {
+  std::string plan = "#CLASS\n";
+  for (int i = 0; i < 99; ++i) plan += "c" + std::to_string(100 + i) + " red dot " + std::to_string(i) + "\n";
+  plan += "c100 blue box 500\n#RELATION\nr1 gray line 1\nr1 red arrow 0\n#NODES\n";
+  for (int i = 0; i < 512; ++i) plan += "n" + std::to_string(1000 + i) + " c" + std::to_string(100 + i % 99) + "\n";
+  plan += "#LINKS\n";
+  for (int i = 0; i < 800; ++i) {
+    plan += "n" + std::to_string(1000 + i % 512) + " n" + std::to_string(1000 + (i * 7) % 512) + " r1\n";
+  }
+  Checked c = Check(plan);
+  ASSERT_TRUE(c.valid) << c.console;
+  EXPECT_EQ(c.model->classCount, 100);
+  for (int i = 0; i < 512; ++i) {
+    ASSERT_EQ(c.model->nodes[i].classIndex, i % 99) << i;
+    ASSERT_EQ(c.model->nodes[i].classLabelFlag, i % 99) << i;
+  }
+  EXPECT_STREQ(c.model->links[799].colorStyle, "gray', 'line");
+  // One unknown end among 800 links is still found.
+  plan += "n1000 n9999 r1\n";
+  EXPECT_EQ(Check(plan).console, "");  // the 801st link is not read
+  const std::string link400 = "\nn" + std::to_string(1000 + 400 % 512) + " n" + std::to_string(1000 + 2800 % 512) + " r1\n";
+  plan.replace(plan.find(link400), link400.size(), "\nn1400 n9999 r1\n");
+  EXPECT_EQ(Check(plan).console, "Node 2 ID n9999 in the Link List is Invalid!\n");
 }
 
 TEST(ValidateModel, DummyNodeNeedsADummyClassAndEmptyPlanIsValid) {
