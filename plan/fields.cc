@@ -51,21 +51,16 @@ bool ScanInteger(const char** cursor, int64_t* value) {
   return true;
 }
 
-// Start of a numeric character reference ("&#" and digits only) that the first
+// Start of a numeric character reference ("&#" and digits) that the first
 // `cut` bytes end inside of, or `cut` when they end outside of any.
 static size_t BackOffReference(const char* src, size_t cut, size_t length) {
   if (cut >= length) return cut;
-  // A reference the plan normaliser writes is "&#" + five digits + ";".
-  const size_t reach = cut < 7 ? cut : 7;
-  for (size_t back = 1; back <= reach; ++back) {
-    const size_t amp = cut - back;
-    if (src[amp] != '&') continue;
-    if (amp + 1 >= length || src[amp + 1] != '#') return cut;
-    for (size_t i = amp + 2; i < cut; ++i) {
-      if (src[i] < '0' || src[i] > '9') return cut;
-    }
-    return amp;
-  }
+  // Back over the digits before the cut, however many there are.
+  size_t start = cut;
+  while (start > 0 && src[start - 1] >= '0' && src[start - 1] <= '9') --start;
+  if (start >= 2 && src[start - 2] == '&' && src[start - 1] == '#') return start - 2;
+  // The cut may also fall between the '&' and the '#'.
+  if (start == cut && cut >= 1 && src[cut - 1] == '&' && src[cut] == '#') return cut - 1;
   return cut;
 }
 

@@ -55,9 +55,17 @@ NameIndex gClassIndex;
 NameIndex gRelationIndex;
 NameIndex gNodeIndex;
 
+// Underscores stand for blanks in displayed texts. The byte after a KS lead
+// byte is part of its character and may itself be 0x5F in the extended hanja
+// area, so it is stepped over.
 void Unscore(char* text) {
-  for (char* p = text; *p != '\0'; ++p) {
-    if (*p == '_') *p = ' ';
+  for (unsigned char* p = reinterpret_cast<unsigned char*>(text); *p != '\0'; ++p) {
+    if (*p >= 0x80) {
+      if (p[1] == '\0') break;
+      ++p;
+    } else if (*p == '_') {
+      *p = ' ';
+    }
   }
 }
 

@@ -109,6 +109,14 @@ TEST(ValidateModel, FullTablesResolveToTheFirstEntryOfEachName) {
   EXPECT_EQ(Check(plan).console, "Node 2 ID n9999 in the Link List is Invalid!\n");
 }
 
+TEST(ValidateModel, UnderscoreRewriteLeavesTrailBytesAlone) {
+  // A1 5F is an extended hanja whose trail byte is the underscore's byte.
+  Checked c = Check("#PROJECT\nh1 a_\xA1\x5F_b\n#CLASS\nC red dot\n#NODES\nk001 C x_\xA1\x5F_y\n");
+  ASSERT_TRUE(c.valid);
+  EXPECT_STREQ(c.model->nodes[0].label, "x \xA1\x5F y");
+  EXPECT_STREQ(c.model->projects[0].text, "a \xA1\x5F b\n");
+}
+
 TEST(ValidateModel, DummyNodeNeedsADummyClassAndEmptyPlanIsValid) {
   EXPECT_TRUE(Check("#CLASS\ndummy white dot\n#NODES\nk001\n").valid);
   EXPECT_TRUE(Check("").valid);
