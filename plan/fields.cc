@@ -12,7 +12,7 @@ bool ScanField(const char** cursor, FieldSpan* field) {
     return false;
   }
   const char* start = p;
-  while (*p != '\0' && !IsBlank(static_cast<unsigned char>(*p))) ++p;
+  while (!kFieldEnds.end[static_cast<unsigned char>(*p)]) ++p;
   field->start = start;
   field->length = static_cast<size_t>(p - start);
   *cursor = p;

@@ -13,7 +13,16 @@ struct FieldSpan {
   size_t length;
 };
 
-inline bool IsBlank(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+constexpr bool IsBlank(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// Bytes that end a field: the blanks and the zero byte that ends the line.
+struct FieldEnds {
+  bool end[256];
+  constexpr FieldEnds() : end() {
+    for (int c = 0; c < 256; ++c) end[c] = c == 0 || IsBlank(static_cast<unsigned char>(c));
+  }
+};
+inline constexpr FieldEnds kFieldEnds;
 
 // Skips blanks and takes the next field. False when the line has no more.
 bool ScanField(const char** cursor, FieldSpan* field);

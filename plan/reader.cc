@@ -88,7 +88,10 @@ void ReadRelationLine(const LineContext& ctx, RelationType& entry) {
 
 // Appends text to a zero-terminated buffer of `width` bytes, never past its end.
 void Append(char* dst, size_t width, size_t* used, const char* text) {
-  for (; *text != '\0' && *used + 1 < width; ++text) dst[(*used)++] = *text;
+  size_t n = std::strlen(text);
+  if (n > width - 1 - *used) n = width - 1 - *used;
+  std::memcpy(dst + *used, text, n);
+  *used += n;
   dst[*used] = '\0';
 }
 
