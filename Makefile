@@ -2,8 +2,18 @@
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
+# The Windows build (MinGW-w64 cross compiler; its tests run under Wine).
+WINBUILD ?= build-windows
+WINDOWS_CMAKE_FLAGS ?=
 
-.PHONY: all build demo test deps clean
+.PHONY: all build windows demo test test-linux test-windows package deps clean
+# Robustness checks: the suite with sanitizers and under valgrind, and short fuzz runs.
+ASANBUILD ?= build-asan
+FUZZBUILD ?= build-fuzz
+FUZZ_SECONDS ?= 30
+FUZZ_TARGETS = plan_reader plan_normaliser page_encoder ks_lookup run
+SANITIZERS = -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
+.PHONY: robust-deps sanitize valgrind-e2e fuzz-build fuzz-short test-robust
 
 all: build
 
@@ -13,6 +23,14 @@ $(BUILD)/CMakeCache.txt:
 build: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
+$(WINBUILD)/CMakeCache.txt:
+	cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLOTWEAVE_BENCH=OFF $(WINDOWS_CMAKE_FLAGS)
+
+# plotweave_self.exe and plotweave.exe in $(WINBUILD)/app/.
+windows: $(WINBUILD)/CMakeCache.txt
+	cmake --build $(WINBUILD) -j $(JOBS)
+
 demo: build
 	$(BUILD)/app/plotweave_self examples/ontology.lst
 	@echo
@@ -21,9 +39,55 @@ demo: build
 # Installs what the tests need beyond the compiler (browser, fonts, npm packages) when missing.
 deps:
 	@if [ -x tools/install-test-deps.sh ]; then tools/install-test-deps.sh; fi
+	tools/install-wine-deps.sh
 
-test: deps build
+test: test-linux test-windows test-robust
+
+test-linux: deps build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 900
 
+# The same tests against the .exe programs, run under Wine.
+test-windows: deps windows
+	tools/run-wine-tests.sh $(WINBUILD) -j $(JOBS) --timeout 300
+
+# The Debian package (in $(BUILD)/) and the Windows zip (in $(WINBUILD)/).
+package: build windows
+	cd $(BUILD) && cpack -G DEB
+	cd $(WINBUILD) && cpack -G ZIP
+
+robust-deps:
+	fuzz/install-deps.sh
+
+$(ASANBUILD)/CMakeCache.txt:
+	cmake -S . -B $(ASANBUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLOTWEAVE_BENCH=OFF \
+	  -DCMAKE_CXX_FLAGS="$(SANITIZERS)" -DCMAKE_EXE_LINKER_FLAGS="$(SANITIZERS)"
+
+# Every test once more against AddressSanitizer and UBSan builds of the tests
+# and the programs; a report ends the program that made it, so its test fails.
+# The browser test is left out: it checks the page in a browser, not the code.
+sanitize: $(ASANBUILD)/CMakeCache.txt
+	cmake --build $(ASANBUILD) -j $(JOBS)
+	ASAN_OPTIONS=abort_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+	  ctest --test-dir $(ASANBUILD) --output-on-failure -j $(JOBS) --timeout 900 -LE browser
+
+# The end-to-end tests with both programs under memcheck (the test program and
+# every program it starts); any memcheck error fails the run.
+valgrind-e2e: robust-deps build
+	valgrind -q --trace-children=yes --error-exitcode=99 --leak-check=full \
+	  --errors-for-leak-kinds=definite $(BUILD)/tests/e2e/e2e_test --gtest_brief=1
+
+$(FUZZBUILD)/CMakeCache.txt:
+	cmake -S . -B $(FUZZBUILD) -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DPLOTWEAVE_FUZZ=ON -DPLOTWEAVE_TESTS=OFF -DPLOTWEAVE_BENCH=OFF
+
+fuzz-build: robust-deps $(FUZZBUILD)/CMakeCache.txt
+	cmake --build $(FUZZBUILD) -j $(JOBS)
+
+# Each fuzz target for FUZZ_SECONDS, two at a time; fails on any finding.
+fuzz-short: fuzz-build
+	printf '%s\n' $(FUZZ_TARGETS) | xargs -P 2 -I{} fuzz/run.sh {} $(FUZZ_SECONDS) $(FUZZBUILD)
+
+test-robust: sanitize valgrind-e2e fuzz-short
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(WINBUILD) $(ASANBUILD) $(FUZZBUILD)

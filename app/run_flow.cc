@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "kscode/kscode.h"
+#include "kscode/text_stream.h"
 #include "page/page_writer.h"
 #include "plan/model.h"
 #include "plan/reader.h"
@@ -18,8 +19,10 @@ constexpr int kLongestFixedSuffix = 4;  // ".lst", ".asc", ".out"
 // The model is far too large for a stack; one run fills it once.
 OntologyModel gModel;
 
-// Reads the plan (or its KS-coded scratch copy) into the model.
+// Reads the plan (or its KS-coded scratch copy) into the model. A scratch
+// name that leads to a device rather than to the file just written is refused.
 bool ReadPlanFile(const char* path, const char* linkTarget) {
+  if (!IsRegularFile(path)) return false;
   FILE* stream = std::fopen(path, "rb");
   if (stream == nullptr) return false;
   const bool read = ReadPlan(stream, gModel, linkTarget);

@@ -21,7 +21,7 @@ enum : int {
   kPlanNotFound = -1,
   kScratchNotCreated = -2,
   kScratchWriteFailed = -3,  // the scratch file could not be written whole
-  kPlanReadFailed = -4,      // the plan opened but could not be read
+  kPlanReadFailed = -4,      // the plan is no regular file or could not be read
   kEncodingKs = 0,
   kEncodingUtf8 = 1,
   kEncodingUtf16Be = 2,

@@ -1,6 +1,7 @@
 #include "kscode/page_encoder.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "kscode/kscode.h"
 
@@ -110,6 +111,78 @@ bool ReadEscape(const char* p, Escape* e) {
   return false;
 }
 
+// Bytes copied as they stand: everything below 0x80 except the zero byte,
+// which ends a chunk, and the two bytes that can start an escape.
+struct PlainBytes {
+  bool plain[256];
+  constexpr PlainBytes() : plain() {
+    for (int b = 1; b < 0x80; ++b) plain[b] = b != 'U' && b != '&';
+  }
+};
+constexpr PlainBytes kPlain;
+
+// Whether any byte of w is zero.
+constexpr uint64_t HasZeroByte(uint64_t w) {
+  return (w - 0x0101010101010101ull) & ~w & 0x8080808080808080ull;
+}
+
+// The first byte from p on that is not plain, or `end`: eight bytes a step
+// while none of them is a zero byte, a 'U', a '&' or a byte of 0x80 or more.
+const char* SkipPlain(const char* p, const char* end) {
+  constexpr uint64_t kU = 0x5555555555555555ull;    // 'U' in every byte
+  constexpr uint64_t kAmp = 0x2626262626262626ull;  // '&' in every byte
+  while (end - p >= 8) {
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    if (((w & 0x8080808080808080ull) | HasZeroByte(w) | HasZeroByte(w ^ kU) | HasZeroByte(w ^ kAmp)) != 0) break;
+    p += 8;
+  }
+  while (p != end && kPlain.plain[static_cast<unsigned char>(*p)]) ++p;
+  return p;
+}
+
+uint32_t gPairUtf8[128 * 256];
+
+uint32_t PackedUtf8OfPair(unsigned char lead, unsigned char trail) {
+  const unsigned index = (static_cast<unsigned>(lead - 0x80) << 8) | trail;
+  uint32_t packed = gPairUtf8[index];
+  if (packed != 0) return packed;
+  uint32_t cp = KsToUnicode(lead, trail);
+  if (cp == 0) cp = kNoCharacterMark;
+  if (cp < 0x80) {
+    packed = (1u << 24) | cp;
+  } else if (cp < 0x800) {
+    packed = (2u << 24) | (0xC0 | (cp >> 6)) | ((0x80 | (cp & 0x3F)) << 8);
+  } else {
+    packed = (3u << 24) | (0xE0 | (cp >> 12)) | ((0x80 | ((cp >> 6) & 0x3F)) << 8) |
+             ((0x80 | (cp & 0x3F)) << 16);
+  }
+  gPairUtf8[index] = packed;
+  return packed;
+}
+
+// The text of an escape that holds no number, written as the text it is. It
+// is still consumed whole, and its bytes may be KS text ("U+" followed by
+// Hangul, say): a KS pair inside it is converted like any other, and a lead
+// byte whose trail lies beyond it shows the no-character mark, so that no KS
+// byte ever reaches the UTF-8 page raw.
+void WriteEscapeText(const char* p, size_t n, ByteWriter& out) {
+  for (size_t i = 0; i < n;) {
+    const unsigned char b = static_cast<unsigned char>(p[i]);
+    if (b < 0x80) {
+      out.Put(b);
+      ++i;
+    } else if (i + 1 < n) {
+      const uint16_t cp = KsToUnicode(b, static_cast<unsigned char>(p[i + 1]));
+      CodePointToUtf8(cp == 0 ? kNoCharacterMark : cp, out);
+      i += 2;
+    } else {
+      CodePointToUtf8(kNoCharacterMark, out);
+      ++i;
+    }
+  }
+}
+
 bool IsHighSurrogate(int64_t v) { return v >= 0xD800 && v <= 0xDBFF; }
 bool IsLowSurrogate(int64_t v) { return v >= 0xDC00 && v <= 0xDFFF; }
 
@@ -145,8 +218,15 @@ void CodePointToUtf8(int64_t cp, ByteWriter& out) {
 
 void EncodeChunk(const char* chunk, ByteWriter& out) {
   const char* p = chunk;
-  while (*p != '\0') {
+  const char* const end = chunk + std::strlen(chunk);
+  for (;;) {
     const unsigned char b = static_cast<unsigned char>(*p);
+    if (kPlain.plain[b]) {
+      const char* run = p;
+      p = SkipPlain(p, end);
+      out.Write(run, static_cast<size_t>(p - run));
+      continue;
+    }
     if (b >= 0x80) {
       const unsigned char trail = static_cast<unsigned char>(p[1]);
       if (trail == 0) {
@@ -155,15 +235,16 @@ void EncodeChunk(const char* chunk, ByteWriter& out) {
         ++p;
         continue;
       }
-      const uint16_t cp = KsToUnicode(b, trail);
-      CodePointToUtf8(cp == 0 ? kNoCharacterMark : cp, out);
+      const uint32_t packed = PackedUtf8OfPair(b, trail);
+      out.PutSmall(packed & 0xFFFFFF, packed >> 24);
       p += 2;
       continue;
     }
+    if (b == 0) break;
     Escape e;
     if ((b == 'U' || b == '&') && ReadEscape(p, &e)) {
       if (!e.hasNumber) {
-        out.Write(p, e.consumed);
+        WriteEscapeText(p, e.consumed, out);
         p += e.consumed;
         continue;
       }
@@ -191,7 +272,7 @@ int EncodePageUtf8(const char* inputPath, const char* outputPath) {
   // output is always emptied first: a stale page never passes for a new one.
   FileHandle input(inputPath, "rb");
   FileHandle output(outputPath, "wt");
-  if (!input || !output) {
+  if (!input || !output || !IsRegularFile(inputPath)) {
     std::printf("\nInput File %s Not Found!\n", inputPath);
     std::printf("\nOutput File %s Creation Error!\n", outputPath);
     return -1;

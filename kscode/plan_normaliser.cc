@@ -1,6 +1,7 @@
 #include "kscode/plan_normaliser.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "kscode/kscode.h"
 
@@ -20,9 +21,7 @@ void WriteReference(uint16_t unit, ByteWriter& out) {
   out.Write(text, 8);
 }
 
-}  // namespace
-
-void WriteCodeUnit(uint16_t unit, ByteWriter& out) {
+inline void PutCodeUnit(uint16_t unit, ByteWriter& out) {
   if (unit == 0) return;
   if (unit < 0x80) {
     out.Put(static_cast<unsigned char>(unit));
@@ -38,6 +37,10 @@ void WriteCodeUnit(uint16_t unit, ByteWriter& out) {
   }
 }
 
+}  // namespace
+
+void WriteCodeUnit(uint16_t unit, ByteWriter& out) { PutCodeUnit(unit, out); }
+
 void ConvertUtf16(ByteReader& in, ByteWriter& out, bool bigEndian) {
   for (;;) {
     const int first = in.Next();
@@ -45,60 +48,111 @@ void ConvertUtf16(ByteReader& in, ByteWriter& out, bool bigEndian) {
     const int second = in.Next();
     if (second < 0) return;  // an odd last byte is dropped
     const int unit = bigEndian ? first * 256 + second : second * 256 + first;
-    WriteCodeUnit(static_cast<uint16_t>(unit), out);
+    PutCodeUnit(static_cast<uint16_t>(unit), out);
   }
 }
+
+namespace {
+
+// Length of the run of bytes 0x01..0x7F at the start of p, eight at a time.
+// A zero byte ends the run too: a zero unit writes nothing.
+size_t AsciiPrefix(const unsigned char* p, size_t n) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  constexpr uint64_t kHighs = 0x8080808080808080ull;
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, p + i, 8);
+    if (((word | ((word - kOnes) & ~word)) & kHighs) != 0) break;
+  }
+  while (i < n && static_cast<unsigned>(p[i] - 1) < 0x7F) ++i;
+  return i;
+}
+
+}  // namespace
 
 void ConvertUtf8(ByteReader& in, ByteWriter& out) {
   // Continuation bytes are not checked: any byte serves and adds its value
   // less 0x80, so malformed input still yields one unit per character.
   for (;;) {
-    const int b1 = in.Next();
-    if (b1 < 0) return;
-    int64_t value;
-    if (b1 < 0xC0) {
-      value = b1;
-    } else if (b1 < 0xE0) {
-      const int b2 = in.Next();
-      if (b2 < 0) return;
-      value = ((b1 - 0xC0) << 6) + (b2 - 0x80);
-    } else if (b1 < 0xF0) {
-      const int b2 = in.Next();
-      if (b2 < 0) return;
-      const int b3 = in.Next();
-      if (b3 < 0) return;
-      value = ((b1 - 0xE0) << 12) + ((b2 - 0x80) << 6) + (b3 - 0x80);
-    } else if (b1 < 0xF8) {
-      const int b2 = in.Next();
-      if (b2 < 0) return;
-      const int b3 = in.Next();
-      if (b3 < 0) return;
-      const int b4 = in.Next();
-      if (b4 < 0) return;
-      value = (static_cast<int64_t>(b1 - 0xF0) << 18) + ((b2 - 0x80) << 12) + ((b3 - 0x80) << 6) +
-              (b4 - 0x80);
-      if (value > 0x10FFFF) {
-        WriteReference(kReplacementUnit, out);
-        continue;
+    size_t avail;
+    const unsigned char* span = in.Span(&avail);
+    if (avail == 0) return;
+    // The common case, many characters at a time: ASCII runs and three-byte
+    // forms (Hangul, hanja) that lie wholly in the buffered bytes.
+    size_t i = 0;
+    while (i < avail) {
+      const unsigned b = span[i];
+      if (b - 1 < 0x7F) {
+        const size_t run = AsciiPrefix(span + i, avail - i);
+        out.Write(span + i, run);
+        i += run;
+      } else if (b >= 0xE0 && b < 0xF0 && i + 3 <= avail) {
+        const int value = ((static_cast<int>(b) - 0xE0) << 12) + ((span[i + 1] - 0x80) << 6) + (span[i + 2] - 0x80);
+        PutCodeUnit(static_cast<uint16_t>(value & 0xFFFF), out);
+        i += 3;
+      } else {
+        break;
       }
-      if (value > 0xFFFF) {
-        // Carried as its two UTF-16 halves, as a UTF-16 plan carries it; the
-        // page encoder joins them again.
-        const int64_t v = value - 0x10000;
-        WriteReference(static_cast<uint16_t>(0xD800 + (v >> 10)), out);
-        WriteReference(static_cast<uint16_t>(0xDC00 + (v & 0x3FF)), out);
-        continue;
-      }
-    } else {
-      // No UTF-8 form starts with 0xF8..0xFF.
-      WriteReference(kReplacementUnit, out);
+    }
+    if (i > 0) {
+      in.Skip(i);
       continue;
     }
-    WriteCodeUnit(static_cast<uint16_t>(value & 0xFFFF), out);
+
+    const int b1 = span[0];
+    // No UTF-8 form starts with 0xF8..0xFF; nothing after such a byte is read.
+    const size_t length = b1 < 0xC0 ? 1 : b1 < 0xE0 ? 2 : b1 < 0xF0 ? 3 : b1 < 0xF8 ? 4 : 1;
+    int c[4] = {b1, 0, 0, 0};
+    if (avail >= length) {
+      for (size_t k = 1; k < length; ++k) c[k] = span[k];
+      in.Skip(length);
+    } else {
+      // The character runs past the buffered bytes; a character cut short by
+      // the end of the plan is dropped.
+      in.Skip(1);
+      for (size_t k = 1; k < length; ++k) {
+        c[k] = in.Next();
+        if (c[k] < 0) return;
+      }
+    }
+
+    int64_t value;
+    switch (length) {
+      case 2:
+        value = ((c[0] - 0xC0) << 6) + (c[1] - 0x80);
+        break;
+      case 3:
+        value = ((c[0] - 0xE0) << 12) + ((c[1] - 0x80) << 6) + (c[2] - 0x80);
+        break;
+      case 4:
+        value = (static_cast<int64_t>(c[0] - 0xF0) << 18) + ((c[1] - 0x80) << 12) + ((c[2] - 0x80) << 6) +
+                (c[3] - 0x80);
+        break;
+      default:
+        value = b1 >= 0xF8 ? -1 : b1;
+        break;
+    }
+    if (value < 0 && length == 1) {
+      WriteReference(kReplacementUnit, out);
+    } else if (length == 4 && value > 0x10FFFF) {
+      WriteReference(kReplacementUnit, out);
+    } else if (length == 4 && value > 0xFFFF) {
+      // Carried as its two UTF-16 halves, as a UTF-16 plan carries it; the
+      // page encoder joins them again.
+      const int64_t v = value - 0x10000;
+      WriteReference(static_cast<uint16_t>(0xD800 + (v >> 10)), out);
+      WriteReference(static_cast<uint16_t>(0xDC00 + (v & 0x3FF)), out);
+    } else {
+      PutCodeUnit(static_cast<uint16_t>(value & 0xFFFF), out);
+    }
   }
 }
 
 int ConvertPlanToKs(const char* planPath, const char* scratchPath) {
+  // The plan is read twice, here and by the reader, and must come to an end:
+  // a FIFO, a device or a directory is no plan even when it opens.
+  if (IsSpecialFile(planPath)) return kPlanReadFailed;
   FileHandle plan(planPath, "rb");
   if (!plan) return kPlanNotFound;
   ByteReader in(plan.get());

@@ -1,8 +1,36 @@
 #include "kscode/text_stream.h"
 
+#include <sys/stat.h>
+
 #include <cstring>
 
 namespace plotweave {
+
+namespace {
+
+// The type bits of what path names, through symbolic links; 0 when nothing
+// can be found there.
+unsigned FileType(const char* path) {
+  struct stat st;
+  if (stat(path, &st) != 0) return 0;
+  return static_cast<unsigned>(st.st_mode) & S_IFMT;
+}
+
+}  // namespace
+
+FILE* OpenFile(const char* path, const char* mode) {
+#ifdef S_IFIFO
+  if (FileType(path) == S_IFIFO) return nullptr;
+#endif
+  return std::fopen(path, mode);
+}
+
+bool IsRegularFile(const char* path) { return FileType(path) == S_IFREG; }
+
+bool IsSpecialFile(const char* path) {
+  const unsigned type = FileType(path);
+  return type != 0 && type != S_IFREG;
+}
 
 bool FileHandle::Close() {
   if (file_ == nullptr) return true;
@@ -79,7 +107,7 @@ bool ByteReader::Fill() {
   return len_ > 0;
 }
 
-void ByteWriter::Write(const void* data, size_t n) {
+void ByteWriter::WriteLong(const void* data, size_t n) {
   const unsigned char* p = static_cast<const unsigned char*>(data);
   while (n > 0) {
     if (len_ == kStreamBufferSize) Flush();

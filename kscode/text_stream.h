@@ -6,14 +6,29 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace plotweave {
+
+// Opens like fopen, but never a FIFO: an open of one blocks until some other
+// process opens its other end, and a run's files have no other party.
+FILE* OpenFile(const char* path, const char* mode);
+
+// Whether path names a regular file (through any symbolic links). Only such a
+// file is sure to end: a name that leads to a device such as /dev/zero would
+// be read forever.
+bool IsRegularFile(const char* path);
+
+// Whether something other than a regular file stands at path: a directory, a
+// FIFO or a device.
+bool IsSpecialFile(const char* path);
 
 // Owns an open stdio file and closes it when it goes out of scope.
 class FileHandle {
  public:
-  FileHandle(const char* path, const char* mode) : file_(std::fopen(path, mode)) {}
+  FileHandle(const char* path, const char* mode) : file_(OpenFile(path, mode)) {}
   ~FileHandle() { Close(); }
   FileHandle(const FileHandle&) = delete;
   FileHandle& operator=(const FileHandle&) = delete;
@@ -60,6 +75,18 @@ class ByteReader {
     if (pos_ == len_ && !Fill()) return -1;
     return buf_[pos_++];
   }
+  // The bytes buffered from the current position on, reading more when none
+  // are; `count` is 0 at the end of the file.
+  const unsigned char* Span(size_t* count) {
+    if (pos_ == len_ && !Fill()) {
+      *count = 0;
+      return buf_;
+    }
+    *count = len_ - pos_;
+    return buf_ + pos_;
+  }
+  // Moves past `count` bytes of the last span.
+  void Skip(size_t count) { pos_ += count; }
   bool Failed() const { return failed_; }
 
  private:
@@ -83,12 +110,28 @@ class ByteWriter {
     if (len_ == kStreamBufferSize) Flush();
     buf_[len_++] = b;
   }
-  void Write(const void* data, size_t n);
+  // Writes the `count` low bytes of `bytes`, lowest first (count at most 4).
+  void PutSmall(uint32_t bytes, unsigned count) {
+    if (kStreamBufferSize - len_ < 4) Flush();
+    // Stores all four bytes and keeps `count` of them: one store, no loop.
+    for (int i = 0; i < 4; ++i) buf_[len_ + i] = static_cast<unsigned char>(bytes >> (8 * i));
+    len_ += count;
+  }
+  void Write(const void* data, size_t n) {
+    if (n <= kStreamBufferSize - len_) {
+      std::memcpy(buf_ + len_, data, n);
+      len_ += n;
+    } else {
+      WriteLong(data, n);
+    }
+  }
   // Writes out what is buffered; false once any write has failed.
   bool Flush();
   bool Failed() const { return failed_; }
 
  private:
+  void WriteLong(const void* data, size_t n);
+
   FILE* file_;
   size_t len_ = 0;
   bool failed_ = false;

@@ -107,7 +107,7 @@ TEST(EncodePageUtf8, WholeFilesAndChunks) {
   // A zero byte ends its chunk; the next line is read anew.
   WriteFileBytes(dir / "zero.out", std::string("ab\0cd\nef\r\n", 10));
   EXPECT_EQ(EncodePageUtf8((dir / "zero.out").c_str(), (dir / "zero.htm").c_str()), 0);
-  EXPECT_EQ(ReadFileBytes(dir / "zero.htm"), "\xEF\xBB\xBF" "abef\n");
+  EXPECT_EQ(ReadFileBytes(dir / "zero.htm"), testing::NativeLines("\xEF\xBB\xBF" "abef\n"));
 
   // A line longer than 19,999 bytes is scanned in chunks that never join a pair.
   std::string line(19998, 'a');
@@ -125,8 +125,8 @@ TEST(EncodePageUtf8, MissingInputPrintsBothMessagesAndEmptiesTheOutput) {
   WriteFileBytes(dir / "old.htm", "old page");
   testing::StdoutCapture capture;
   EXPECT_EQ(EncodePageUtf8((dir / "none.out").c_str(), (dir / "old.htm").c_str()), -1);
-  EXPECT_EQ(capture.Take(), "\nInput File " + (dir / "none.out") + " Not Found!\n\nOutput File " +
-                                (dir / "old.htm") + " Creation Error!\n");
+  EXPECT_EQ(capture.Take(), testing::NativeLines("\nInput File " + (dir / "none.out") + " Not Found!\n\nOutput File " +
+                                                 (dir / "old.htm") + " Creation Error!\n"));
   EXPECT_EQ(ReadFileBytes(dir / "old.htm"), "");
 }
 

@@ -27,7 +27,7 @@ Converted Convert(const std::string& planBytes) {
   Converted c{};
   StdoutCapture capture;
   c.code = ConvertPlanToKs((dir / "p.lst").c_str(), (dir / "p.asc").c_str());
-  c.console = capture.Take();
+  c.console = testing::LfLines(capture.Take());
   c.scratchExists = FileExists(dir / "p.asc");
   c.scratch = ReadFileBytes(dir / "p.asc");
   return c;
@@ -99,8 +99,15 @@ TEST(ConvertPlanToKs, OpenFailures) {
   EXPECT_FALSE(FileExists(dir / "none.asc"));
   WriteFileBytes(dir / "p.lst", kUtf8Mark + "x");
   EXPECT_EQ(ConvertPlanToKs((dir / "p.lst").c_str(), (dir / "missing/p.asc").c_str()), -2);
+#ifdef _WIN32
+  // The Windows runtime may refuse to open a folder as a file (not found) or
+  // open it and fail on the read; either way it is no plan.
+  const int folder = ConvertPlanToKs(dir.path().c_str(), (dir / "d.asc").c_str());
+  EXPECT_TRUE(folder == kPlanNotFound || folder == kPlanReadFailed) << folder;
+#else
   // A plan that opens but cannot be read is no plan at all.
   EXPECT_EQ(ConvertPlanToKs(dir.path().c_str(), (dir / "d.asc").c_str()), kPlanReadFailed);
+#endif
   EXPECT_FALSE(FileExists(dir / "d.asc"));
 }
 

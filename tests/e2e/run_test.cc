@@ -1,9 +1,9 @@
 // The programs end to end: plan files in, console text, files left behind and
 // page bytes out, in both builds.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -13,6 +13,7 @@ namespace plotweave {
 namespace {
 
 using testing::FileExists;
+using testing::NativeLines;
 using testing::ReadFileBytes;
 using testing::SourceDir;
 using testing::TempDir;
@@ -38,7 +39,15 @@ std::string RunProgram(const Build& build, const std::string& dir, const std::ve
   return out;
 }
 
-std::string Golden(const std::string& name) { return ReadFileBytes(SourceDir() + "/tests/golden/" + name); }
+// Console text is given here with LF line ends; the program's standard output
+// is a text stream, so on Windows each line end must arrive as CR LF.
+#define EXPECT_CONSOLE(run, text) EXPECT_EQ(run, NativeLines(text))
+
+// Golden pages are kept once, with LF; on Windows the page is a text file
+// written with CR LF line ends, and otherwise the same bytes.
+std::string Golden(const std::string& name) {
+  return NativeLines(ReadFileBytes(SourceDir() + "/tests/golden/" + name));
+}
 std::string Example(const std::string& name) { return ReadFileBytes(SourceDir() + "/examples/" + name); }
 
 std::string Success(const std::string& encodingLines, const std::string& page) {
@@ -60,10 +69,10 @@ std::string EncodingLine(int code) {
 TEST(RunFlow, UsageBannerAndNamesWithoutAPlan) {
   TempDir dir;
   for (const Build* b : {&kSelf, &kBlank}) {
-    EXPECT_EQ(RunProgram(*b, dir.path(), {}), "\nUsage: Plotweave <Ontology Data File> \n");
-    EXPECT_EQ(RunProgram(*b, dir.path(), {"plan"}), kBanner);
-    EXPECT_EQ(RunProgram(*b, dir.path(), {".lst"}), kBanner);
-    EXPECT_EQ(RunProgram(*b, dir.path(), {"missing.lst"}),
+    EXPECT_CONSOLE(RunProgram(*b, dir.path(), {}), "\nUsage: Plotweave <Ontology Data File> \n");
+    EXPECT_CONSOLE(RunProgram(*b, dir.path(), {"plan"}), kBanner);
+    EXPECT_CONSOLE(RunProgram(*b, dir.path(), {".lst"}), kBanner);
+    EXPECT_CONSOLE(RunProgram(*b, dir.path(), {"missing.lst"}),
               std::string(kBanner) + "Ontology Plan \"missing.lst\" Not Found!\n");
   }
   EXPECT_EQ(dir.Listing(), "");
@@ -85,7 +94,7 @@ TEST(RunFlow, ExamplePlanInEveryEncodingGivesTheGoldenPage) {
       WriteFileBytes(dir / p.file, Example(p.file));
       const std::string base = std::string(p.file).substr(0, std::string(p.file).find('.'));
       const std::string page = base + b->pageSuffix;
-      EXPECT_EQ(RunProgram(*b, dir.path(), {p.file}), Success(p.lines, page)) << p.file;
+      EXPECT_CONSOLE(RunProgram(*b, dir.path(), {p.file}), Success(p.lines, page)) << p.file;
       EXPECT_EQ(ReadFileBytes(dir / page), Golden(b->golden)) << p.file;
       // Only the plan and the page remain: no scratch file, no intermediate page.
       const bool pageFirst = page < std::string(p.file);
@@ -94,10 +103,34 @@ TEST(RunFlow, ExamplePlanInEveryEncodingGivesTheGoldenPage) {
   }
 }
 
+TEST(RunFlow, HangulPlanPathsWork) {
+  // Users name plans and folders in Korean: the names must reach the program
+  // whole and the page must land next to the plan under the derived name.
+  const std::string folder = "\xEC\x9E\x90\xEB\xA3\x8C";  // "jaryo", materials
+  const std::string base = "\xEC\xA7\x80\xEB\x8F\x84";    // "jido", map
+  for (const Build* b : {&kSelf, &kBlank}) {
+    for (const char* example : {"ontology.lst", "ontology-utf8.lst"}) {
+      TempDir dir;
+      ASSERT_TRUE(std::filesystem::create_directory(
+          std::filesystem::path(reinterpret_cast<const char8_t*>((dir / folder).c_str()))));
+      const std::string plan = folder + "/" + base + ".lst";
+      const std::string page = folder + "/" + base + b->pageSuffix;
+      WriteFileBytes(dir / plan, Example(example));
+      const std::string lines = std::string(example) == "ontology.lst" ? AnsiLines(plan) : EncodingLine(1);
+      EXPECT_CONSOLE(RunProgram(*b, dir.path(), {plan}), Success(lines, page)) << example;
+      EXPECT_EQ(ReadFileBytes(dir / page), Golden(b->golden)) << example;
+      EXPECT_EQ(dir.Listing(), folder);
+      EXPECT_TRUE(FileExists(dir / plan));
+      EXPECT_FALSE(FileExists(dir / (folder + "/" + base + ".asc")));
+      EXPECT_FALSE(FileExists(dir / (folder + "/" + base + ".out")));
+    }
+  }
+}
+
 TEST(RunFlow, EmptyPlanGivesTheBarePage) {
   TempDir dir;
   WriteFileBytes(dir / "e.lst", "");
-  EXPECT_EQ(RunProgram(kSelf, dir.path(), {"e.lst"}), Success(AnsiLines("e.lst"), "e_self.htm"));
+  EXPECT_CONSOLE(RunProgram(kSelf, dir.path(), {"e.lst"}), Success(AnsiLines("e.lst"), "e_self.htm"));
   EXPECT_EQ(ReadFileBytes(dir / "e_self.htm"), Golden("empty_self.htm"));
 }
 
@@ -105,25 +138,25 @@ TEST(RunFlow, ArgumentsAreJoinedAndCutAtTheFirstDot) {
   TempDir dir;
   const std::string plan = "#CLASS\nPlace blue dot\n#NODES\nk001 Place Here\n";
   WriteFileBytes(dir / "my plan.lst", plan);
-  EXPECT_EQ(RunProgram(kBlank, dir.path(), {"my", "plan.lst"}),
+  EXPECT_CONSOLE(RunProgram(kBlank, dir.path(), {"my", "plan.lst"}),
             Success(AnsiLines("my plan.lst"), "my plan.htm"));
   EXPECT_TRUE(FileExists(dir / "my plan.htm"));
 
   // Whatever follows the first '.' is replaced, a '.' in a folder name included.
   WriteFileBytes(dir / "work.lst", plan);
-  EXPECT_EQ(RunProgram(kSelf, dir.path(), {"work.old/plan.txt"}),
+  EXPECT_CONSOLE(RunProgram(kSelf, dir.path(), {"work.old/plan.txt"}),
             Success(AnsiLines("work.lst"), "work_self.htm"));
   EXPECT_TRUE(FileExists(dir / "work_self.htm"));
 }
 
 TEST(RunFlow, OverlongPathsAreRefusedBeforeAnythingIsTouched) {
   TempDir dir;
-  EXPECT_EQ(RunProgram(kSelf, dir.path(), {std::string(124, 'a') + ".lst"}),
+  EXPECT_CONSOLE(RunProgram(kSelf, dir.path(), {std::string(124, 'a') + ".lst"}),
             std::string(kBanner) + "Plan path is longer than 127 bytes; nothing was read or written.\n");
-  EXPECT_EQ(RunProgram(kSelf, dir.path(), {std::string(119, 'a') + ".lst"}),
+  EXPECT_CONSOLE(RunProgram(kSelf, dir.path(), {std::string(119, 'a') + ".lst"}),
             std::string(kBanner) + "Base name is longer than 118 bytes; nothing was read or written.\n");
   // The new-window page name is shorter, so the same base name fits there.
-  EXPECT_EQ(RunProgram(kBlank, dir.path(), {std::string(119, 'a') + ".lst"}),
+  EXPECT_CONSOLE(RunProgram(kBlank, dir.path(), {std::string(119, 'a') + ".lst"}),
             std::string(kBanner) + "Ontology Plan \"" + std::string(119, 'a') + ".lst\" Not Found!\n");
   EXPECT_EQ(dir.Listing(), "");
 }
@@ -131,7 +164,7 @@ TEST(RunFlow, OverlongPathsAreRefusedBeforeAnythingIsTouched) {
 TEST(RunFlow, InvalidPlanWritesNothingAndRemovesTheScratchFile) {
   TempDir dir;
   WriteFileBytes(dir / "bad.lst", "\xEF\xBB\xBF#NODES\nk001 Person Jane\n#LINKS\nk001 k002 knows\n");
-  EXPECT_EQ(RunProgram(kSelf, dir.path(), {"bad.lst"}),
+  EXPECT_CONSOLE(RunProgram(kSelf, dir.path(), {"bad.lst"}),
             std::string(kBanner) + EncodingLine(1) + "Class Name Person in the Node List is Invalid!\n");
   EXPECT_EQ(dir.Listing(), "bad.lst");
 }
@@ -139,21 +172,21 @@ TEST(RunFlow, InvalidPlanWritesNothingAndRemovesTheScratchFile) {
 TEST(RunFlow, FailedConversionLeavesTheIntermediatePage) {
   TempDir dir;
   WriteFileBytes(dir / "p.lst", "");
-  ASSERT_EQ(mkdir((dir / "p_self.htm").c_str(), 0755), 0);
-  EXPECT_EQ(RunProgram(kSelf, dir.path(), {"p.lst"}),
+  ASSERT_TRUE(std::filesystem::create_directory(dir / "p_self.htm"));
+  EXPECT_CONSOLE(RunProgram(kSelf, dir.path(), {"p.lst"}),
             std::string(kBanner) + AnsiLines("p.lst") +
                 "\nInput File p.out Not Found!\n\nOutput File p_self.htm Creation Error!\n"
                 "Output File Encoding Conversion Error.\n");
   const std::string intermediate = ReadFileBytes(dir / "p.out");
   EXPECT_EQ(intermediate.rfind("<!DOCTYPE HTML PUBLIC", 0), 0u);
-  EXPECT_EQ(intermediate.substr(intermediate.size() - 8), "</html>\n");
+  EXPECT_EQ(intermediate.substr(intermediate.size() - NativeLines("</html>\n").size()), NativeLines("</html>\n"));
   EXPECT_EQ(dir.Listing(), "p.lst p.out p_self.htm");
 }
 
 TEST(RunFlow, OverlongFieldIsCutWithAWarningAndTheRunGoesOn) {
   TempDir dir;
   WriteFileBytes(dir / "p.lst", "#CLASS\nPlace blue dot\n#NODES\nk001 Place " + std::string(45, 'L') + "\n");
-  EXPECT_EQ(RunProgram(kSelf, dir.path(), {"p.lst"}),
+  EXPECT_CONSOLE(RunProgram(kSelf, dir.path(), {"p.lst"}),
             std::string(kBanner) + AnsiLines("p.lst") +
                 "Warning: plan line 4: node label is longer than 39 bytes and has been cut.\n"
                 "Creating p_self.htm .... Encoding: KSX -> UTF-8\n"

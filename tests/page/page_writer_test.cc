@@ -25,7 +25,7 @@ std::string PageOf(const std::string& plan) {
   EXPECT_TRUE(ValidateModel(*model));
   TempDir dir;
   EXPECT_EQ(WritePage(*model, (dir / "p.out").c_str()), kPageWritten);
-  return ReadFileBytes(dir / "p.out");
+  return testing::LfLines(ReadFileBytes(dir / "p.out"));
 }
 
 bool Has(const std::string& page, const std::string& line) {

@@ -25,7 +25,7 @@ ReadResult Read(const std::string& plan, const char* target = "_self") {
   {
     StdoutCapture capture;
     EXPECT_TRUE(ReadPlan(f, *r.model, target));
-    r.console = capture.Take();
+    r.console = testing::LfLines(capture.Take());
   }
   std::fclose(f);
   return r;
@@ -247,6 +247,12 @@ TEST(ReadPlanCuts, CutNeverSplitsANumericReference) {
   const std::string label = std::string(34, 'a') + "&#44034;";  // the reference spans byte 39
   ReadResult r = Read("#NODES\nk001 Person " + label + "\n");
   EXPECT_EQ(std::string(r.model->nodes[0].label), std::string(34, 'a'));
+  // A hand-written reference may carry more digits than five.
+  const std::string longer = std::string(31, 'b') + "&#0000044032;";
+  EXPECT_EQ(std::string(Read("#NODES\nk001 Person " + longer + "\n").model->nodes[0].label), std::string(31, 'b'));
+  // A cut between the '&' and the '#' also keeps the reference whole.
+  const std::string split = std::string(38, 'c') + "&#65;";
+  EXPECT_EQ(std::string(Read("#NODES\nk001 Person " + split + "\n").model->nodes[0].label), std::string(38, 'c'));
 }
 
 TEST(ReadPlanText, CarriageReturnBeforeLineFeedIsDropped) {

@@ -1,6 +1,14 @@
 #include "tests/support/test_support.h"
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -10,6 +18,70 @@
 #include "kscode/kscode.h"
 
 namespace plotweave::testing {
+
+namespace {
+
+#ifdef _WIN32
+// Test paths and arguments are UTF-8 on every platform; Windows gets them as
+// UTF-16, so that Hangul names work whatever the process code page is.
+std::wstring Wide(const std::string& utf8) {
+  if (utf8.empty()) return std::wstring();
+  const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
+                                    nullptr, 0);
+  if (n <= 0) std::abort();
+  std::wstring out(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+  return out;
+}
+
+std::filesystem::path FsPath(const std::string& utf8) { return std::filesystem::path(Wide(utf8)); }
+
+std::string Utf8Of(const std::filesystem::path& p) {
+  const std::u8string u = p.u8string();
+  return std::string(u.begin(), u.end());
+}
+
+FILE* OpenFile(const std::string& path, const char* mode) {
+  return _wfopen(Wide(path).c_str(), Wide(mode).c_str());
+}
+#else
+std::filesystem::path FsPath(const std::string& path) { return std::filesystem::path(path); }
+std::string Utf8Of(const std::filesystem::path& p) { return p.string(); }
+FILE* OpenFile(const std::string& path, const char* mode) { return std::fopen(path.c_str(), mode); }
+#endif
+
+}  // namespace
+
+std::string NativeLines(const std::string& text) {
+#ifdef _WIN32
+  std::string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+#else
+  return text;
+#endif
+}
+
+std::string LfLines(const std::string& text) {
+#ifdef _WIN32
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) {
+      ADD_FAILURE() << "line end without CR at byte " << i << " of a Windows text stream";
+    }
+    out += text[i];
+  }
+  return out;
+#else
+  return text;
+#endif
+}
 
 FILE* StreamOf(const std::string& bytes) {
   FILE* f = std::tmpfile();
@@ -21,7 +93,7 @@ FILE* StreamOf(const std::string& bytes) {
 
 std::string ReadFileBytes(const std::string& path) {
   std::string out;
-  FILE* f = std::fopen(path.c_str(), "rb");
+  FILE* f = OpenFile(path, "rb");
   if (f == nullptr) return out;
   char buf[65536];
   size_t n;
@@ -31,7 +103,7 @@ std::string ReadFileBytes(const std::string& path) {
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
-  FILE* f = std::fopen(path.c_str(), "wb");
+  FILE* f = OpenFile(path, "wb");
   if (f == nullptr) std::abort();
   std::fwrite(bytes.data(), 1, bytes.size(), f);
   std::fclose(f);
@@ -39,9 +111,27 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 
 bool FileExists(const std::string& path) {
   std::error_code ec;
-  return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+  return std::filesystem::exists(std::filesystem::symlink_status(FsPath(path), ec));
 }
 
+#ifdef _WIN32
+TempDir::TempDir() {
+  // No mkdtemp: try names made of the process id, a counter and the clock
+  // until one can be created (creating it is the test that nobody has it).
+  static unsigned counter = 0;
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    const std::string name = "plotweave-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+                             std::to_string(++counter) + "-" + std::to_string(GetTickCount64() % 100000);
+    std::error_code ec;
+    if (std::filesystem::create_directory(base / name, ec)) {
+      path_ = Utf8Of(base / name);
+      return;
+    }
+  }
+  std::abort();
+}
+#else
 TempDir::TempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "plotweave-test-XXXXXX").string();
   std::vector<char> buf(pattern.begin(), pattern.end());
@@ -49,16 +139,17 @@ TempDir::TempDir() {
   if (mkdtemp(buf.data()) == nullptr) std::abort();
   path_ = buf.data();
 }
+#endif
 
 TempDir::~TempDir() {
   std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
+  std::filesystem::remove_all(FsPath(path_), ec);
 }
 
 std::string TempDir::Listing() const {
   std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(path_)) {
-    names.push_back(e.path().filename().string());
+  for (const auto& e : std::filesystem::directory_iterator(FsPath(path_))) {
+    names.push_back(Utf8Of(e.path().filename()));
   }
   std::sort(names.begin(), names.end());
   std::string out;
@@ -66,18 +157,35 @@ std::string TempDir::Listing() const {
   return out;
 }
 
+#ifdef _WIN32
+StdoutCapture::StdoutCapture() {
+  std::fflush(stdout);
+  saved_ = _dup(_fileno(stdout));
+  sink_ = std::tmpfile();
+  _dup2(_fileno(sink_), _fileno(stdout));
+  // The sink is a binary file; standard output keeps the text mode it has on a
+  // console or a redirection, where each line end is written as CR LF.
+  _setmode(_fileno(stdout), _O_TEXT);
+}
+#else
 StdoutCapture::StdoutCapture() {
   std::fflush(stdout);
   saved_ = dup(fileno(stdout));
   sink_ = std::tmpfile();
   dup2(fileno(sink_), fileno(stdout));
 }
+#endif
 
 std::string StdoutCapture::Take() {
   if (!taken_) {
     std::fflush(stdout);
+#ifdef _WIN32
+    _dup2(saved_, _fileno(stdout));
+    _close(saved_);
+#else
     dup2(saved_, fileno(stdout));
     close(saved_);
+#endif
     std::rewind(sink_);
     char buf[4096];
     size_t n;
@@ -90,6 +198,79 @@ std::string StdoutCapture::Take() {
 
 StdoutCapture::~StdoutCapture() { Take(); }
 
+#ifdef _WIN32
+namespace {
+// One argument as the C runtime's command-line parser reads it back.
+std::wstring QuoteArgument(const std::wstring& arg) {
+  std::wstring q = L"\"";
+  size_t backslashes = 0;
+  for (wchar_t c : arg) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    q.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+    backslashes = 0;
+    q += c;
+  }
+  q.append(backslashes * 2, L'\\');
+  return q + L"\"";
+}
+
+HANDLE InheritableNul(DWORD access) {
+  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+  return CreateFileW(L"NUL", access, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0, nullptr);
+}
+}  // namespace
+
+// Starts the program directly (no command interpreter) with standard output on
+// a pipe of which only the child holds the writing end, so the read below ends
+// when the child does.
+std::string RunProgram(const std::string& program, const std::string& dir,
+                       const std::vector<std::string>& args, int* status) {
+  const std::wstring exe = std::filesystem::absolute(FsPath(program)).wstring();
+  std::wstring command = QuoteArgument(exe);
+  for (const auto& a : args) command += L" " + QuoteArgument(Wide(a));
+
+  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+  HANDLE readEnd = nullptr;
+  HANDLE writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) std::abort();
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  HANDLE input = InheritableNul(GENERIC_READ);
+  HANDLE errors = InheritableNul(GENERIC_WRITE);
+
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = input;
+  si.hStdOutput = writeEnd;
+  si.hStdError = errors;
+  PROCESS_INFORMATION pi{};
+  std::vector<wchar_t> line(command.begin(), command.end());
+  line.push_back(L'\0');
+  const std::wstring cwd = FsPath(dir).wstring();
+  const BOOL started = CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                      cwd.c_str(), &si, &pi);
+  CloseHandle(writeEnd);
+  CloseHandle(input);
+  CloseHandle(errors);
+  if (!started) std::abort();
+
+  std::string out;
+  char buf[4096];
+  DWORD got = 0;
+  while (ReadFile(readEnd, buf, sizeof buf, &got, nullptr) && got > 0) out.append(buf, got);
+  CloseHandle(readEnd);
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  *status = static_cast<int>(code);
+  return out;
+}
+#else
 namespace {
 std::string Quote(const std::string& arg) {
   std::string q = "'";
@@ -111,6 +292,7 @@ std::string RunProgram(const std::string& program, const std::string& dir,
   *status = pclose(p);
   return out;
 }
+#endif
 
 std::string Ks(const std::string& utf8) {
   // Decode UTF-8 and map each character through the program's own reverse table.

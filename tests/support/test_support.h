@@ -7,6 +7,18 @@
 
 namespace plotweave::testing {
 
+// Paths and arguments below are UTF-8 on every platform.
+
+// `text` with its line ends as a text stream of this platform writes them:
+// unchanged on Linux, each LF as CR LF on Windows. Expected pages and console
+// text are written once, with LF, and passed through this.
+std::string NativeLines(const std::string& text);
+
+// The reverse, for text a test looks into piece by piece: on Windows every LF
+// must follow a CR (a test failure otherwise), and those CRs are dropped; on
+// Linux the text is returned as it is.
+std::string LfLines(const std::string& text);
+
 // A temporary file holding `bytes`, rewound and ready to read.
 FILE* StreamOf(const std::string& bytes);
 

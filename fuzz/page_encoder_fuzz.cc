@@ -1,0 +1,86 @@
+// The page encoder on arbitrary bytes, through the real files and in memory.
+//
+// In memory every line chunk gets a heap buffer of exactly its size, so a scan
+// that runs past a chunk's terminating zero is caught by AddressSanitizer; the
+// file path reuses one large static buffer, where it would go unnoticed. Both
+// must give the same page, and the page must be the byte-order mark followed
+// by well-formed UTF-8 without a zero byte.
+#include <unistd.h>
+
+#include <cstring>
+#include <memory>
+
+#include "fuzz/fuzz_support.h"
+#include "kscode/kscode.h"
+#include "kscode/page_encoder.h"
+
+namespace {
+
+std::string gDir;
+std::string gInput;
+std::string gOutput;
+
+std::string ReadAll(const std::string& path) {
+  std::string out;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  FUZZ_CHECK(f != nullptr);
+  char buf[65536];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+  std::fclose(f);
+  return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  plotweave::fuzz::SilenceStdout();
+  const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+  std::string pattern = std::string(base) + "/plotweave-fuzz-XXXXXX";
+  FUZZ_CHECK(mkdtemp(pattern.data()) != nullptr);
+  gDir = pattern;
+  gInput = gDir + "/page.out";
+  gOutput = gDir + "/page.htm";
+  std::atexit([] {
+    std::remove(gInput.c_str());
+    std::remove(gOutput.c_str());
+    rmdir(gDir.c_str());
+  });
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace plotweave;
+  FILE* in = fuzz::OpenBytes(data, size);
+  FUZZ_CHECK(in != nullptr);
+  fuzz::MemoryOut memory;
+  {
+    static const char kMark[] = "\xEF\xBB\xBF";
+    ByteWriter writer(memory.get());
+    writer.Write(kMark, 3);
+    TextReader reader(in);
+    static char line[kPageChunkBuffer];
+    size_t got;
+    while ((got = reader.ReadLine(line, sizeof line)) > 0) {
+      FUZZ_CHECK(got < kPageChunkBuffer);
+      std::unique_ptr<char[]> chunk(new char[got + 1]);
+      std::memcpy(chunk.get(), line, got + 1);
+      EncodeChunk(chunk.get(), writer);
+    }
+    FUZZ_CHECK(!reader.Failed());
+    FUZZ_CHECK(writer.Flush());
+  }
+  std::fclose(in);
+  const std::string page = memory.Take();
+  FUZZ_CHECK(page.compare(0, 3, "\xEF\xBB\xBF") == 0);
+  FUZZ_CHECK(page.find('\0') == std::string::npos);
+  FUZZ_CHECK(fuzz::DecodeStrictUtf8(page.substr(3), nullptr));
+
+  FILE* f = std::fopen(gInput.c_str(), "wb");
+  FUZZ_CHECK(f != nullptr);
+  FUZZ_CHECK(std::fwrite(data, 1, size, f) == size);
+  FUZZ_CHECK(std::fclose(f) == 0);
+  FUZZ_CHECK(EncodePageUtf8(gInput.c_str(), gOutput.c_str()) == 0);
+  FUZZ_CHECK(ReadAll(gOutput) == page);
+  return 0;
+}

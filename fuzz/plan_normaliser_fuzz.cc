@@ -1,0 +1,142 @@
+// The plan normaliser on arbitrary bytes. A leading byte-order mark chooses
+// the form as it does for a plan; anything else is read as UTF-8.
+//
+// Besides memory safety the target checks what the scratch text must be (KS
+// pairs that decode, no zero byte) and that well-formed input survives the
+// trip through the scratch text and the page encoder unchanged, but for the
+// documented folds: the double arrows come back as single arrows and a
+// compatibility ideograph as its unified ideograph.
+#include <cstring>
+
+#include "fuzz/fuzz_support.h"
+#include "kscode/kscode.h"
+#include "kscode/page_encoder.h"
+#include "kscode/plan_normaliser.h"
+
+namespace plotweave {
+namespace {
+
+enum Form { kUtf8, kUtf16Be, kUtf16Le };
+
+// What the page encoder would take for an escape of its own.
+bool HasEscapeStart(const std::vector<uint32_t>& cps) {
+  for (size_t i = 0; i + 1 < cps.size(); ++i) {
+    if ((cps[i] == 'U' && cps[i + 1] == '+') || (cps[i] == '&' && cps[i + 1] == '#')) return true;
+  }
+  return false;
+}
+
+// Code points of UTF-16 units; a surrogate half without its partner is U+FFFD.
+std::vector<uint32_t> DecodeUtf16(const uint8_t* p, size_t n, bool bigEndian, bool* hasZero) {
+  std::vector<uint16_t> units;
+  for (size_t i = 0; i + 1 < n; i += 2) {
+    units.push_back(static_cast<uint16_t>(bigEndian ? p[i] * 256 + p[i + 1] : p[i + 1] * 256 + p[i]));
+  }
+  std::vector<uint32_t> cps;
+  *hasZero = false;
+  for (size_t i = 0; i < units.size(); ++i) {
+    const uint32_t u = units[i];
+    if (u == 0) *hasZero = true;
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
+      cps.push_back(0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+      ++i;
+    } else if (u >= 0xD800 && u <= 0xDFFF) {
+      cps.push_back(0xFFFD);
+    } else {
+      cps.push_back(u);
+    }
+  }
+  return cps;
+}
+
+bool SameAfterFolds(uint32_t expected, uint32_t actual) {
+  if (expected == actual) return true;
+  if (expected == 0x21D2) return actual == 0x2192;
+  if (expected == 0x21D4) return actual == 0x2194;
+  if (expected >= 0xF900 && expected <= 0xFA0B) return actual >= 0x4E00 && actual <= 0x9FFF;
+  return false;
+}
+
+void CheckScratchText(const std::string& ks) {
+  for (size_t i = 0; i < ks.size();) {
+    const uint8_t b = static_cast<uint8_t>(ks[i]);
+    FUZZ_CHECK(b != 0);
+    if (b < 0x80) {
+      ++i;
+      continue;
+    }
+    FUZZ_CHECK(i + 1 < ks.size());
+    const uint8_t trail = static_cast<uint8_t>(ks[i + 1]);
+    FUZZ_CHECK(b >= 0xA1 && b <= 0xFD && trail >= 0xA1 && trail <= 0xFE);
+    FUZZ_CHECK(KsToUnicode(b, trail) >= 0x80);
+    i += 2;
+  }
+}
+
+}  // namespace
+}  // namespace plotweave
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  plotweave::fuzz::SilenceStdout();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace plotweave;
+  Form form = kUtf8;
+  size_t skip = 0;
+  if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) {
+    skip = 3;
+  } else if (size >= 2 && data[0] == 0xFE && data[1] == 0xFF) {
+    form = kUtf16Be, skip = 2;
+  } else if (size >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
+    form = kUtf16Le, skip = 2;
+  }
+  const uint8_t* text = data + skip;
+  const size_t textSize = size - skip;
+
+  FILE* in = fuzz::OpenBytes(text, textSize);
+  FUZZ_CHECK(in != nullptr);
+  fuzz::MemoryOut scratch;
+  {
+    ByteReader reader(in);
+    ByteWriter writer(scratch.get());
+    if (form == kUtf8) {
+      ConvertUtf8(reader, writer);
+    } else {
+      ConvertUtf16(reader, writer, form == kUtf16Be);
+    }
+    FUZZ_CHECK(writer.Flush());
+    FUZZ_CHECK(!reader.Failed());
+  }
+  std::fclose(in);
+  const std::string ks = scratch.Take();
+  CheckScratchText(ks);
+
+  // Back through the page encoder, as one chunk (the text holds no zero byte).
+  fuzz::MemoryOut page;
+  {
+    ByteWriter writer(page.get());
+    EncodeChunk(ks.c_str(), writer);
+    FUZZ_CHECK(writer.Flush());
+  }
+  std::vector<uint32_t> actual;
+  FUZZ_CHECK(fuzz::DecodeStrictUtf8(page.Take(), &actual));
+
+  std::vector<uint32_t> expected;
+  bool wellFormed;
+  bool hasZero = false;
+  if (form == kUtf8) {
+    wellFormed = fuzz::DecodeStrictUtf8(std::string(reinterpret_cast<const char*>(text), textSize),
+                                        &expected);
+    for (uint32_t cp : expected) hasZero = hasZero || cp == 0;
+  } else {
+    expected = DecodeUtf16(text, textSize, form == kUtf16Be, &hasZero);
+    wellFormed = true;
+  }
+  if (!wellFormed || hasZero || HasEscapeStart(expected)) return 0;
+  FUZZ_CHECK(actual.size() == expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) FUZZ_CHECK(SameAfterFolds(expected[i], actual[i]));
+  return 0;
+}

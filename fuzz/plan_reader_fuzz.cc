@@ -1,0 +1,81 @@
+// The plan reader on arbitrary bytes, followed by validation and the page
+// writer on whatever model it produced.
+#include <cstring>
+
+#include "fuzz/fuzz_support.h"
+#include "page/page_writer.h"
+#include "plan/model.h"
+#include "plan/reader.h"
+#include "plan/validate.h"
+
+namespace plotweave {
+namespace {
+
+OntologyModel gModel;
+
+bool Terminated(const char* field, size_t width) { return std::memchr(field, 0, width) != nullptr; }
+#define TERMINATED(f) FUZZ_CHECK(Terminated(f, sizeof f))
+
+void CheckModel(const OntologyModel& m) {
+  FUZZ_CHECK(m.projectCount >= 0 && m.projectCount <= kProjectCapacity);
+  FUZZ_CHECK(m.classCount >= 0 && m.classCount <= kClassCapacity);
+  FUZZ_CHECK(m.relationCount >= 0 && m.relationCount <= kRelationCapacity);
+  FUZZ_CHECK(m.nodeCount >= 0 && m.nodeCount <= kNodeCapacity);
+  FUZZ_CHECK(m.linkCount >= 0 && m.linkCount <= kLinkCapacity);
+  for (int i = 0; i < m.projectCount; ++i) {
+    TERMINATED(m.projects[i].tag);
+    TERMINATED(m.projects[i].text);
+  }
+  for (int i = 0; i < m.classCount; ++i) {
+    TERMINATED(m.classes[i].name);
+    TERMINATED(m.classes[i].borderColor);
+    TERMINATED(m.classes[i].style);
+  }
+  for (int i = 0; i < m.relationCount; ++i) {
+    TERMINATED(m.relations[i].name);
+    TERMINATED(m.relations[i].color);
+    TERMINATED(m.relations[i].style);
+  }
+  for (int i = 0; i < m.nodeCount; ++i) {
+    const NodeEntry& n = m.nodes[i];
+    TERMINATED(n.id);
+    TERMINATED(n.className);
+    TERMINATED(n.label);
+    TERMINATED(n.title);
+    TERMINATED(n.url);
+    TERMINATED(n.image);
+  }
+  for (int i = 0; i < m.linkCount; ++i) {
+    const LinkEntry& l = m.links[i];
+    TERMINATED(l.fromId);
+    TERMINATED(l.toId);
+    TERMINATED(l.relation);
+    TERMINATED(l.colorStyle);
+  }
+}
+
+}  // namespace
+}  // namespace plotweave
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  plotweave::fuzz::SilenceStdout();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace plotweave;
+  std::memset(&gModel, 0, sizeof gModel);
+  FILE* stream = fuzz::OpenBytes(data, size);
+  FUZZ_CHECK(stream != nullptr);
+  FUZZ_CHECK(ReadPlan(stream, gModel, "_self"));
+  std::fclose(stream);
+  CheckModel(gModel);
+  if (ValidateModel(gModel)) {
+    CheckModel(gModel);
+    for (int i = 0; i < gModel.nodeCount; ++i) {
+      FUZZ_CHECK(gModel.nodes[i].classIndex >= 0 && gModel.nodes[i].classIndex < gModel.classCount);
+    }
+    FUZZ_CHECK(WritePage(gModel, "/dev/null") == kPageWritten);
+  }
+  return 0;
+}

@@ -1,0 +1,149 @@
+// Write failures for real: a derived file that is a link to /dev/full, where
+// every write fails with "no space left on device", and a directory the run
+// may not write. A run that cannot write a file says so once, prints no
+// success line, and leaves no partial file behind; a failed conversion keeps
+// the complete intermediate page.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "kscode/kscode.h"
+#include "tests/robust/robust_support.h"
+#include "tests/support/test_support.h"
+
+namespace plotweave {
+namespace {
+
+using testing::AnsiLines;
+using testing::Build;
+using testing::Creating;
+using testing::EncodingLine;
+using testing::FileExists;
+using testing::kBanner;
+using testing::kBuilds;
+using testing::ReadFileBytes;
+using testing::RunChild;
+using testing::TempDir;
+using testing::WriteFileBytes;
+
+// A valid plan whose page (some 250 KB) is far larger than any write buffer,
+// so that writes fail in the middle of the page and not only at the close.
+std::string LargePagePlan() {
+  std::string plan = "#CLASS\nPlace blue dot 1\n#RELATION\nnear gray line 1\n#NODES\n";
+  for (int i = 0; i < 400; ++i) {
+    plan += "k" + std::to_string(i) + " Place Label_" + std::to_string(i) + " /" + std::string(200, 'u') + "\n";
+  }
+  plan += "#LINKS\n";
+  for (int i = 1; i < 400; ++i) plan += "k" + std::to_string(i - 1) + " k" + std::to_string(i) + " near\n";
+  return plan;
+}
+
+const std::string kUtf8Mark = "\xEF\xBB\xBF";
+
+std::string RunPlan(const Build& build, const TempDir& dir, const std::string& arg) {
+  const testing::ChildResult r = RunChild(build.program, dir.path(), {arg});
+  EXPECT_EQ(r.exitStatus, 0) << "signal " << r.signal;
+  return r.output;
+}
+
+void LinkToFullDisk(const std::string& path) { ASSERT_EQ(symlink("/dev/full", path.c_str()), 0); }
+
+TEST(WriteFailure, ScratchFileOnAFullDiskEndsTheRunBeforeValidation) {
+  for (const Build* b : kBuilds) {
+    for (const std::string& plan :
+         {kUtf8Mark + LargePagePlan(), std::string("\xFF\xFE#\0N\0O\0D\0E\0S\0\n\0", 16)}) {
+      TempDir dir;
+      WriteFileBytes(dir / "p.lst", plan);
+      LinkToFullDisk(dir / "p.asc");
+      EXPECT_EQ(RunPlan(*b, dir, "p.lst"),
+                kBanner + "Scratch File p.asc Write Error! The plan was not converted.\n");
+      // Neither half a scratch file nor the link to the full disk is left.
+      EXPECT_EQ(dir.Listing(), "p.lst");
+      EXPECT_EQ(ReadFileBytes(dir / "p.lst"), plan);
+    }
+  }
+}
+
+TEST(WriteFailure, IntermediatePageOnAFullDiskIsReportedAndRemoved) {
+  for (const Build* b : kBuilds) {
+    TempDir dir;
+    WriteFileBytes(dir / "p.lst", LargePagePlan());
+    LinkToFullDisk(dir / "p.out");
+    EXPECT_EQ(RunPlan(*b, dir, "p.lst"),
+              kBanner + AnsiLines("p.lst") + "Intermediate File p.out Write Error! No page was created.\n");
+    EXPECT_EQ(dir.Listing(), "p.lst");
+
+    // The same from a Unicode plan: its scratch file is gone as well.
+    WriteFileBytes(dir / "u.lst", kUtf8Mark + LargePagePlan());
+    LinkToFullDisk(dir / "u.out");
+    EXPECT_EQ(RunPlan(*b, dir, "u.lst"),
+              kBanner + EncodingLine(1) + "Intermediate File u.out Write Error! No page was created.\n");
+    EXPECT_EQ(dir.Listing(), "p.lst u.lst");
+  }
+}
+
+TEST(WriteFailure, VisualizationPageOnAFullDiskIsAFailedConversion) {
+  for (const Build* b : kBuilds) {
+    TempDir dir;
+    const std::string page = std::string("p") + b->pageSuffix;
+    WriteFileBytes(dir / "p.lst", LargePagePlan());
+
+    // What a successful run writes, for comparison: its intermediate page is
+    // kept by a conversion that cannot create its output.
+    ASSERT_EQ(mkdir((dir / page).c_str(), 0755), 0);
+    RunPlan(*b, dir, "p.lst");
+    const std::string intermediate = ReadFileBytes(dir / "p.out");
+    ASSERT_GT(intermediate.size(), 200000u);
+    ASSERT_EQ(rmdir((dir / page).c_str()), 0);
+    ASSERT_EQ(std::remove((dir / "p.out").c_str()), 0);
+
+    LinkToFullDisk(dir / page);
+    EXPECT_EQ(RunPlan(*b, dir, "p.lst"),
+              kBanner + AnsiLines("p.lst") + Creating(page) + "Output File Encoding Conversion Error.\n");
+    // No success line and no page; the intermediate page is whole.
+    EXPECT_EQ(dir.Listing(), "p.lst p.out");
+    EXPECT_EQ(ReadFileBytes(dir / "p.out"), intermediate);
+  }
+}
+
+TEST(WriteFailure, EncoderRemovesAPageThatFailedHalfWay) {
+  TempDir dir;
+  WriteFileBytes(dir / "in.out", std::string(200000, 'a') + "\n");
+  LinkToFullDisk(dir / "out.htm");
+  testing::StdoutCapture capture;
+  EXPECT_EQ(EncodePageUtf8((dir / "in.out").c_str(), (dir / "out.htm").c_str()), -1);
+  EXPECT_EQ(capture.Take(), Creating(dir / "out.htm"));
+  EXPECT_FALSE(FileExists(dir / "out.htm"));
+  EXPECT_EQ(ReadFileBytes(dir / "in.out").size(), 200001u);
+}
+
+// A directory that the run may not write. Permission bits do not stop root,
+// so a root test run runs the program as nobody.
+TEST(WriteFailure, UnwritableDirectoryCreatesNothing) {
+  TempDir dir;
+  WriteFileBytes(dir / "k.lst", LargePagePlan());
+  WriteFileBytes(dir / "u.lst", kUtf8Mark + LargePagePlan());
+  ASSERT_EQ(chmod(dir.path().c_str(), 0555), 0);
+  testing::ChildOptions options;
+  options.asOtherUser = geteuid() == 0;
+  for (const Build* b : kBuilds) {
+    const testing::ChildResult k = RunChild(b->program, dir.path(), {"k.lst"}, options);
+    if (k.execFailed) {
+      chmod(dir.path().c_str(), 0755);
+      GTEST_SKIP() << "user nobody cannot run " << b->program;
+    }
+    EXPECT_EQ(k.output, kBanner + AnsiLines("k.lst") + "Intermediate File k.out Creation Error!\n");
+    const testing::ChildResult u = RunChild(b->program, dir.path(), {"u.lst"}, options);
+    EXPECT_EQ(u.output, kBanner + "Scratch File Creation Error: -2\n");
+    EXPECT_EQ(k.exitStatus, 0);
+    EXPECT_EQ(u.exitStatus, 0);
+  }
+  ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+  EXPECT_EQ(dir.Listing(), "k.lst u.lst");
+}
+
+}  // namespace
+}  // namespace plotweave
