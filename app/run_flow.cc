@@ -18,6 +18,9 @@ constexpr int kLongestFixedSuffix = 4;  // ".lst", ".asc", ".out"
 
 // The model is far too large for a stack; one run fills it once.
 OntologyModel gModel;
+// Whether gModel holds an earlier run's plan. A process starts with it empty,
+// so the first run need not touch the whole of it.
+bool gModelUsed = false;
 
 // Reads the plan (or its KS-coded scratch copy) into the model. A scratch
 // name that leads to a device rather than to the file just written is refused.
@@ -93,7 +96,8 @@ int RunPlotweave(int argc, const char* const* argv, const char* linkTarget,
   std::snprintf(scratchName, sizeof scratchName, "%s.asc", base);
 
   // Every run starts from the empty model, also when one process runs several.
-  std::memset(&gModel, 0, sizeof gModel);
+  if (gModelUsed) std::memset(&gModel, 0, sizeof gModel);
+  gModelUsed = true;
   const int encoding = ConvertPlanToKs(planName, scratchName);
   switch (encoding) {
     case kPlanNotFound:
