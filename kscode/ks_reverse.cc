@@ -52,9 +52,13 @@ DirectIndex gIndex;
 
 }  // namespace
 
-bool UnicodeToKs(uint16_t unit, uint8_t* lead, uint8_t* trail) {
+const uint16_t* KsReverseIndex() {
   if (!gIndex.built) gIndex.Build();
-  const uint16_t code = gIndex.code[unit];
+  return gIndex.code;
+}
+
+bool UnicodeToKs(uint16_t unit, uint8_t* lead, uint8_t* trail) {
+  const uint16_t code = KsReverseIndex()[unit];
   if (code == 0) return false;
   *lead = static_cast<uint8_t>(code >> 8);
   *trail = static_cast<uint8_t>(code & 0xFF);

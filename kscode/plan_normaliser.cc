@@ -21,17 +21,16 @@ void WriteReference(uint16_t unit, ByteWriter& out) {
   out.Write(text, 8);
 }
 
-inline void PutCodeUnit(uint16_t unit, ByteWriter& out) {
+// `index` is KsReverseIndex(), looked up once per conversion.
+inline void PutCodeUnit(uint16_t unit, const uint16_t* index, ByteWriter& out) {
   if (unit == 0) return;
   if (unit < 0x80) {
     out.Put(static_cast<unsigned char>(unit));
     return;
   }
-  uint8_t lead;
-  uint8_t trail;
-  if (UnicodeToKs(unit, &lead, &trail)) {
-    out.Put(lead);
-    out.Put(trail);
+  const uint16_t code = index[unit];
+  if (code != 0) {
+    out.PutSmall(static_cast<uint32_t>(code >> 8) | static_cast<uint32_t>((code & 0xFF) << 8), 2);
   } else {
     WriteReference(unit, out);
   }
@@ -39,16 +38,29 @@ inline void PutCodeUnit(uint16_t unit, ByteWriter& out) {
 
 }  // namespace
 
-void WriteCodeUnit(uint16_t unit, ByteWriter& out) { PutCodeUnit(unit, out); }
+void WriteCodeUnit(uint16_t unit, ByteWriter& out) { PutCodeUnit(unit, KsReverseIndex(), out); }
 
 void ConvertUtf16(ByteReader& in, ByteWriter& out, bool bigEndian) {
+  const uint16_t* const index = KsReverseIndex();
+  const int high = bigEndian ? 0 : 1;  // which byte of a unit is its high byte
   for (;;) {
-    const int first = in.Next();
-    if (first < 0) return;
-    const int second = in.Next();
-    if (second < 0) return;  // an odd last byte is dropped
-    const int unit = bigEndian ? first * 256 + second : second * 256 + first;
-    PutCodeUnit(static_cast<uint16_t>(unit), out);
+    size_t avail;
+    const unsigned char* span = in.Span(&avail);
+    if (avail == 0) return;
+    size_t i = 0;
+    for (; i + 2 <= avail; i += 2) {
+      const int unit = span[i + high] * 256 + span[i + 1 - high];
+      PutCodeUnit(static_cast<uint16_t>(unit), index, out);
+    }
+    in.Skip(i);
+    if (i < avail) {
+      // A unit split across two reads; an odd last byte of the plan is dropped.
+      int pair[2];
+      pair[0] = in.Next();
+      pair[1] = in.Next();
+      if (pair[1] < 0) return;
+      PutCodeUnit(static_cast<uint16_t>(pair[high] * 256 + pair[1 - high]), index, out);
+    }
   }
 }
 
@@ -72,6 +84,7 @@ size_t AsciiPrefix(const unsigned char* p, size_t n) {
 }  // namespace
 
 void ConvertUtf8(ByteReader& in, ByteWriter& out) {
+  const uint16_t* const index = KsReverseIndex();
   // Continuation bytes are not checked: any byte serves and adds its value
   // less 0x80, so malformed input still yields one unit per character.
   for (;;) {
@@ -89,7 +102,7 @@ void ConvertUtf8(ByteReader& in, ByteWriter& out) {
         i += run;
       } else if (b >= 0xE0 && b < 0xF0 && i + 3 <= avail) {
         const int value = ((static_cast<int>(b) - 0xE0) << 12) + ((span[i + 1] - 0x80) << 6) + (span[i + 2] - 0x80);
-        PutCodeUnit(static_cast<uint16_t>(value & 0xFFFF), out);
+        PutCodeUnit(static_cast<uint16_t>(value & 0xFFFF), index, out);
         i += 3;
       } else {
         break;
@@ -144,7 +157,7 @@ void ConvertUtf8(ByteReader& in, ByteWriter& out) {
       WriteReference(static_cast<uint16_t>(0xD800 + (v >> 10)), out);
       WriteReference(static_cast<uint16_t>(0xDC00 + (v & 0x3FF)), out);
     } else {
-      PutCodeUnit(static_cast<uint16_t>(value & 0xFFFF), out);
+      PutCodeUnit(static_cast<uint16_t>(value & 0xFFFF), index, out);
     }
   }
 }
