@@ -55,11 +55,11 @@
   }
 
   DataTable.prototype.addColumn = function (type, label, id) {
-    var spec = type !== null && typeof type === 'object' ? type : { type: type, label: label, id: id };
-    if (!Object.prototype.hasOwnProperty.call(TYPES, spec.type)) {
-      throw new Error('Invalid type: ' + spec.type + '.');
+    var column = type !== null && typeof type === 'object' ? type : { type: type, label: label, id: id };
+    if (!Object.prototype.hasOwnProperty.call(TYPES, column.type)) {
+      throw new Error('Invalid type: ' + column.type + '.');
     }
-    this.columns.push({ type: spec.type, label: spec.label || '', id: spec.id || '' });
+    this.columns.push({ type: column.type, label: column.label || '', id: column.id || '' });
     for (var r = 0; r < this.rows.length; r++) this.rows[r].push(null);
     return this.columns.length - 1;
   };
