@@ -1,6 +1,9 @@
 // Helpers shared by the fuzz targets: byte streams over the input, output
-// collected in memory, and a strict UTF-8 reader for checking pages.
+// collected in memory, files and a scratch directory, and a strict UTF-8
+// reader for checking pages.
 #pragma once
+
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -84,4 +87,32 @@ inline bool DecodeStrictUtf8(const std::string& s, std::vector<uint32_t>* out) {
 // Console text of the code under test goes nowhere; libFuzzer reports on stderr.
 inline void SilenceStdout() { FUZZ_CHECK(std::freopen("/dev/null", "w", stdout) != nullptr); }
 
+// The whole of a file the code under test wrote.
+inline std::string ReadAll(const std::string& path) {
+  std::string out;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  FUZZ_CHECK(f != nullptr);
+  char buf[65536];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+  std::fclose(f);
+  return out;
+}
+
+// A fresh directory named `prefix` and a random tail, for the files a target
+// writes on every input: in memory (/dev/shm) where that may be written.
+inline std::string MakeScratchDir(const char* prefix) {
+  const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+  std::string pattern = std::string(base) + "/" + prefix + "-XXXXXX";
+  FUZZ_CHECK(mkdtemp(pattern.data()) != nullptr);
+  return pattern;
+}
+
 }  // namespace plotweave::fuzz
+
+// LLVMFuzzerInitialize for a target that needs no set-up but a silent stdout.
+#define FUZZ_INITIALIZE_WITH_SILENT_STDOUT()            \
+  extern "C" int LLVMFuzzerInitialize(int*, char***) { \
+    plotweave::fuzz::SilenceStdout();                  \
+    return 0;                                          \
+  }

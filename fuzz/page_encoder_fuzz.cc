@@ -20,25 +20,11 @@ std::string gDir;
 std::string gInput;
 std::string gOutput;
 
-std::string ReadAll(const std::string& path) {
-  std::string out;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  FUZZ_CHECK(f != nullptr);
-  char buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-  std::fclose(f);
-  return out;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   plotweave::fuzz::SilenceStdout();
-  const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-  std::string pattern = std::string(base) + "/plotweave-fuzz-XXXXXX";
-  FUZZ_CHECK(mkdtemp(pattern.data()) != nullptr);
-  gDir = pattern;
+  gDir = plotweave::fuzz::MakeScratchDir("plotweave-fuzz");
   gInput = gDir + "/page.out";
   gOutput = gDir + "/page.htm";
   std::atexit([] {
@@ -81,6 +67,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(std::fwrite(data, 1, size, f) == size);
   FUZZ_CHECK(std::fclose(f) == 0);
   FUZZ_CHECK(EncodePageUtf8(gInput.c_str(), gOutput.c_str()) == 0);
-  FUZZ_CHECK(ReadAll(gOutput) == page);
+  FUZZ_CHECK(fuzz::ReadAll(gOutput) == page);
   return 0;
 }

@@ -77,10 +77,7 @@ void CheckScratchText(const std::string& ks) {
 }  // namespace
 }  // namespace plotweave
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  plotweave::fuzz::SilenceStdout();
-  return 0;
-}
+FUZZ_INITIALIZE_WITH_SILENT_STDOUT()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace plotweave;

@@ -91,17 +91,6 @@ void PlaceObstacle(int obstacle, const Build& build) {
   }
 }
 
-std::string ReadAll(const char* name) {
-  std::string out;
-  FILE* f = std::fopen(name, "rb");
-  FUZZ_CHECK(f != nullptr);
-  char buf[65536];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-  std::fclose(f);
-  return out;
-}
-
 bool EndsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
@@ -163,12 +152,12 @@ void RunOnce(const Build& build, int obstacle, const std::string& plan) {
   if (success) {
     struct stat st;
     FUZZ_CHECK(lstat(kIntermediate, &st) != 0);
-    const std::string page = ReadAll(build.page);
+    const std::string page = plotweave::fuzz::ReadAll(build.page);
     FUZZ_CHECK(page.compare(0, 3, "\xEF\xBB\xBF") == 0);
     FUZZ_CHECK(plotweave::fuzz::DecodeStrictUtf8(page.substr(3), nullptr));
   }
   if (obstacle == kNone) FUZZ_CHECK(success || out.find("Invalid!\n") != std::string::npos);
-  FUZZ_CHECK(ReadAll(kPlan) == plan);
+  FUZZ_CHECK(plotweave::fuzz::ReadAll(kPlan) == plan);
   CheckOnlyKnownEntries(obstacle, build);
 
   for (const char* name : {kPlan, kScratch, kIntermediate, build.page}) RemoveAny(name);
@@ -178,10 +167,7 @@ void RunOnce(const Build& build, int obstacle, const std::string& plan) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   plotweave::fuzz::SilenceStdout();
-  const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-  std::string pattern = std::string(base) + "/plotweave-run-fuzz-XXXXXX";
-  FUZZ_CHECK(mkdtemp(pattern.data()) != nullptr);
-  gDir = pattern;
+  gDir = plotweave::fuzz::MakeScratchDir("plotweave-run-fuzz");
   FUZZ_CHECK(chdir(gDir.c_str()) == 0);
   FILE* capture = std::tmpfile();
   FUZZ_CHECK(capture != nullptr);

@@ -5,20 +5,8 @@ set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
-missing=()
 # fonts-liberation gives the Latin text of the screenshots the usual metrics.
-for pkg in chromium fonts-nanum fonts-liberation; do
-  if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$pkg")
-  fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-  echo "installing ${missing[*]}"
-  $sudo apt-get update
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+"$root/tools/apt-install-missing.sh" chromium fonts-nanum fonts-liberation
 
 cd "$root/web"
 npm ci --no-audit --no-fund

@@ -2,8 +2,8 @@
 # Installs what the Windows build, its tests and the packaging test need when it
 # is missing: the 64-bit MinGW-w64 cross compiler, Wine to run the programs, the
 # GoogleTest sources that the Windows test programs are built from, man-db for
-# the manual-page check and dpkg for the package test. Needs root for apt-get;
-# does nothing when everything is present.
+# the manual-page check and dpkg for the package test. Needs root or sudo for
+# apt-get; does nothing when everything is present.
 set -euo pipefail
 
 need=()
@@ -18,12 +18,4 @@ if [ ${#need[@]} -eq 0 ]; then
   exit 0
 fi
 
-if [ "$(id -u)" -ne 0 ]; then
-  echo "install-wine-deps: missing ${need[*]}; run as root to install them" >&2
-  exit 1
-fi
-
-echo "install-wine-deps: installing ${need[*]}"
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+"$(dirname "${BASH_SOURCE[0]}")/apt-install-missing.sh" "${need[@]}"

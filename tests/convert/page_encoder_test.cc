@@ -9,23 +9,10 @@
 namespace plotweave {
 namespace {
 
+using testing::Encode;
 using testing::ReadFileBytes;
 using testing::TempDir;
 using testing::WriteFileBytes;
-
-std::string Encode(const std::string& chunk) {
-  FILE* f = std::tmpfile();
-  {
-    ByteWriter out(f);
-    EncodeChunk(chunk.c_str(), out);
-  }
-  std::rewind(f);
-  std::string bytes;
-  int c;
-  while ((c = std::fgetc(f)) != EOF) bytes += static_cast<char>(c);
-  std::fclose(f);
-  return bytes;
-}
 
 std::string Hex4(uint16_t v) {
   char buf[5];

@@ -1,29 +1,15 @@
 // Inputs the fuzz targets found, kept as regression cases.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 #include "fuzz/fuzz_support.h"
-#include "kscode/page_encoder.h"
 #include "tests/support/test_support.h"
 
 namespace plotweave {
 namespace {
 
-std::string Encode(const std::string& chunk) {
-  FILE* f = std::tmpfile();
-  {
-    ByteWriter out(f);
-    EncodeChunk(chunk.c_str(), out);
-  }
-  std::rewind(f);
-  std::string bytes;
-  int c;
-  while ((c = std::fgetc(f)) != EOF) bytes += static_cast<char>(c);
-  std::fclose(f);
-  return bytes;
-}
+using testing::Encode;
 
 // "U+" followed by KS text holds no number; the six bytes are consumed as an
 // escape, and were written out raw, KS bytes and all, into the UTF-8 page.

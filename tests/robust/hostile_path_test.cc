@@ -15,20 +15,6 @@
 namespace plotweave {
 namespace {
 
-using testing::AnsiLines;
-using testing::Build;
-using testing::ChildResult;
-using testing::Created;
-using testing::Creating;
-using testing::EncodingLine;
-using testing::FileExists;
-using testing::kBanner;
-using testing::kBuilds;
-using testing::ReadFileBytes;
-using testing::RunChild;
-using testing::TempDir;
-using testing::WriteFileBytes;
-
 const std::string kPlan = "#CLASS\nPlace blue dot\n#NODES\nk001 Place Here\n";
 const std::string kUtf8Plan = "\xEF\xBB\xBF" + kPlan;
 

@@ -12,18 +12,6 @@
 namespace plotweave {
 namespace {
 
-using testing::AnsiLines;
-using testing::Build;
-using testing::ChildResult;
-using testing::Created;
-using testing::Creating;
-using testing::EncodingLine;
-using testing::kBanner;
-using testing::kBuilds;
-using testing::ReadFileBytes;
-using testing::RunChild;
-using testing::TempDir;
-
 // Room the run may take beyond a small plan's peak: buffers, never the plan.
 constexpr long kSlackKb = 16 * 1024;
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tests/robust/child_process.h"
+#include "tests/support/test_support.h"
 
 namespace plotweave::testing {
 
@@ -40,3 +41,21 @@ inline std::string Created(const std::string& page) {
 }
 
 }  // namespace plotweave::testing
+
+// The robustness tests live in namespace plotweave and name these helpers
+// unqualified; they are listed once here rather than in every test.
+namespace plotweave {
+using testing::AnsiLines;
+using testing::Build;
+using testing::ChildResult;
+using testing::Created;
+using testing::Creating;
+using testing::EncodingLine;
+using testing::FileExists;
+using testing::kBanner;
+using testing::kBuilds;
+using testing::ReadFileBytes;
+using testing::RunChild;
+using testing::TempDir;
+using testing::WriteFileBytes;
+}  // namespace plotweave

@@ -17,18 +17,6 @@
 namespace plotweave {
 namespace {
 
-using testing::AnsiLines;
-using testing::Build;
-using testing::Creating;
-using testing::EncodingLine;
-using testing::FileExists;
-using testing::kBanner;
-using testing::kBuilds;
-using testing::ReadFileBytes;
-using testing::RunChild;
-using testing::TempDir;
-using testing::WriteFileBytes;
-
 // A valid plan whose page (some 250 KB) is far larger than any write buffer,
 // so that writes fail in the middle of the page and not only at the close.
 std::string LargePagePlan() {

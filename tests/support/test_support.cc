@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "kscode/kscode.h"
+#include "kscode/page_encoder.h"
 
 namespace plotweave::testing {
 
@@ -293,6 +294,21 @@ std::string RunProgram(const std::string& program, const std::string& dir,
   return out;
 }
 #endif
+
+std::string Encode(const std::string& chunk) {
+  FILE* f = std::tmpfile();
+  if (f == nullptr) std::abort();
+  {
+    ByteWriter out(f);
+    EncodeChunk(chunk.c_str(), out);
+  }
+  std::rewind(f);
+  std::string bytes;
+  int c;
+  while ((c = std::fgetc(f)) != EOF) bytes += static_cast<char>(c);
+  std::fclose(f);
+  return bytes;
+}
 
 std::string Ks(const std::string& utf8) {
   // Decode UTF-8 and map each character through the program's own reverse table.

@@ -61,6 +61,9 @@ class StdoutCapture {
 std::string RunProgram(const std::string& program, const std::string& dir,
                        const std::vector<std::string>& args, int* status);
 
+// What the page encoder writes for one chunk (a line of the intermediate page).
+std::string Encode(const std::string& chunk);
+
 // The bytes of a text given as UTF-8, in KS code (test data only).
 std::string Ks(const std::string& utf8);
 
