@@ -1,6 +1,8 @@
 #include "page/page_writer.h"
 
 #include <cstdio>
+#include <cstring>
+#include <initializer_list>
 
 #include "kscode/text_stream.h"
 
@@ -122,27 +124,46 @@ const char kTail[] =
     "</body>\n"
     "</html>\n";
 
-void WriteNodeRow(FILE* out, const OntologyModel& model, const NodeEntry& node) {
-  if (node.imageNode != 1) {
-    std::fprintf(out, "        nodesTable.addRow(['%s', '%s', '%s', '%s', '%s', '%s', '%s']);\n",
-                 node.id, node.className, node.label, node.title,
-                 model.classes[node.classIndex].style, node.image, node.url);
-  } else if (node.classLabelFlag == 0) {
-    std::fprintf(out, "        nodesTable.addRow(['%s', '%s_image', '', '%s', 'image', '%s', '%s']);\n",
-                 node.id, node.className, node.title, node.image, node.url);
-  } else {
-    std::fprintf(out, "        nodesTable.addRow(['%s', '%s_image', '%s', '%s', 'image', '%s', '%s']);\n",
-                 node.id, node.className, node.label, node.title, node.image, node.url);
+// Writes `format` with each "%s" replaced by the next of `fields`, verbatim.
+// The page's rows need nothing else of formatted output.
+void WriteRow(ByteWriter& out, const char* format, std::initializer_list<const char*> fields) {
+  const char* const* field = fields.begin();
+  for (const char* p = format;;) {
+    const char* mark = std::strchr(p, '%');
+    if (mark == nullptr) {
+      out.Write(p, std::strlen(p));
+      return;
+    }
+    out.Write(p, static_cast<size_t>(mark - p));
+    out.Write(*field, std::strlen(*field));
+    ++field;
+    p = mark + 2;  // every '%' in the row formats begins a "%s"
   }
 }
 
-void WriteLinkRow(FILE* out, const LinkEntry& link) {
-  if (link.relationLabelFlag == 0) {
-    std::fprintf(out, "        linksTable.addRow(['%s', '%s', '%s', '%s', '']);\n", link.fromId,
-                 link.toId, link.colorStyle, link.relation);
+void WriteText(ByteWriter& out, const char* text) { out.Write(text, std::strlen(text)); }
+
+void WriteNodeRow(ByteWriter& out, const OntologyModel& model, const NodeEntry& node) {
+  if (node.imageNode != 1) {
+    WriteRow(out, "        nodesTable.addRow(['%s', '%s', '%s', '%s', '%s', '%s', '%s']);\n",
+             {node.id, node.className, node.label, node.title, model.classes[node.classIndex].style,
+              node.image, node.url});
+  } else if (node.classLabelFlag == 0) {
+    WriteRow(out, "        nodesTable.addRow(['%s', '%s_image', '', '%s', 'image', '%s', '%s']);\n",
+             {node.id, node.className, node.title, node.image, node.url});
   } else {
-    std::fprintf(out, "        linksTable.addRow(['%s', '%s', '%s', '%s', '%s']);\n", link.fromId,
-                 link.toId, link.colorStyle, link.relation, link.relation);
+    WriteRow(out, "        nodesTable.addRow(['%s', '%s_image', '%s', '%s', 'image', '%s', '%s']);\n",
+             {node.id, node.className, node.label, node.title, node.image, node.url});
+  }
+}
+
+void WriteLinkRow(ByteWriter& out, const LinkEntry& link) {
+  if (link.relationLabelFlag == 0) {
+    WriteRow(out, "        linksTable.addRow(['%s', '%s', '%s', '%s', '']);\n",
+             {link.fromId, link.toId, link.colorStyle, link.relation});
+  } else {
+    WriteRow(out, "        linksTable.addRow(['%s', '%s', '%s', '%s', '%s']);\n",
+             {link.fromId, link.toId, link.colorStyle, link.relation, link.relation});
   }
 }
 
@@ -151,28 +172,28 @@ void WriteLinkRow(FILE* out, const LinkEntry& link) {
 int WritePage(const OntologyModel& model, const char* pagePath) {
   FileHandle page(pagePath, "wt");
   if (!page) return kPageNotCreated;
-  FILE* out = page.get();
-  static char buffer[kStreamBufferSize];
-  std::setvbuf(out, buffer, _IOFBF, sizeof buffer);
-
-  std::fputs(kHead, out);
-  for (int i = 0; i < model.nodeCount; ++i) WriteNodeRow(out, model, model.nodes[i]);
-  std::fputs(kLinkColumns, out);
-  for (int i = 0; i < model.linkCount; ++i) WriteLinkRow(out, model.links[i]);
-  std::fputs(kOptions, out);
-  for (int i = 0; i < model.classCount; ++i) {
-    const NodeClass& c = model.classes[i];
-    std::fprintf(out, "                '%s': { 'style': '%s', 'borderColor': '%s',  'radius': 15 },\n",
-                 c.name, c.style, c.borderColor);
+  bool written;
+  {
+    ByteWriter out(page.get());
+    WriteText(out, kHead);
+    for (int i = 0; i < model.nodeCount; ++i) WriteNodeRow(out, model, model.nodes[i]);
+    WriteText(out, kLinkColumns);
+    for (int i = 0; i < model.linkCount; ++i) WriteLinkRow(out, model.links[i]);
+    WriteText(out, kOptions);
+    for (int i = 0; i < model.classCount; ++i) {
+      const NodeClass& c = model.classes[i];
+      WriteRow(out, "                '%s': { 'style': '%s', 'borderColor': '%s',  'radius': 15 },\n",
+               {c.name, c.style, c.borderColor});
+    }
+    WriteText(out, kDrawing);
+    for (int i = 0; i < model.projectCount; ++i) {
+      const ProjectLine& p = model.projects[i];
+      WriteRow(out, "    <%s style=\"text-align: center;\">%s</%s>\n", {p.tag, p.text, p.tag});
+    }
+    WriteText(out, kTail);
+    written = out.Flush();
   }
-  std::fputs(kDrawing, out);
-  for (int i = 0; i < model.projectCount; ++i) {
-    const ProjectLine& p = model.projects[i];
-    std::fprintf(out, "    <%s style=\"text-align: center;\">%s</%s>\n", p.tag, p.text, p.tag);
-  }
-  std::fputs(kTail, out);
-
-  if (!page.Close()) {
+  if (!page.Close() || !written) {
     std::remove(pagePath);
     return kPageWriteFailed;
   }
