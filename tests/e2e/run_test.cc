@@ -46,7 +46,7 @@ std::string RunProgram(const Build& build, const std::string& dir, const std::ve
 // Golden pages are kept once, with LF; on Windows the page is a text file
 // written with CR LF line ends, and otherwise the same bytes.
 std::string Golden(const std::string& name) {
-  return NativeLines(ReadFileBytes(SourceDir() + "/tests/golden/" + name));
+  return NativeLines(testing::WithBuildHosts(ReadFileBytes(SourceDir() + "/tests/golden/" + name)));
 }
 
 // The example's page for a build. The two builds differ only in the target of

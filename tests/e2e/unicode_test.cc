@@ -122,7 +122,7 @@ TEST(UnicodePlans, CharactersBeyondTheBmpSurviveBothUnicodeForms) {
     utf8Plan += id + " C " + Utf8(cp) + "\n";
     utf16Plan += utf16(id + " C ") + Utf16Le(cp) + utf16("\r\n");
     rows += "        nodesTable.addRow(['" + id + "', 'C', '" + Utf8(cp) + "', '" + Utf8(cp) + "', 'dot'";
-    rows += ", 'http://localhost:8000/VR/style/noimage.png', '']);\n";
+    rows += testing::WithBuildHosts(", 'http://localhost:8000/VR/style/noimage.png', '']);\n");
   }
   TempDir dir;
   WriteFileBytes(dir / "a.lst", utf8Plan);

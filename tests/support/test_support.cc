@@ -335,6 +335,23 @@ std::string Ks(const std::string& utf8) {
   return out;
 }
 
+std::string WithBuildHosts(std::string text) {
+  const char* const kHosts[][2] = {
+      {"http://www.w3.org/", PLOTWEAVE_DTD_HOST "/"},
+      {"https://www.google.com/", PLOTWEAVE_LOADER_HOST "/"},
+      {"http://localhost:8000/", PLOTWEAVE_LAB_HOST "/"},
+  };
+  for (const auto& host : kHosts) {
+    const std::string from = host[0];
+    const std::string to = host[1];
+    if (from == to) continue;
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+      text.replace(at, from.size(), to);
+    }
+  }
+  return text;
+}
+
 std::string SourceDir() {
   const char* dir = std::getenv("PLOTWEAVE_SOURCE_DIR");
   return dir != nullptr ? dir : PLOTWEAVE_SOURCE_DIR_DEFAULT;

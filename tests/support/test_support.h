@@ -67,6 +67,10 @@ std::string Encode(const std::string& chunk);
 // The bytes of a text given as UTF-8, in KS code (test data only).
 std::string Ks(const std::string& utf8);
 
+// Golden text is kept with the default hosts of the page's absolute
+// addresses; this gives it with the hosts this build was configured with.
+std::string WithBuildHosts(std::string text);
+
 // The source tree, for example plans and golden files.
 std::string SourceDir();
 
