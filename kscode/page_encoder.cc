@@ -1,5 +1,6 @@
 #include "kscode/page_encoder.h"
 
+#include <bit>
 #include <cstdio>
 #include <cstring>
 
@@ -121,6 +122,12 @@ struct PlainBytes {
 };
 constexpr PlainBytes kPlain;
 
+// The bytes of a word loaded from memory, first byte lowest.
+constexpr uint64_t LittleEndian(uint64_t w) {
+  if constexpr (std::endian::native == std::endian::big) return __builtin_bswap64(w);
+  return w;
+}
+
 // Whether any byte of w is zero.
 constexpr uint64_t HasZeroByte(uint64_t w) {
   return (w - 0x0101010101010101ull) & ~w & 0x8080808080808080ull;
@@ -134,7 +141,13 @@ const char* SkipPlain(const char* p, const char* end) {
   while (end - p >= 8) {
     uint64_t w;
     std::memcpy(&w, p, 8);
-    if (((w & 0x8080808080808080ull) | HasZeroByte(w) | HasZeroByte(w ^ kU) | HasZeroByte(w ^ kAmp)) != 0) break;
+    const uint64_t stops =
+        (w & 0x8080808080808080ull) | HasZeroByte(w) | HasZeroByte(w ^ kU) | HasZeroByte(w ^ kAmp);
+    if (stops != 0) {
+      // The lowest flagged byte is the first stop in memory order. (A zero
+      // test may also flag bytes after a true match, never before one.)
+      return p + (std::countr_zero(LittleEndian(stops)) >> 3);
+    }
     p += 8;
   }
   while (p != end && kPlain.plain[static_cast<unsigned char>(*p)]) ++p;
