@@ -26,11 +26,10 @@ bool gModelUsed = false;
 // name that leads to a device rather than to the file just written is refused.
 bool ReadPlanFile(const char* path, const char* linkTarget) {
   if (!IsRegularFile(path)) return false;
-  FILE* stream = std::fopen(path, "rb");
-  if (stream == nullptr) return false;
-  const bool read = ReadPlan(stream, gModel, linkTarget);
-  const bool closed = std::fclose(stream) == 0;
-  return read && closed;
+  FileHandle stream(path, "rb");
+  if (!stream) return false;
+  const bool read = ReadPlan(stream.get(), gModel, linkTarget);
+  return stream.Close() && read;
 }
 
 }  // namespace

@@ -156,22 +156,28 @@ const char* SkipPlain(const char* p, const char* end) {
 
 uint32_t gPairUtf8[128 * 256];
 
-uint32_t PackedUtf8OfPair(unsigned char lead, unsigned char trail) {
+// UTF-8 form of a code point below U+10000: up to three bytes, lowest first,
+// and their count in the top byte.
+uint32_t PackUtf8(uint32_t cp) {
+  if (cp < 0x80) return (1u << 24) | cp;
+  if (cp < 0x800) return (2u << 24) | (0xC0 | (cp >> 6)) | ((0x80 | (cp & 0x3F)) << 8);
+  return (3u << 24) | (0xE0 | (cp >> 12)) | ((0x80 | ((cp >> 6) & 0x3F)) << 8) |
+         ((0x80 | (cp & 0x3F)) << 16);
+}
+
+inline void PutPacked(uint32_t packed, ByteWriter& out) { out.PutSmall(packed & 0xFFFFFF, packed >> 24); }
+
+// Writes the character of a KS pair; a pair without one shows the
+// no-character mark.
+inline void PutKsPair(unsigned char lead, unsigned char trail, ByteWriter& out) {
   const unsigned index = (static_cast<unsigned>(lead - 0x80) << 8) | trail;
   uint32_t packed = gPairUtf8[index];
-  if (packed != 0) return packed;
-  uint32_t cp = KsToUnicode(lead, trail);
-  if (cp == 0) cp = kNoCharacterMark;
-  if (cp < 0x80) {
-    packed = (1u << 24) | cp;
-  } else if (cp < 0x800) {
-    packed = (2u << 24) | (0xC0 | (cp >> 6)) | ((0x80 | (cp & 0x3F)) << 8);
-  } else {
-    packed = (3u << 24) | (0xE0 | (cp >> 12)) | ((0x80 | ((cp >> 6) & 0x3F)) << 8) |
-             ((0x80 | (cp & 0x3F)) << 16);
+  if (packed == 0) {
+    const uint32_t cp = KsToUnicode(lead, trail);
+    packed = PackUtf8(cp == 0 ? kNoCharacterMark : cp);
+    gPairUtf8[index] = packed;
   }
-  gPairUtf8[index] = packed;
-  return packed;
+  PutPacked(packed, out);
 }
 
 // The text of an escape that holds no number, written as the text it is. It
@@ -186,11 +192,10 @@ void WriteEscapeText(const char* p, size_t n, ByteWriter& out) {
       out.Put(b);
       ++i;
     } else if (i + 1 < n) {
-      const uint16_t cp = KsToUnicode(b, static_cast<unsigned char>(p[i + 1]));
-      CodePointToUtf8(cp == 0 ? kNoCharacterMark : cp, out);
+      PutKsPair(b, static_cast<unsigned char>(p[i + 1]), out);
       i += 2;
     } else {
-      CodePointToUtf8(kNoCharacterMark, out);
+      PutPacked(PackUtf8(kNoCharacterMark), out);
       ++i;
     }
   }
@@ -212,21 +217,13 @@ bool HexQuadToCodePoint(const char* escapeText, uint16_t* codePoint) {
 void CodePointToUtf8(int64_t cp, ByteWriter& out) {
   if (cp <= 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = kReplacement;
   const uint32_t c = static_cast<uint32_t>(cp);
-  if (c < 0x80) {
-    out.Put(static_cast<unsigned char>(c));
-  } else if (c < 0x800) {
-    out.Put(static_cast<unsigned char>(0xC0 | (c >> 6)));
-    out.Put(static_cast<unsigned char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.Put(static_cast<unsigned char>(0xE0 | (c >> 12)));
-    out.Put(static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F)));
-    out.Put(static_cast<unsigned char>(0x80 | (c & 0x3F)));
-  } else {
-    out.Put(static_cast<unsigned char>(0xF0 | (c >> 18)));
-    out.Put(static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F)));
-    out.Put(static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F)));
-    out.Put(static_cast<unsigned char>(0x80 | (c & 0x3F)));
+  if (c < 0x10000) {
+    PutPacked(PackUtf8(c), out);
+    return;
   }
+  out.PutSmall((0xF0 | (c >> 18)) | ((0x80 | ((c >> 12) & 0x3F)) << 8) | ((0x80 | ((c >> 6) & 0x3F)) << 16) |
+                   ((0x80 | (c & 0x3F)) << 24),
+               4);
 }
 
 void EncodeChunk(const char* chunk, ByteWriter& out) {
@@ -248,8 +245,7 @@ void EncodeChunk(const char* chunk, ByteWriter& out) {
         ++p;
         continue;
       }
-      const uint32_t packed = PackedUtf8OfPair(b, trail);
-      out.PutSmall(packed & 0xFFFFFF, packed >> 24);
+      PutKsPair(b, trail, out);
       p += 2;
       continue;
     }
