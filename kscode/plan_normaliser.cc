@@ -66,6 +66,10 @@ void ConvertUtf16(ByteReader& in, ByteWriter& out, bool bigEndian) {
 
 namespace {
 
+// The value of a three-byte form; its continuation bytes are not checked, so
+// it may come out negative.
+inline int ThreeByteValue(int b1, int b2, int b3) { return ((b1 - 0xE0) << 12) + ((b2 - 0x80) << 6) + (b3 - 0x80); }
+
 // Length of the run of bytes 0x01..0x7F at the start of p, eight at a time.
 // A zero byte ends the run too: a zero unit writes nothing.
 size_t AsciiPrefix(const unsigned char* p, size_t n) {
@@ -101,8 +105,7 @@ void ConvertUtf8(ByteReader& in, ByteWriter& out) {
         out.Write(span + i, run);
         i += run;
       } else if (b >= 0xE0 && b < 0xF0 && i + 3 <= avail) {
-        const int value = ((static_cast<int>(b) - 0xE0) << 12) + ((span[i + 1] - 0x80) << 6) + (span[i + 2] - 0x80);
-        PutCodeUnit(static_cast<uint16_t>(value & 0xFFFF), index, out);
+        PutCodeUnit(static_cast<uint16_t>(ThreeByteValue(b, span[i + 1], span[i + 2]) & 0xFFFF), index, out);
         i += 3;
       } else {
         break;
@@ -136,7 +139,7 @@ void ConvertUtf8(ByteReader& in, ByteWriter& out) {
         value = ((c[0] - 0xC0) << 6) + (c[1] - 0x80);
         break;
       case 3:
-        value = ((c[0] - 0xE0) << 12) + ((c[1] - 0x80) << 6) + (c[2] - 0x80);
+        value = ThreeByteValue(c[0], c[1], c[2]);
         break;
       case 4:
         value = (static_cast<int64_t>(c[0] - 0xF0) << 18) + ((c[1] - 0x80) << 12) + ((c[2] - 0x80) << 6) +
