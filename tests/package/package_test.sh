@@ -28,6 +28,7 @@ case $generator in
     prefix=$scratch/root/usr
     exe=
     manpage=$prefix/share/man/man1/plotweave.1.gz
+    bundle_manpage=$prefix/share/man/man1/plotweave-bundle.1.gz
     [ -e "$prefix/share/man/man1/plotweave_self.1.gz" ] || fail "no manual page for plotweave_self"
     ;;
   ZIP)
@@ -36,12 +37,13 @@ case $generator in
     prefix=$(echo "$scratch"/root/plotweave-*)
     exe=.exe
     manpage=$prefix/share/man/man1/plotweave.1
+    bundle_manpage=$prefix/share/man/man1/plotweave-bundle.1
     ;;
   *) echo "unknown generator $generator" >&2; exit 2 ;;
 esac
 echo "package: $(basename "$package")"
 
-for program in plotweave plotweave_self; do
+for program in plotweave plotweave_self plotweave-bundle; do
   [ -x "$prefix/bin/$program$exe" ] || fail "bin/$program$exe missing"
 done
 
@@ -55,6 +57,16 @@ if [ -f "$manpage" ]; then
   done
 else
   fail "manual page missing: $manpage"
+fi
+if [ -f "$bundle_manpage" ]; then
+  warnings=$(MANWIDTH=80 man --warnings -l "$bundle_manpage" 2>&1 >/dev/null || true)
+  [ -z "$warnings" ] || fail "man reports for plotweave-bundle: $warnings"
+  text=$(MANWIDTH=80 man -l "$bundle_manpage" 2>/dev/null)
+  for section in NAME SYNOPSIS OPTIONS "FINDING THE KIT" "EXIT STATUS"; do
+    grep -qx "$section" <<<"$text" || fail "plotweave-bundle manual page has no $section section"
+  done
+else
+  fail "manual page missing: $bundle_manpage"
 fi
 
 # Examples and, when it has been built, the laboratory-server kit.
@@ -83,6 +95,25 @@ for program in plotweave plotweave_self; do
     fail "$program: installed and build-tree pages differ"
   ls "$scratch/run-installed-$program" | grep -q 'htm$' || fail "$program: no page written"
 done
+
+# The installed bundler finds the installed kit by itself and copies a page as
+# the build tree's does with the source tree's kit; without a built kit both
+# say so.
+page=$(ls "$scratch/run-installed-plotweave_self"/*_self.htm | head -n 1)
+mkdir "$scratch/bundle"
+cp "$page" "$scratch/bundle/page.htm"
+cp -r "$source/examples/img" "$scratch/bundle/img"
+status=0
+(cd "$scratch/bundle" && $runner "$prefix/bin/plotweave-bundle$exe" page.htm -o installed.htm) 2>"$scratch/bundle.txt" ||
+  status=$?
+if [ -d "$source/web/site" ]; then
+  [ "$status" -eq 0 ] || fail "installed plotweave-bundle: status $status: $(cat "$scratch/bundle.txt")"
+  (cd "$scratch/bundle" && $runner "$build/bundle/plotweave-bundle$exe" page.htm -o tree.htm --kit "$source/web/site") \
+    2>/dev/null || fail "build-tree plotweave-bundle failed"
+  cmp -s "$scratch/bundle/installed.htm" "$scratch/bundle/tree.htm" || fail "installed and build-tree copies differ"
+else
+  [ "$status" -eq 5 ] || fail "installed plotweave-bundle without a kit: status $status, not 5"
+fi
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed" >&2
