@@ -1,4 +1,5 @@
-# Thin driver over CMake: `make demo` builds and runs the example, `make test` runs every test.
+# Thin driver over CMake: `make demo` builds and runs the example and writes its
+# standalone copy, `make test` runs every test.
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
@@ -6,7 +7,7 @@ CMAKE_FLAGS ?=
 WINBUILD ?= build-windows
 WINDOWS_CMAKE_FLAGS ?=
 
-.PHONY: all build windows demo test test-linux test-windows package deps clean
+.PHONY: all build windows demo kit test test-linux test-windows package deps clean
 # Robustness checks: the suite with sanitizers and under valgrind, and short fuzz runs.
 ASANBUILD ?= build-asan
 FUZZBUILD ?= build-fuzz
@@ -31,10 +32,24 @@ $(WINBUILD)/CMakeCache.txt:
 windows: $(WINBUILD)/CMakeCache.txt
 	cmake --build $(WINBUILD) -j $(JOBS)
 
-demo: build
+# The example page, and its standalone copy that draws from disk with no
+# network; the laboratory-server kit it takes the scripts from is built first
+# when missing or out of date.
+demo: build kit
 	$(BUILD)/app/plotweave_self examples/ontology.lst
+	$(BUILD)/bundle/plotweave-bundle --kit web/site examples/ontology_self.htm
 	@echo
-	@echo "Page written: examples/ontology_self.htm"
+	@echo "Page written: examples/ontology_self.htm (draws when the kit is served, see README)"
+	@echo "Standalone copy: open this file in a browser, no network needed:"
+	@echo "$(CURDIR)/examples/ontology_self.standalone.htm"
+
+# web/site/, from web/ with npm (Node and npm are installed when missing).
+KIT_SOURCES = web/package.json web/package-lock.json web/build.mjs $(wildcard web/src/*)
+kit: web/site/jsapi
+web/site/jsapi: $(KIT_SOURCES)
+	@command -v npm >/dev/null 2>&1 || tools/apt-install-missing.sh nodejs npm
+	cd web && npm ci --no-audit --no-fund && npm run build
+	@touch $@
 
 # Installs what the tests need beyond the compiler (browser, fonts, npm packages) when missing.
 deps:
