@@ -144,6 +144,7 @@ int RunBundle(int argc, const char* const* argv, const char* program, const char
     return kBundleOk;
   }
 
+  if (std::strlen(options.page) >= kPathCapacity) return Usage(err, "page name too long");
   char output[kPathCapacity];
   if (options.output != nullptr) {
     if (std::strlen(options.output) >= sizeof output) return Usage(err, "output name too long");
