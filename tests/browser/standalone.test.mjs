@@ -78,7 +78,10 @@ async function look(page) {
         image: img ? { src: img.src, loaded: img.complete && img.naturalWidth > 0, width: img.naturalWidth } : null,
       };
     });
-    return { nodes, positions: v.getPositions(), edges: Object.keys(v.body.edges).length };
+    return {
+      nodes, positions: v.getPositions(), edges: Object.keys(v.body.edges).length,
+      brokenImage: v.nodesHandler.options.brokenImage,
+    };
   });
   const infos = [];
   for (const node of drawn.nodes) {
@@ -165,6 +168,10 @@ for (const which of Object.keys(PROGRAMS)) {
               assert.equal(node.image.width, w.image.width, `node ${i}: the same image`);
             }
           });
+
+          // A node whose image fails shows the placeholder, from the copy itself.
+          assert.ok(want.drawn.brokenImage.endsWith('/VR/style/noimage.png'), want.drawn.brokenImage);
+          assert.ok(got.drawn.brokenImage.startsWith('data:image/png;base64,'), got.drawn.brokenImage);
 
           // Each click selects that node and shows its title, anchor target
           // included; images in titles come from the copy itself.
