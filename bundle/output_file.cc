@@ -151,7 +151,11 @@ bool TempOutput::Commit() {
   ok = std::fclose(file_) == 0 && ok;
   file_ = nullptr;
 #ifdef _WIN32
-  ok = ok && MoveFileExA(temp_, final_, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  if (ok && MoveFileExA(temp_, final_, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+    // The C runtime's errno says nothing about a failed system call.
+    errno = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
+    ok = false;
+  }
 #else
   ok = ok && std::rename(temp_, final_) == 0;
 #endif
