@@ -135,12 +135,14 @@ int RunBundle(int argc, const char* const* argv, const char* program, const char
   BundleOptions options;
   char message[256];
   if (!ParseBundleOptions(argc, argv, &options, message, sizeof message)) return Usage(err, message);
-  if (options.help) {
-    std::fputs(kHelp, out);
-    return kBundleOk;
-  }
-  if (options.version) {
-    std::fprintf(out, "%s %s\n", kName, PLOTWEAVE_VERSION);
+  if (options.help || options.version) {
+    if (options.help) {
+      std::fputs(kHelp, out);
+    } else {
+      std::fprintf(out, "%s %s\n", kName, PLOTWEAVE_VERSION);
+    }
+    // Help that never arrived (a full disk, a closed pipe) is no success.
+    if (std::fflush(out) != 0 || std::ferror(out)) return CannotWrite(err, "standard output", errno);
     return kBundleOk;
   }
 
