@@ -28,8 +28,50 @@ function frameOf(vis, screen) {
   return { cx: (left + right) / 2, cy: (top + bottom) / 2, width, height };
 }
 
-// Draws the figure; resolves to { canvas, factor, reduced }. Throws
-// TaintedFigure when a picture from another server blocks reading it back.
+// Whether the browser lets a canvas that shows this picture be read back:
+// pictures from another server (without permission) or from files opened
+// directly do not.
+function readable(image) {
+  try {
+    const c = document.createElement('canvas');
+    c.width = 1;
+    c.height = 1;
+    const g = c.getContext('2d');
+    g.drawImage(image, 0, 0, 1, 1);
+    g.getImageData(0, 0, 1, 1);
+    return true;
+  } catch (e) {
+    return false;
+  }
+}
+
+// An empty frame in place of a picture that would block the export.
+function drawFrame(ctx, factor, left, top, width, height) {
+  ctx.save();
+  ctx.fillStyle = '#eeeeee';
+  ctx.fillRect(left, top, width, height);
+  ctx.strokeStyle = '#999999';
+  ctx.lineWidth = Math.max(1, Math.min(width, height) / 25);
+  ctx.strokeRect(left, top, width, height);
+  ctx.restore();
+}
+
+// Pictures that cannot be read back are drawn as frames while the figure is
+// made; returns how many pictures that was and a function that undoes it.
+function maskUnreadable(vis) {
+  const masked = new Set();
+  for (const id of vis.body.nodeIndices) {
+    const obj = vis.body.nodes[id].imageObj;
+    if (!obj || masked.has(obj) || !obj.image || !obj.image.complete || obj.image.naturalWidth === 0) continue;
+    if (!readable(obj.image)) masked.add(obj);
+  }
+  for (const obj of masked) obj.drawImageAtPosition = drawFrame;
+  return { count: masked.size, undo: () => { for (const obj of masked) delete obj.drawImageAtPosition; } };
+}
+
+// Draws the figure; returns { canvas, factor, reduced, masked }, masked
+// being the number of pictures drawn as empty frames. Throws TaintedFigure
+// when the figure still cannot be read back.
 export function drawFigure(vis, factor) {
   const canvas = vis.canvas;
   const real = canvas.frame.canvas;
@@ -49,6 +91,7 @@ export function drawFigure(vis, factor) {
 
   const view = vis.body.view;
   const saved = { scale: view.scale, x: view.translation.x, y: view.translation.y, ratio: canvas.pixelRatio };
+  const mask = maskUnreadable(vis);
   try {
     canvas.frame.canvas = figure;
     canvas.pixelRatio = f;
@@ -56,6 +99,7 @@ export function drawFigure(vis, factor) {
     view.translation = { x: frame.width / 2 - frame.cx, y: frame.height / 2 - frame.cy };
     vis.renderer._redraw();
   } finally {
+    mask.undo();
     canvas.frame.canvas = real;
     canvas.pixelRatio = saved.ratio;
     view.scale = saved.scale;
@@ -74,7 +118,7 @@ export function drawFigure(vis, factor) {
   } catch (e) {
     throw new TaintedFigure(String(e && e.message));
   }
-  return { canvas: figure, factor: f, reduced };
+  return { canvas: figure, factor: f, reduced, masked: mask.count };
 }
 
 export function pngOf(canvas) {

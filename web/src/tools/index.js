@@ -155,6 +155,10 @@ function attach(state, vis, settled) {
     relation: linkRows[e.id] && linkRows[e.id].title ? String(linkRows[e.id].title) : '',
   }));
   const entries = legendEntries(legendNodes, legendLinks);
+  // Classes in the order the page defines them.
+  const classOrder = Object.keys(state.options.groups || {});
+  const rank = (name) => { const k = classOrder.indexOf(name); return k < 0 ? classOrder.length : k; };
+  entries.classes.sort((a, b) => rank(a.name) - rank(b.name));
   for (const k of entries.kinds) for (const r of k.rows) kindOfEdge.set(r, k.key);
 
   const nodeHidden = (i) => classOfRow[i] !== undefined && hiddenClass.has(classOfRow[i]);
@@ -383,7 +387,7 @@ function attach(state, vis, settled) {
       const figure = drawFigure(vis, Number(scale.value) || 2);
       const blob = await pngOf(figure.canvas);
       offerDownload(blob, figureName(window.location, words.untitled));
-      status.textContent = figure.reduced ? words.reduced : words.saved;
+      status.textContent = figure.masked ? words.masked(figure.masked) : figure.reduced ? words.reduced : words.saved;
     } catch (e) {
       status.textContent = e instanceof TaintedFigure ? words.tainted : words.failed;
     }
