@@ -111,6 +111,15 @@ function fitView(vis, container, toolbar) {
   });
 }
 
+// The words of a title that may hold markup. A template's content is inert:
+// parsing it runs no script and loads no image.
+function textOf(html) {
+  if (html === undefined || html === null || html === '') return '';
+  const t = document.createElement('template');
+  t.innerHTML = String(html);
+  return t.content.textContent.replace(/\s+/g, ' ').trim();
+}
+
 function button(text, className) {
   const b = document.createElement('button');
   b.type = 'button';
@@ -219,11 +228,17 @@ function attach(state, vis, settled) {
   };
   let hovering = null;
   vis.on('hoverNode', (p) => { hovering = p.node; highlight(p.node); });
-  vis.on('blurNode', () => {
+  // Back to the selected node's neighbourhood (the page's own initial
+  // selection of its placeholder row lights nothing).
+  const unpoint = () => {
     hovering = null;
     const sel = vis.getSelectedNodes();
-    highlight(sel.length && sel[0] !== 0 ? sel[0] : null);
-  });
+    highlight(sel.length && !isDummy(nodeRows[sel[0]], sel[0]) ? sel[0] : null);
+  };
+  vis.on('blurNode', unpoint);
+  // The drawing does not report a pointer that leaves it over a node.
+  const onLeave = () => { if (hovering !== null) unpoint(); };
+  vis.canvas.frame.addEventListener('pointerleave', onLeave);
   vis.on('select', (p) => {
     if (hovering !== null) return;
     highlight(p.nodes && p.nodes.length ? p.nodes[0] : null);
@@ -245,9 +260,7 @@ function attach(state, vis, settled) {
   input.placeholder = words.searchHint;
   input.autocomplete = 'off';
   input.spellcheck = false;
-  input.setAttribute('role', 'combobox');
   input.setAttribute('aria-autocomplete', 'list');
-  input.setAttribute('aria-expanded', 'false');
   const list = document.createElement('ul');
   list.className = 'pw-results';
   list.id = `pw-results-${Math.random().toString(36).slice(2)}`;
@@ -276,12 +289,13 @@ function attach(state, vis, settled) {
 
   // ---- search
   const index = [];
-  nodeRows.forEach((row, i) => { if (!isDummy(row, i)) index.push(searchEntry(i, row.id, nodes[i].label)); });
+  nodeRows.forEach((row, i) => {
+    if (!isDummy(row, i)) index.push(searchEntry(i, row.id, nodes[i].label, nodes[i].label ? '' : textOf(row.title)));
+  });
   let results = [];
   let active = -1;
   const closeList = () => {
     list.hidden = true;
-    input.setAttribute('aria-expanded', 'false');
     input.removeAttribute('aria-activedescendant');
     active = -1;
   };
@@ -337,7 +351,6 @@ function attach(state, vis, settled) {
       list.appendChild(li);
     });
     list.hidden = false;
-    input.setAttribute('aria-expanded', 'true');
     markActive(-1);
   };
   input.addEventListener('input', showResults);

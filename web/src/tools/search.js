@@ -1,4 +1,5 @@
-// Node search as the reader types: by label or id, without regard to case.
+// Node search as the reader types: by label or id, without regard to case;
+// a picture node shown without a label is known by the text of its title.
 // Hangul matches syllable by syllable and letter by letter, so a query typed
 // halfway through a syllable ("숭ㄹ") already finds 숭례문, and a query of
 // initial consonants only ("ㅅㄹㅁ") matches their initial consonants.
@@ -7,12 +8,13 @@ import { disassemble, getChoseong } from 'es-hangul';
 
 const CONSONANTS_ONLY = /^[\u3131-\u314e\s]+$/;
 
-export function searchEntry(row, id, label) {
-  const texts = [label, id].filter((t) => t !== undefined && t !== null && t !== '').map((t) => String(t));
+export function searchEntry(row, id, label, titleText) {
+  const name = label || titleText || '';
+  const texts = [name, id].filter((t) => t !== undefined && t !== null && t !== '').map((t) => String(t));
   return {
     row,
     id: String(id),
-    label: label ? String(label) : '',
+    label: String(name),
     plain: texts.map((t) => t.toLowerCase()),
     letters: texts.map((t) => disassemble(t.toLowerCase())),
     initials: texts.map((t) => getChoseong(t).replace(/\s+/g, '')),
