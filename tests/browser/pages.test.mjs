@@ -108,6 +108,18 @@ async function openPage(file, { hash = '', setup } = {}) {
   return { page, errors };
 }
 
+// Opens a page, waits for its layout to settle and counts the 'select'
+// events its handler gets from then on in window.selectEvents.
+async function openCounting(file) {
+  const opened = await openPage(file);
+  await waitSettled(opened.page);
+  await opened.page.evaluate(() => {
+    window.selectEvents = 0;
+    google.visualization.events.addListener(network, 'select', () => { window.selectEvents += 1; });
+  });
+  return opened;
+}
+
 async function waitSettled(page) {
   await page.waitForFunction(
     () => document.getElementById('mynetwork').getAttribute('data-layout') === 'settled',
@@ -169,13 +181,8 @@ for (const which of Object.keys(PROGRAMS)) {
         const target = PROGRAMS[which].target;
         const file = runProgram(which, dir, planName);
         const abortedBefore = aborted.length;
-        const { page, errors } = await openPage(file);
+        const { page, errors } = await openCounting(file);
         try {
-          await waitSettled(page);
-          await page.evaluate(() => {
-            window.selectEvents = 0;
-            google.visualization.events.addListener(network, 'select', () => { window.selectEvents += 1; });
-          });
 
           // One node per node row, the dummy first; one edge per link.
           const drawn = await page.evaluate(() => {
@@ -463,15 +470,9 @@ describe('reader tools', () => {
       const plan = readPlan(join(dir, planName));
       const file = runProgram('self', dir, planName);
       const abortedBefore = aborted.length;
-      const { page, errors } = await openPage(file);
+      const { page, errors } = await openCounting(file);
       try {
-        await waitSettled(page);
-        await page.evaluate(() => {
-          window.selectEvents = 0;
-          google.visualization.events.addListener(network, 'select', () => { window.selectEvents += 1; });
-        });
         const rowOf = (id) => plan.nodes.findIndex((f) => f[0] === id) + 1;
-        const titleOf = (row) => page.evaluate((r) => nodesTable.getValue(r, 3), row);
 
         // Legend: every class with nodes, in the plan's order, and every
         // relation in use by name.
