@@ -598,6 +598,15 @@ describe('reader tools', () => {
         const status = await page.getByRole('status').textContent();
         const pictures = plan.nodes.some((f) => f.length >= 6 && parseInt(f[5], 10) === 1);
         assert.match(status, pictures ? /without \d+ picture/ : /^Image saved/);
+        await assertLit(page, plan, rowOf, rowOf(byLabel[0]));
+        if (planName !== FULL_PLAN) {
+          await page.getByRole('combobox', { name: 'Image resolution' }).selectOption('3');
+          const larger = page.waitForEvent('download');
+          await page.getByRole('button', { name: 'Save image' }).press('Enter');
+          const three = pngSize(readFileSync(await (await larger).path()));
+          assert.ok(Math.abs(three.width - size.width * 1.5) <= 1 && Math.abs(three.height - size.height * 1.5) <= 1,
+            `three times: ${three.width}x${three.height} after ${size.width}x${size.height}`);
+        }
 
         await page.screenshot({ path: join(OUT, 'screenshots', `tools-${planName.replace(/\.lst$/, '')}.png`) });
         assert.deepEqual(errors, [], 'no script or console errors');

@@ -396,8 +396,16 @@ function attach(state, vis, settled) {
   // ---- figure
   save.addEventListener('click', async () => {
     status.textContent = words.saving;
+    // A figure shows the network, not the reader's pointing: nothing dimmed.
+    const lit = focus;
     try {
-      const figure = drawFigure(vis, Number(scale.value) || 2);
+      highlight(null);
+      let figure;
+      try {
+        figure = drawFigure(vis, Number(scale.value) || 2);
+      } finally {
+        highlight(lit);
+      }
       const blob = await pngOf(figure.canvas);
       offerDownload(blob, figureName(window.location, words.untitled));
       status.textContent = figure.masked ? words.masked(figure.masked) : figure.reduced ? words.reduced : words.saved;
