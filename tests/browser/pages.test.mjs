@@ -634,6 +634,24 @@ describe('reader tools', () => {
     }
   });
 
+  test('storage that refuses access costs the memory, nothing else', { timeout: 30000 }, async () => {
+    const file = runProgram('self', dir, planNames[0]);
+    const { page, errors } = await openPage(file, {
+      setup: (p) => p.addInitScript(() => Object.defineProperty(window, 'localStorage', {
+        get() { throw new DOMException('denied', 'SecurityError'); },
+      })),
+    });
+    try {
+      await waitSettled(page);
+      await page.getByRole('button', { name: 'Re-layout' }).click();
+      const got = await searchFor(page, 'p001');
+      assert.deepEqual(got.sel, [{ row: 1 }]);
+      assert.deepEqual(errors, []);
+    } finally {
+      await page.close();
+    }
+  });
+
   test('positions stay put across visits and regeneration; Re-layout forgets them', { timeout: 60000 }, async () => {
     const work = join(OUT, 'positions');
     mkdirSync(work, { recursive: true });
