@@ -394,8 +394,15 @@ function attach(state, vis, settled) {
   });
 
   // ---- figure
+  // A word about the last figure, kept long enough to be read.
+  let statusTimer = null;
+  const say = (text) => {
+    status.textContent = text;
+    clearTimeout(statusTimer);
+    statusTimer = setTimeout(() => { status.textContent = ''; }, 15000);
+  };
   save.addEventListener('click', async () => {
-    status.textContent = words.saving;
+    say(words.saving);
     // A figure shows the network, not the reader's pointing: nothing dimmed.
     const lit = focus;
     try {
@@ -408,9 +415,9 @@ function attach(state, vis, settled) {
       }
       const blob = await pngOf(figure.canvas);
       offerDownload(blob, figureName(window.location, words.untitled));
-      status.textContent = figure.masked ? words.masked(figure.masked) : figure.reduced ? words.reduced : words.saved;
+      say(figure.masked ? words.masked(figure.masked) : figure.reduced ? words.reduced : words.saved);
     } catch (e) {
-      status.textContent = e instanceof TaintedFigure ? words.tainted : words.failed;
+      say(e instanceof TaintedFigure ? words.tainted : words.failed);
     }
   });
 
@@ -441,6 +448,7 @@ function attach(state, vis, settled) {
   vis.redraw();
 
   return () => {
+    clearTimeout(statusTimer);
     window.removeEventListener('beforeprint', beforePrint);
     toolbar.remove();
     legend.region.remove();

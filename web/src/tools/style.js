@@ -20,7 +20,7 @@ export const STYLE = `
 .pw-results li[aria-selected="true"], .pw-results li:hover { background: #dbe8fb; }
 .pw-results .pw-id { color: #666; font-size: 11px; }
 .pw-results .pw-none { color: #666; cursor: default; }
-.pw-status { max-width: 22em; font-size: 12px; color: #333; }
+.pw-status { flex-basis: 100%; max-width: 30em; font-size: 12px; color: #333; }
 .pw-status:empty { display: none; }
 .pw-legend { margin: 4px 0 0; padding: 4px 6px; border-top: 1px solid #ddd; font: 12px system-ui, sans-serif; text-align: left; }
 .pw-legend-header { display: flex; align-items: center; gap: 6px; }
