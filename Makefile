@@ -44,7 +44,7 @@ demo: build kit
 	@echo "$(CURDIR)/examples/ontology_self.standalone.htm"
 
 # web/site/, from web/ with npm (Node and npm are installed when missing).
-KIT_SOURCES = web/package.json web/package-lock.json web/build.mjs $(wildcard web/src/*)
+KIT_SOURCES = web/package.json web/package-lock.json web/build.mjs $(wildcard web/src/*.js web/src/*/*.js)
 kit: web/site/jsapi
 web/site/jsapi: $(KIT_SOURCES)
 	@command -v npm >/dev/null 2>&1 || tools/apt-install-missing.sh nodejs npm

@@ -81,6 +81,8 @@ async function look(page) {
     return {
       nodes, positions: v.getPositions(), edges: Object.keys(v.body.edges).length,
       brokenImage: v.nodesHandler.options.brokenImage,
+      // What the kit adds around the drawing (its reader tools), by tag.
+      elements: [...document.body.querySelectorAll('*')].map((e) => e.tagName).sort().join(' '),
     };
   });
   const infos = [];
@@ -168,6 +170,8 @@ for (const which of Object.keys(PROGRAMS)) {
               assert.equal(node.image.width, w.image.width, `node ${i}: the same image`);
             }
           });
+
+          assert.equal(got.drawn.elements, want.drawn.elements, 'the same page around the drawing');
 
           // A node whose image fails shows the placeholder, from the copy itself.
           assert.ok(want.drawn.brokenImage.endsWith('/VR/style/noimage.png'), want.drawn.brokenImage);
