@@ -1,7 +1,6 @@
 #include "kscode/page_encoder.h"
 
 #include <bit>
-#include <cstdio>
 #include <cstring>
 
 #include "kscode/kscode.h"
@@ -165,11 +164,11 @@ uint32_t PackUtf8(uint32_t cp) {
          ((0x80 | (cp & 0x3F)) << 16);
 }
 
-inline void PutPacked(uint32_t packed, ByteWriter& out) { out.PutSmall(packed & 0xFFFFFF, packed >> 24); }
+inline void PutPacked(uint32_t packed, BufferedWriter& out) { out.PutSmall(packed & 0xFFFFFF, packed >> 24); }
 
 // Writes the character of a KS pair; a pair without one shows the
 // no-character mark.
-inline void PutKsPair(unsigned char lead, unsigned char trail, ByteWriter& out) {
+inline void PutKsPair(unsigned char lead, unsigned char trail, BufferedWriter& out) {
   const unsigned index = (static_cast<unsigned>(lead - 0x80) << 8) | trail;
   uint32_t packed = gPairUtf8[index];
   if (packed == 0) {
@@ -185,7 +184,7 @@ inline void PutKsPair(unsigned char lead, unsigned char trail, ByteWriter& out) 
 // Hangul, say): a KS pair inside it is converted like any other, and a lead
 // byte whose trail lies beyond it shows the no-character mark, so that no KS
 // byte ever reaches the UTF-8 page raw.
-void WriteEscapeText(const char* p, size_t n, ByteWriter& out) {
+void WriteEscapeText(const char* p, size_t n, BufferedWriter& out) {
   for (size_t i = 0; i < n;) {
     const unsigned char b = static_cast<unsigned char>(p[i]);
     if (b < 0x80) {
@@ -214,7 +213,7 @@ bool HexQuadToCodePoint(const char* escapeText, uint16_t* codePoint) {
   return true;
 }
 
-void CodePointToUtf8(int64_t cp, ByteWriter& out) {
+void CodePointToUtf8(int64_t cp, BufferedWriter& out) {
   if (cp <= 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = kReplacement;
   const uint32_t c = static_cast<uint32_t>(cp);
   if (c < 0x10000) {
@@ -226,7 +225,7 @@ void CodePointToUtf8(int64_t cp, ByteWriter& out) {
                4);
 }
 
-void EncodeChunk(const char* chunk, ByteWriter& out) {
+void EncodeChunk(const char* chunk, BufferedWriter& out) {
   const char* p = chunk;
   const char* const end = chunk + std::strlen(chunk);
   for (;;) {
@@ -276,33 +275,16 @@ void EncodeChunk(const char* chunk, ByteWriter& out) {
   }
 }
 
-int EncodePageUtf8(const char* inputPath, const char* outputPath) {
-  // Both files are opened before either is checked, so the page named for the
-  // output is always emptied first: a stale page never passes for a new one.
-  FileHandle input(inputPath, "rb");
-  FileHandle output(outputPath, "wt");
-  if (!input || !output || !IsRegularFile(inputPath)) {
-    std::printf("\nInput File %s Not Found!\n", inputPath);
-    std::printf("\nOutput File %s Creation Error!\n", outputPath);
-    return -1;
-  }
-  ByteWriter out(output.get());
+EncodeStatus EncodePage(ByteSource& in, ByteSink& out) {
+  BufferedWriter writer(out);
   static const unsigned char kByteOrderMark[] = {0xEF, 0xBB, 0xBF};
-  out.Write(kByteOrderMark, sizeof kByteOrderMark);
-  std::printf("Creating %s .... Encoding: %s\n", outputPath, "KSX -> UTF-8");
-
-  TextReader reader(input.get());
-  static char chunk[kPageChunkBuffer];
-  while (reader.ReadLine(chunk, sizeof chunk) > 0) EncodeChunk(chunk, out);
-
-  // A page that was not read or written whole is removed, never left looking complete.
-  bool complete = out.Flush() && !reader.Failed();
-  complete = output.Close() && complete;
-  if (!complete) {
-    std::remove(outputPath);
-    return -1;
-  }
-  return 0;
+  writer.Write(kByteOrderMark, sizeof kByteOrderMark);
+  BufferedReader reader(in);
+  char chunk[kPageChunkBuffer];
+  while (reader.ReadLine(chunk, sizeof chunk) > 0) EncodeChunk(chunk, writer);
+  const bool written = writer.Flush();
+  if (reader.Failed()) return EncodeStatus::kReadFailed;
+  return written ? EncodeStatus::kDone : EncodeStatus::kWriteFailed;
 }
 
 }  // namespace plotweave
