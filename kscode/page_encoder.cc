@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "kscode/kscode.h"
+#include "kscode/scan.h"
 
 namespace plotweave {
 
@@ -11,8 +12,6 @@ namespace {
 
 constexpr uint32_t kReplacement = 0xFFFD;
 constexpr uint32_t kNoCharacterMark = 0x25A3;  // shown for a KS pair without a character
-
-bool IsBlank(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // One hexadecimal pair read as a formatted "%x" read does: blanks, an optional
 // sign, then hex digits up to the first other character; the low eight bits.
@@ -47,32 +46,21 @@ bool HexPairToByte(const char* pair, uint8_t* byte) {
   return true;
 }
 
-// The number of a numeric character reference as a "%d" read gives it: blanks
-// skipped, an optional sign, the digits; an out-of-range long saturates and is
-// then narrowed to 32 bits.
+// Code point of the four characters of a Unicode escape, each pair read as a
+// hexadecimal byte. False when a pair holds no hexadecimal number.
+bool HexQuadToCodePoint(const char* escapeText, uint16_t* codePoint) {
+  uint8_t high = 0;
+  uint8_t low = 0;
+  if (!HexPairToByte(escapeText, &high) || !HexPairToByte(escapeText + 2, &low)) return false;
+  *codePoint = static_cast<uint16_t>(high * 256 + low);
+  return true;
+}
+
+// The number of a numeric character reference as a "%d" read gives it: the
+// long value, narrowed to 32 bits.
 bool ReadReferenceNumber(const char* p, int32_t* value) {
-  while (*p != '\0' && IsBlank(static_cast<unsigned char>(*p))) ++p;
-  bool negative = false;
-  if (*p == '+' || *p == '-') {
-    negative = *p == '-';
-    ++p;
-  }
-  if (*p < '0' || *p > '9') return false;
-  uint64_t magnitude = 0;
-  bool overflow = false;
-  for (; *p >= '0' && *p <= '9'; ++p) {
-    if (magnitude > (UINT64_MAX - 9) / 10) overflow = true;
-    if (!overflow) magnitude = magnitude * 10 + static_cast<uint64_t>(*p - '0');
-  }
   int64_t wide;
-  if (negative) {
-    wide = (overflow || magnitude > static_cast<uint64_t>(INT64_MAX) + 1)
-               ? INT64_MIN
-               : static_cast<int64_t>(0 - magnitude);
-  } else {
-    wide = (overflow || magnitude > static_cast<uint64_t>(INT64_MAX)) ? INT64_MAX
-                                                                      : static_cast<int64_t>(magnitude);
-  }
+  if (!ScanLong(&p, &wide)) return false;
   *value = static_cast<int32_t>(wide);
   return true;
 }
@@ -125,11 +113,6 @@ constexpr PlainBytes kPlain;
 constexpr uint64_t LittleEndian(uint64_t w) {
   if constexpr (std::endian::native == std::endian::big) return __builtin_bswap64(w);
   return w;
-}
-
-// Whether any byte of w is zero.
-constexpr uint64_t HasZeroByte(uint64_t w) {
-  return (w - 0x0101010101010101ull) & ~w & 0x8080808080808080ull;
 }
 
 // The first byte from p on that is not plain, or `end`: eight bytes a step
@@ -203,16 +186,8 @@ void WriteEscapeText(const char* p, size_t n, BufferedWriter& out) {
 bool IsHighSurrogate(int64_t v) { return v >= 0xD800 && v <= 0xDBFF; }
 bool IsLowSurrogate(int64_t v) { return v >= 0xDC00 && v <= 0xDFFF; }
 
-}  // namespace
-
-bool HexQuadToCodePoint(const char* escapeText, uint16_t* codePoint) {
-  uint8_t high = 0;
-  uint8_t low = 0;
-  if (!HexPairToByte(escapeText, &high) || !HexPairToByte(escapeText + 2, &low)) return false;
-  *codePoint = static_cast<uint16_t>(high * 256 + low);
-  return true;
-}
-
+// Writes one Unicode scalar value as UTF-8; anything that is not one (0, a
+// surrogate, beyond U+10FFFF) is written as U+FFFD.
 void CodePointToUtf8(int64_t cp, BufferedWriter& out) {
   if (cp <= 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = kReplacement;
   const uint32_t c = static_cast<uint32_t>(cp);
@@ -224,6 +199,8 @@ void CodePointToUtf8(int64_t cp, BufferedWriter& out) {
                    ((0x80 | (c & 0x3F)) << 24),
                4);
 }
+
+}  // namespace
 
 void EncodeChunk(const char* chunk, BufferedWriter& out) {
   const char* p = chunk;

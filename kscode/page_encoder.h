@@ -17,14 +17,6 @@ EncodeStatus EncodePage(ByteSource& in, ByteSink& out);
 // A read of the page takes at most this many bytes and a zero byte.
 inline constexpr size_t kPageChunkBuffer = 20000;
 
-// Code point of the four characters of a Unicode escape, each pair read as a
-// hexadecimal byte. False when a pair holds no hexadecimal number.
-bool HexQuadToCodePoint(const char* escapeText, uint16_t* codePoint);
-
-// Writes one Unicode scalar value as UTF-8; anything that is not one
-// (0, a surrogate, beyond U+10FFFF) is written as U+FFFD.
-void CodePointToUtf8(int64_t codePoint, BufferedWriter& out);
-
 // Converts one line chunk (zero-terminated) to UTF-8.
 void EncodeChunk(const char* chunk, BufferedWriter& out);
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "kscode/kscode.h"
+#include "kscode/scan.h"
 
 namespace plotweave {
 
@@ -71,13 +72,12 @@ inline int ThreeByteValue(int b1, int b2, int b3) { return ((b1 - 0xE0) << 12) +
 // Length of the run of bytes 0x01..0x7F at the start of p, eight at a time.
 // A zero byte ends the run too: a zero unit writes nothing.
 size_t AsciiPrefix(const unsigned char* p, size_t n) {
-  constexpr uint64_t kOnes = 0x0101010101010101ull;
   constexpr uint64_t kHighs = 0x8080808080808080ull;
   size_t i = 0;
   for (; i + 8 <= n; i += 8) {
     uint64_t word;
     std::memcpy(&word, p + i, 8);
-    if (((word | ((word - kOnes) & ~word)) & kHighs) != 0) break;
+    if (((word & kHighs) | HasZeroByte(word)) != 0) break;
   }
   while (i < n && static_cast<unsigned>(p[i] - 1) < 0x7F) ++i;
   return i;

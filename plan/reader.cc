@@ -73,7 +73,7 @@ void ReadClassLine(const LineContext& ctx, NodeClass& entry) {
   if (ConvertText(ctx, &cursor, entry.name, sizeof entry.name, PlanField::kClassName) &&
       ConvertText(ctx, &cursor, entry.borderColor, sizeof entry.borderColor, PlanField::kClassBorderColour) &&
       ConvertText(ctx, &cursor, entry.style, sizeof entry.style, PlanField::kClassStyle) &&
-      ScanInteger(&cursor, &value)) {
+      ScanLong(&cursor, &value)) {
     flag = static_cast<int16_t>(value);
   }
   entry.labelFlag = flag;
@@ -87,7 +87,7 @@ void ReadRelationLine(const LineContext& ctx, RelationType& entry) {
   if (ConvertText(ctx, &cursor, entry.name, sizeof entry.name, PlanField::kRelationName) &&
       ConvertText(ctx, &cursor, entry.color, sizeof entry.color, PlanField::kRelationColour) &&
       ConvertText(ctx, &cursor, entry.style, sizeof entry.style, PlanField::kRelationStyle) &&
-      ScanInteger(&cursor, &value)) {
+      ScanLong(&cursor, &value)) {
     flag = static_cast<int16_t>(value);
   }
   entry.labelFlag = flag;
@@ -136,7 +136,7 @@ void ReadNodeLine(const LineContext& ctx, NodeEntry& entry, const char* linkTarg
     int64_t* columns[] = {&entry.classColumn, nullptr, nullptr, nullptr};
     for (int i = 0; i < 4 && ConvertText(ctx, &cursor, targets[i], widths[i], names[i], columns[i]); ++i) ++n;
     int64_t value;
-    if (n == 5 && ScanInteger(&cursor, &value)) {
+    if (n == 5 && ScanLong(&cursor, &value)) {
       number = static_cast<int32_t>(value);
       n = 6;
     }
