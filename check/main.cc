@@ -9,9 +9,11 @@
 #include <unistd.h>
 #endif
 
+#include "build_config.h"
 #include "check/options.h"
 #include "check/plan_check.h"
 #include "check/report.h"
+#include "io/file.h"
 
 namespace plotweave {
 namespace {
@@ -64,6 +66,19 @@ class PrintingSink final : public FindingSink {
   FindingCounts counts_;
 };
 
+// Checks the plan at `path`; null when it was checked, else why it was not.
+const char* CheckPlanFile(const char* path, PrintingSink& sink, PlanSummary* summary) {
+  // A FIFO or a device would never end, and a folder is no plan.
+  if (IsSpecialFile(path)) return "not a regular file";
+  FileHandle file(path, "rb");
+  if (!file) return "cannot be opened";
+  FileSource source(file.get());
+  CheckPlanName(path, sink);
+  const PlanCheckStatus checked = CheckPlan(source, sink, summary);
+  if (!file.Close() || checked != PlanCheckStatus::kChecked) return "cannot be read";
+  return nullptr;
+}
+
 int Run(int argc, const char* const* argv) {
   CheckOptions options;
   char error[kOptionErrorWidth];
@@ -88,11 +103,10 @@ int Run(int argc, const char* const* argv) {
     const char* plan = argv[i];
     PrintingSink sink(plan, options, colour);
     PlanSummary summary;
-    const PlanCheckStatus checked = CheckPlanFile(plan, sink, &summary);
+    const char* problem = CheckPlanFile(plan, sink, &summary);
     std::fflush(stdout);
-    if (checked != PlanCheckStatus::kChecked) {
-      std::fprintf(stderr, "plotweave-check: %s: %s\n", plan,
-                   checked == PlanCheckStatus::kNotFound ? "cannot be opened" : "cannot be read");
+    if (problem != nullptr) {
+      std::fprintf(stderr, "plotweave-check: %s: %s\n", plan, problem);
       status = 2;
       continue;
     }

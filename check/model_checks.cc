@@ -1,6 +1,7 @@
 #include "check/model_checks.h"
 
 #include <cstring>
+#include <initializer_list>
 
 #include "check/columns.h"
 #include "check/page_text.h"

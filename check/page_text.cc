@@ -70,6 +70,12 @@ size_t SourceOffsetOf(const char* ks, size_t offset) {
 void ShowText(const char* ks, char* out, size_t width) {
   static char page[kPageTextWidth];
   size_t n = Encode(ks, std::strlen(ks), "", page, sizeof page);
+  // A message is one line: a caption's line end is left out, other control
+  // bytes show as '?'.
+  while (n > 0 && (page[n - 1] == '\n' || page[n - 1] == '\r')) --n;
+  for (size_t i = 0; i < n; ++i) {
+    if (static_cast<unsigned char>(page[i]) < 0x20) page[i] = '?';
+  }
   if (n > width - 1) {
     n = width - 1;
     while (n > 0 && (static_cast<unsigned char>(page[n]) & 0xC0) == 0x80) --n;

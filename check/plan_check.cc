@@ -1,5 +1,6 @@
 #include "check/plan_check.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "check/columns.h"
@@ -12,6 +13,9 @@
 namespace plotweave {
 
 namespace {
+
+// A header or comment line shown in a message is cut to this.
+constexpr size_t kLineCopyWidth = 64;
 
 struct SectionWords {
   const char* header;
@@ -41,6 +45,7 @@ struct LostRun {
   long count = 0;   // data lines lost
   int section = 0;  // the section concerned
   bool open = false;
+  bool spaced = false;  // an unknown header with a blank after its '#'
   char subject[160];
 };
 
@@ -63,6 +68,9 @@ class ReaderWatch final : public DiagnosticSink, public PlanLineWatcher {
     pieceCarry_ = carry_;
     nextColumn_ += CountCharacters(piece, length, FromUnicode(), &carry_);
   }
+
+  // A header ends whatever run of lost lines went before it.
+  void HeaderRead(int) override { CloseRuns(); }
 
   void EntryStored(int section, int index) override {
     CloseRuns();
@@ -104,8 +112,22 @@ class ReaderWatch final : public DiagnosticSink, public PlanLineWatcher {
     run.count = 0;
     run.section = section;
     run.open = true;
+    run.spaced = false;
     run.subject[0] = '\0';
     if (d.subject != nullptr) ShowText(d.subject, run.subject, sizeof run.subject);
+  }
+  // The current line from byte column `column` on, for a message.
+  void ShowLineFrom(int64_t column, char* out, size_t width) const {
+    const char* p = piece_ + (column - 1 - pieceOffset_);
+    char text[kLineCopyWidth];
+    size_t n = 0;
+    while (n + 1 < sizeof text && p[n] != '\0' && p[n] != '\n' && p[n] != '\r') {
+      text[n] = p[n];
+      ++n;
+    }
+    while (n > 0 && (text[n - 1] == ' ' || text[n - 1] == '\t')) --n;
+    text[n] = '\0';
+    ShowText(text, out, width);
   }
   void Close(LostRun& run);
   void CloseRuns() {
@@ -156,10 +178,11 @@ void ReaderWatch::Close(LostRun& run) {
                  "dropped; split the plan or leave entries out",
                  words.capacity, words.entries, run.count - 1);
       break;
-    default:  // an unknown header; the subject says what it looks like
-      SetMessage(f, "%s, so the %ld data line%s after it %s ignored; write #PROJECT, #CLASS, "
-                    "#RELATION, #NODES or #LINKS",
-                 run.subject, run.count, run.count == 1 ? "" : "s", run.count == 1 ? "is" : "are");
+    default:
+      SetMessage(f, "the header \"%s\" names no section%s, so the %ld data line%s after it %s ignored; %s",
+                 run.subject, run.spaced ? " because of the blank after \"#\"" : "", run.count,
+                 run.count == 1 ? "" : "s", run.count == 1 ? "is" : "are",
+                 run.spaced ? "remove the blank" : "write #PROJECT, #CLASS, #RELATION, #NODES or #LINKS");
       break;
   }
   sink_.Report(f);
@@ -179,19 +202,12 @@ void ReaderWatch::ReportHeader(const Diagnostic& d) {
   }
   word[n] = '\0';
   const bool spaced = std::strcmp(d.subject, "#") == 0 && n > 1 && HeaderSection(word, n) <= 5;
-  if (!spaced && before >= 1 && before <= 5) {
-    Open(ignored_, FindingCode::kCommentEndsSection, d, before);
-    return;
-  }
-  Open(ignored_, FindingCode::kUnknownHeader, d, 6);
-  char shown[120];
-  ShowText(d.subject, shown, sizeof shown);
-  if (spaced) {
-    std::snprintf(ignored_.subject, sizeof ignored_.subject,
-                  "the blank after \"#\" makes this header name no section");
-  } else {
-    std::snprintf(ignored_.subject, sizeof ignored_.subject, "the header \"%s\" names no section", shown);
-  }
+  // Inside a section a line like "# people" is meant as a comment; anywhere
+  // else, or spelled like a header, it is a header gone wrong.
+  const bool comment = !spaced && before >= 1 && before <= 5;
+  Open(ignored_, comment ? FindingCode::kCommentEndsSection : FindingCode::kUnknownHeader, d, comment ? before : 6);
+  ignored_.spaced = spaced;
+  ShowLineFrom(d.column, ignored_.subject, sizeof ignored_.subject);
 }
 
 void ReaderWatch::Report(const Diagnostic& d) {
@@ -233,6 +249,7 @@ void ReaderWatch::Report(const Diagnostic& d) {
                  "own; shorten it");
       break;
     case DiagnosticCode::kFieldCut:
+      CloseRuns();
       f = At(FindingCode::kFieldCut, d);
       ShowText(d.subject, shown, sizeof shown);
       SetMessage(f, "the %s is longer than %d bytes and is cut to \"%s\"; shorten it",
@@ -245,6 +262,7 @@ void ReaderWatch::Report(const Diagnostic& d) {
                  "along in the page; complete or remove the character");
       break;
     case DiagnosticCode::kExtraFields:
+      CloseRuns();
       f = At(FindingCode::kExtraFields, d);
       SetMessage(f,
                  "%d field%s from here on %s ignored, as %s lines hold no more; remove %s, or join "
