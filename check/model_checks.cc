@@ -144,11 +144,12 @@ void CheckText(const PageField& pf, const ModelView& view, FindingSink& sink) {
     Finding f = At(FindingCode::kQuoteSwallowed, *pf.place, pf.field);
     f.column += CountCharacters(pf.ks, std::strlen(pf.ks), view.fromUnicode) - 1;
     SetMessage(f,
-               "the %s \"%s\" ends in a KS lead byte or an escape cut short, which takes the "
-               "closing quote of its script string with it, so the page will not draw; complete "
-               "or remove it",
+               "the %s \"%s\" ends in the first byte of a two-byte character without its second, "
+               "which takes the closing quote of its script string along, so the page will not "
+               "draw; complete or remove the character",
                pf.what, Shown(pf.ks).text);
     sink.Report(f);
+    return;  // what follows in the view is the page's own text
   }
   // One finding of each kind per text is enough to find it.
   bool apostrophe = false, escape = false, lineBreak = false, scriptEnd = false;

@@ -13,8 +13,8 @@ inline constexpr size_t kPageTextWidth = 2048;
 struct PageText {
   char bytes[kPageTextWidth];
   size_t length;
-  // False when the text swallows the quote that closes it in the page: a
-  // KS lead byte at its end, or an escape that reaches past it.
+  // False when the text swallows the quote that closes it in the page (a KS
+  // lead byte at its end pairs with it).
   bool closingQuoteKept;
 };
 
