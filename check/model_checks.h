@@ -2,7 +2,7 @@
 #pragma once
 
 #include "check/finding.h"
-#include "check/name_lookup.h"
+#include "plan/name_index.h"
 #include "check/places.h"
 #include "plan/model.h"
 

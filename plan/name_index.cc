@@ -1,4 +1,4 @@
-#include "check/name_lookup.h"
+#include "plan/name_index.h"
 
 #include <cstring>
 
