@@ -25,6 +25,15 @@ long CountCharacters(const char* text, size_t bytes, bool fromUnicode, ColumnCar
     carry->trailPending = false;
     i = 1;
   }
+  if (!fromUnicode) {
+    // KS text alone: a byte of 0x80 or more takes the next one along.
+    while (i < bytes) {
+      i += 1 + (static_cast<unsigned char>(text[i]) >> 7);
+      ++count;
+    }
+    carry->trailPending = i > bytes;
+    return count;
+  }
   while (i < bytes) {
     const unsigned char b = static_cast<unsigned char>(text[i]);
     if (b >= 0x80) {

@@ -16,19 +16,19 @@ struct Shown {
   explicit Shown(const char* ks) { ShowText(ks, text, sizeof text); }
 };
 
-Finding At(FindingCode code, const EntryPlace& place, int field) {
+Finding At(FindingCode code, const EntryPlace& place, int field, const ModelView& view) {
   Finding f{};
   f.code = code;
   f.line = place.line;
-  f.column = ColumnOf(place, field);
+  f.column = FieldColumn(place, field, view.fromUnicode);
   return f;
 }
 
 // ---- references ----
 
 void ReportUndeclared(FindingSink& sink, FindingCode code, const EntryPlace& place, int field,
-                      const char* format, const char* name) {
-  Finding f = At(code, place, field);
+                      const char* format, const char* name, const ModelView& view) {
+  Finding f = At(code, place, field, view);
   SetMessage(f, format, Shown(name).text);
   sink.Report(f);
 }
@@ -43,7 +43,7 @@ void CheckReferences(const ModelView& view, FindingSink& sink) {
       ReportUndeclared(sink, FindingCode::kClassUndeclared, view.places.nodes[i], 1,
                        "class \"%s\" is not declared under #CLASS, so no page is written; declare "
                        "the class or correct the name",
-                       m.nodes[i].className);
+                       m.nodes[i].className, view);
     }
   }
   for (int i = 0; i < m.linkCount; ++i) {
@@ -53,19 +53,19 @@ void CheckReferences(const ModelView& view, FindingSink& sink) {
       ReportUndeclared(sink, FindingCode::kFirstNodeUnknown, place, 0,
                        "the link starts at node \"%s\", which is not under #NODES, so no page is "
                        "written; add the node or correct the id",
-                       link.fromId);
+                       link.fromId, view);
     }
     if (FindNode(names, m, link.toId) < 0) {
       ReportUndeclared(sink, FindingCode::kSecondNodeUnknown, place, 1,
                        "the link ends at node \"%s\", which is not under #NODES, so no page is "
                        "written; add the node or correct the id",
-                       link.toId);
+                       link.toId, view);
     }
     if (FindRelation(names, m, link.relation) < 0) {
       ReportUndeclared(sink, FindingCode::kRelationUndeclared, place, 2,
                        "relation \"%s\" is not declared under #RELATION, so no page is written; "
                        "declare the relation or correct the name",
-                       link.relation);
+                       link.relation, view);
     }
   }
 }
@@ -116,15 +116,31 @@ struct PageField {
 
 void ReportInText(FindingSink& sink, FindingCode code, const PageField& pf, const ModelView& view,
                   size_t viewOffset, const char* format) {
-  Finding f = At(code, *pf.place, pf.field);
+  Finding f = At(code, *pf.place, pf.field, view);
   const size_t source = SourceOffsetOf(pf.ks, viewOffset);
   f.column += CountCharacters(pf.ks, source, view.fromUnicode);
   SetMessage(f, format, pf.what, Shown(pf.ks).text);
   sink.Report(f);
 }
 
+// Bytes that a trap needs: the page encoder's escapes start with 'U' and
+// '&', and the traps themselves with a quote, a backslash, '<', '-' or a line
+// break.
+// Whether the text holds nothing a trap needs: no such byte outside a KS
+// pair, and no lead byte left without its trail. Most texts do not, and
+// need not go through the page encoder.
+bool PlainText(const char* ks) {
+  // A trail byte that looks like one of them only sends the text the long way.
+  const size_t length = std::strlen(ks);
+  if (std::strcspn(ks, "'\\<-U&\n\r") != length) return false;
+  if (length == 0 || static_cast<unsigned char>(ks[length - 1]) < 0x80) return true;
+  size_t i = 0;
+  while (i < length) i += static_cast<unsigned char>(ks[i]) >= 0x80 ? 2 : 1;
+  return i == length;
+}
+
 void CheckText(const PageField& pf, const ModelView& view, FindingSink& sink) {
-  if (pf.place->line == 0 || pf.ks[0] == '\0') return;  // a default, not from the plan
+  if (pf.place->line == 0 || PlainText(pf.ks)) return;  // a default, or nothing to find
   static PageText page;
   ViewInPage(pf.ks, &page);
   const char* t = page.bytes;
@@ -141,7 +157,7 @@ void CheckText(const PageField& pf, const ModelView& view, FindingSink& sink) {
     return;
   }
   if (!page.closingQuoteKept) {
-    Finding f = At(FindingCode::kQuoteSwallowed, *pf.place, pf.field);
+    Finding f = At(FindingCode::kQuoteSwallowed, *pf.place, pf.field, view);
     f.column += CountCharacters(pf.ks, std::strlen(pf.ks), view.fromUnicode) - 1;
     SetMessage(f,
                "the %s \"%s\" ends in the first byte of a two-byte character without its second, "
@@ -213,10 +229,11 @@ void CheckPageTexts(const ModelView& view, FindingSink& sink) {
     const NodeEntry& node = m.nodes[i];
     const EntryPlace& place = p.nodes[i];
     CheckText({node.id, &place, 0, "node id", true}, view, sink);
-    if (place.fieldCount >= 2) CheckText({node.className, &place, 1, "node class", true}, view, sink);
-    if (place.fieldCount >= 3) CheckText({node.label, &place, 2, "node label", true}, view, sink);
-    if (place.fieldCount >= 4) CheckText({node.url, &place, 3, "node address", true}, view, sink);
-    if (place.fieldCount >= 5) CheckText({node.image, &place, 4, "node image", true}, view, sink);
+    // Fields a line does not give hold defaults, in which nothing is found.
+    CheckText({node.className, &place, 1, "node class", true}, view, sink);
+    CheckText({node.label, &place, 2, "node label", true}, view, sink);
+    CheckText({node.url, &place, 3, "node address", true}, view, sink);
+    CheckText({node.image, &place, 4, "node image", true}, view, sink);
   }
   // A relation reaches the page through the links that name it: the first
   // relation of that name gives their colour and style.
@@ -244,7 +261,7 @@ void CheckDuplicateIds(const ModelView& view, FindingSink& sink) {
   for (int i = 0; i < m.nodeCount; ++i) {
     const int first = FindNode(names, m, m.nodes[i].id);
     if (first == i || first < 0) continue;
-    Finding f = At(FindingCode::kDuplicateNodeId, view.places.nodes[i], 0);
+    Finding f = At(FindingCode::kDuplicateNodeId, view.places.nodes[i], 0, view);
     SetMessage(f,
                "node id \"%s\" is already given on line %ld; links reach only that first node, "
                "so this one is drawn without any; give it an id of its own",
@@ -276,20 +293,20 @@ void CheckUsage(const ModelView& view, FindingSink& sink) {
   }
   for (int i = 0; i < m.classCount; ++i) {
     if (classUsed[i] || FindClass(names, m, m.classes[i].name) != i) continue;
-    Finding f = At(FindingCode::kUnusedClass, view.places.classes[i], 0);
+    Finding f = At(FindingCode::kUnusedClass, view.places.classes[i], 0, view);
     SetMessage(f, "class \"%s\" is given to no node", Shown(m.classes[i].name).text);
     sink.Report(f);
   }
   for (int i = 0; i < m.relationCount; ++i) {
     if (relationUsed[i] || FindRelation(names, m, m.relations[i].name) != i) continue;
-    Finding f = At(FindingCode::kUnusedRelation, view.places.relations[i], 0);
+    Finding f = At(FindingCode::kUnusedRelation, view.places.relations[i], 0, view);
     SetMessage(f, "relation \"%s\" is named by no link", Shown(m.relations[i].name).text);
     sink.Report(f);
   }
   for (int i = 0; i < m.nodeCount; ++i) {
     // A repeated id has its own warning.
     if (nodeLinked[i] || FindNode(names, m, m.nodes[i].id) != i) continue;
-    Finding f = At(FindingCode::kNodeWithoutLinks, view.places.nodes[i], 0);
+    Finding f = At(FindingCode::kNodeWithoutLinks, view.places.nodes[i], 0, view);
     SetMessage(f, "node \"%s\" has no links and is drawn on its own", Shown(m.nodes[i].id).text);
     sink.Report(f);
   }

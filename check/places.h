@@ -1,20 +1,24 @@
 // Where each stored entry of the model came from in the plan: its physical
-// line and the character column of each of its fields.
+// line, kept whole so that the columns of its fields can be found when a
+// finding needs one.
 #pragma once
 
 #include <cstdint>
 
+#include "check/columns.h"
 #include "plan/model.h"
 
 namespace plotweave {
 
-inline constexpr int kMostFields = 6;  // a node line's
+// A piece of a line as the reader reads it: at most 999 bytes and a zero.
+inline constexpr int kPieceCopyWidth = 1000;
 
 struct EntryPlace {
-  int32_t line;
-  int32_t fieldCount;            // fields the line holds, up to kMostFields
-  int32_t column[kMostFields];   // where each of them starts
-  int32_t endColumn;             // just after the line's last character
+  int32_t line;         // 0 for an entry no line has given
+  int32_t firstColumn;  // column of the piece's first byte
+  ColumnCarry carry;    // counting state at that byte
+  bool projectLine;     // a caption line, whose second field is its text
+  char text[kPieceCopyWidth];
 };
 
 struct PlanPlaces {
@@ -25,16 +29,13 @@ struct PlanPlaces {
   EntryPlace links[kLinkCapacity];
 };
 
-// Column of field `field` (from 0), or the end of the line for a field the
-// line did not give (the entry then holds a default).
-inline int32_t ColumnOf(const EntryPlace& place, int field) {
-  return field < place.fieldCount ? place.column[field] : place.endColumn;
-}
-
-// Records the place of the entry read from `text` (one piece of a line,
-// zero-terminated), whose first byte stands at `firstColumn`. A project line's
-// second field is its text, which starts where the reader takes it from.
-void RecordPlace(EntryPlace& place, long line, const char* text, long firstColumn, bool fromUnicode,
+// Keeps the piece an entry was read from, which starts at `firstColumn`.
+void RecordPlace(EntryPlace& place, long line, const char* piece, long firstColumn, const ColumnCarry& carry,
                  bool projectLine);
+
+// Column where field `field` (from 0) of the entry's line starts, or the
+// column after the line's end for a field the line does not give (the entry
+// then holds a default).
+long FieldColumn(const EntryPlace& place, int field, bool fromUnicode);
 
 }  // namespace plotweave

@@ -66,7 +66,11 @@ class ReaderWatch final : public DiagnosticSink, public PlanLineWatcher {
     pieceOffset_ = pieceOffset;
     pieceColumn_ = nextColumn_;
     pieceCarry_ = carry_;
-    nextColumn_ += CountCharacters(piece, length, FromUnicode(), &carry_);
+    // Only a piece that the next one continues needs its characters counted
+    // now, while its bytes are still there.
+    if (length > 0 && piece[length - 1] != '\n') {
+      nextColumn_ += CountCharacters(piece, length, FromUnicode(), &carry_);
+    }
   }
 
   // A header ends whatever run of lost lines went before it.
@@ -77,8 +81,7 @@ class ReaderWatch final : public DiagnosticSink, public PlanLineWatcher {
     EntryPlace* table[] = {nullptr, places_.projects, places_.classes, places_.relations, places_.nodes,
                            places_.links};
     if (section < 1 || section > 5) return;
-    RecordPlace(table[section][index], static_cast<long>(line_), piece_, pieceColumn_, FromUnicode(),
-                section == 1);
+    RecordPlace(table[section][index], static_cast<long>(line_), piece_, pieceColumn_, pieceCarry_, section == 1);
   }
 
   void Report(const Diagnostic& d) override;
@@ -211,22 +214,26 @@ void ReaderWatch::ReportHeader(const Diagnostic& d) {
 }
 
 void ReaderWatch::Report(const Diagnostic& d) {
+  // Lost lines come one a line, perhaps millions of them: they are only
+  // counted, before anything else is made.
+  if (d.code == DiagnosticCode::kIgnoredLine) {
+    if (!ignored_.open) Open(ignored_, FindingCode::kBeforeFirstHeader, d, 0);
+    ++ignored_.count;
+    return;
+  }
+  if (d.code == DiagnosticCode::kPastCapacity) {
+    if (!dropped_.open || dropped_.section != d.field) {
+      CloseRuns();
+      Open(dropped_, FindingCode::kPastCapacity, d, d.field);
+    }
+    ++dropped_.count;
+    return;
+  }
   char shown[160];
   Finding f{};
   switch (d.code) {
     case DiagnosticCode::kUnknownHeader:
       ReportHeader(d);
-      return;
-    case DiagnosticCode::kIgnoredLine:
-      if (!ignored_.open) Open(ignored_, FindingCode::kBeforeFirstHeader, d, 0);
-      ++ignored_.count;
-      return;
-    case DiagnosticCode::kPastCapacity:
-      if (!dropped_.open || dropped_.section != d.field) {
-        CloseRuns();
-        Open(dropped_, FindingCode::kPastCapacity, d, d.field);
-      }
-      ++dropped_.count;
       return;
     case DiagnosticCode::kSectionRepeated:
       CloseRuns();
@@ -293,8 +300,11 @@ NameIndexes gNames;
 }  // namespace
 
 PlanCheckStatus CheckPlan(ByteSource& plan, FindingSink& sink, PlanSummary* summary) {
-  std::memset(&gModel, 0, sizeof gModel);
-  std::memset(&gPlaces, 0, sizeof gPlaces);
+  // Every plan starts from the empty model; the first finds it empty. Places
+  // need no clearing: every stored entry records its own.
+  static bool used = false;
+  if (used) std::memset(&gModel, 0, sizeof gModel);
+  used = true;
   NormalisedPlanSource source(plan);
   ReaderWatch watch(sink, gPlaces, source);
   // The longer of the two link targets, so that no title is longer in either program.
