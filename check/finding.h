@@ -23,6 +23,7 @@ enum class FindingCode : uint8_t {
   kScriptEnd,
   kCommentEnd,
   kQuoteSwallowed,
+  kPlanName,
   // Warnings: content is lost or changed without a word.
   kPastCapacity,
   kUnknownHeader,
@@ -36,7 +37,6 @@ enum class FindingCode : uint8_t {
   kDuplicateNodeId,
   kExtraFields,
   kBlankEntry,
-  kPlanName,
   // Notes.
   kUnusedClass,
   kUnusedRelation,

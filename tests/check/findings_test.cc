@@ -96,8 +96,8 @@ TEST(CheckProgram, NameThatTheMainProgramWouldReadAsAnotherPlan) {
   TempDir dir;
   WriteFileBytes(dir / "site.v2.lst", Example("ontology.lst"));
   const CheckRun run = RunCheck(dir.path(), {"site.v2.lst"});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, NativeLines("site.v2.lst:1:1: warning: plotweave reads \"site.lst\" for this name, not this "
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, NativeLines("site.v2.lst:1:1: error: plotweave reads \"site.lst\" for this name, not this "
                                  "file; give the plan one \".\", before \"lst\" [plan-name]\n"));
 }
 
