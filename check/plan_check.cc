@@ -265,8 +265,9 @@ void ReaderWatch::Report(const Diagnostic& d) {
     case DiagnosticCode::kLeadByteAtLineEnd:
       f = At(FindingCode::kLeadByteAtLineEnd, d);
       SetMessage(f,
-                 "the line ends in the first byte of a two-byte character, which takes the line feed "
-                 "along in the page; complete or remove the character");
+                 "the line ends in the first byte of a two-byte character, which takes the byte after "
+                 "it along in the page (a line feed, or a closing quote); complete or remove the "
+                 "character");
       break;
     case DiagnosticCode::kExtraFields:
       CloseRuns();

@@ -54,8 +54,8 @@ struct Diagnostic {
   int64_t line;
   // Byte column within that line, from 1; 0 when the finding has none.
   int64_t column;
-  // The text the finding is about (a name, an id), zero-terminated; valid only
-  // during the Report call.
+  // The text the finding is about (a name, an id), zero-terminated, empty
+  // when there is none; valid only during the Report call.
   const char* subject;
   int32_t field;
   int32_t limit;

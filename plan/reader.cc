@@ -230,7 +230,7 @@ void Trap(const LineContext& ctx, DiagnosticCode code, const char* at, int32_t f
   d.code = code;
   d.line = ctx.lineNumber;
   d.column = ctx.ColumnOf(at);
-  d.subject = subject;
+  d.subject = subject != nullptr ? subject : "";
   d.field = field;
   d.limit = limit;
   ctx.diagnostics->Report(d);

@@ -135,7 +135,7 @@ void FindingList::Report(const Diagnostic& d) {
                                            "lead-byte",     "extra-fields", "blank-entry"};
       line += std::string(kTraps[static_cast<int>(d.code) - static_cast<int>(DiagnosticCode::kShortLine)]) +
               " s" + std::to_string(d.field) + " n" + std::to_string(d.limit);
-      if (d.subject != nullptr) line += std::string(" ") + d.subject;
+      if (d.subject[0] != '\0') line += std::string(" ") + d.subject;
       text_ += line + "\n";
       ++count_;
       return;
