@@ -3,6 +3,7 @@
 // whenever the checker finds no error, the main program writes a page.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <random>
 #include <string>
 #include <vector>
@@ -23,8 +24,15 @@ class PlanMaker {
 
   // A plan in UTF-8, to be stored in one of the three encodings.
   std::string Make() {
+    // Half the plans declare what they use, so that many of them are valid
+    // and the traps decide.
+    tidy_ = Chance(50);
     std::string plan;
     if (Chance(10)) plan += "stray line before any header\n";
+    if (tidy_) {
+      plan += "#CLASS\nPerson red box\nPlace blue dot 0\n사람 green box 1\n#RELATION\nlivesIn gray line 1\n"
+              "part_of red dash\n관계 blue line 0\n#NODES\nk001 Person a\nk002 Place b\n노드01 사람 c\n";
+    }
     const int sections = Pick(2, 9);
     for (int s = 0; s < sections; ++s) {
       switch (Pick(0, 7)) {
@@ -52,9 +60,16 @@ class PlanMaker {
     for (int i = Pick(low, high); i > 0; --i) out += line();
     return out;
   }
-  std::string ClassName() { return One({"Person", "Place", "사람", "dummy", "Thing", "person"}); }
-  std::string Relation() { return One({"livesIn", "part_of", "관계", "knows"}); }
+  std::string ClassName() {
+    if (tidy_ && !Chance(5)) return One({"Person", "Place", "사람"});
+    return One({"Person", "Place", "사람", "dummy", "Thing", "person"});
+  }
+  std::string Relation() {
+    if (tidy_ && !Chance(5)) return One({"livesIn", "part_of", "관계"});
+    return One({"livesIn", "part_of", "관계", "knows"});
+  }
   std::string NodeId() {
+    if (tidy_ && !Chance(5)) return One({"k001", "k002", "노드01"});
     if (Chance(10)) return "k" + std::to_string(Pick(0, 999)) + std::string(Pick(0, 1) ? 40 : 0, 'x');
     return One({"k001", "k002", "k003", "노드01", "k01", "00000"});
   }
@@ -68,7 +83,7 @@ class PlanMaker {
   std::string RelationLine() { return Relation() + One({"", " gray", " gray line", " gray line 1"}) + "\n"; }
   std::string NodeLine() {
     std::string line = NodeId();
-    const int fields = Pick(0, 6);
+    const int fields = Pick(tidy_ && !Chance(5) ? 1 : 0, 6);
     if (fields >= 1) line += " " + ClassName();
     if (fields >= 2) line += " " + Text();
     if (fields >= 3) line += " /p/" + std::to_string(Pick(0, 9)) + ".html";
@@ -85,6 +100,7 @@ class PlanMaker {
   }
 
   std::mt19937 rng_;
+  bool tidy_ = false;
 };
 
 const char* const kValidationMessages[][2] = {
@@ -135,8 +151,9 @@ TEST(CheckAgreement, RandomPlansNeverBreakTheAgreementWithTheMainProgram) {
     (pageWritten ? written : refused)++;
   }
   // The plans must exercise both outcomes, or the test proves nothing.
-  EXPECT_GT(refused, kPlans / 10);
-  EXPECT_GT(written, kPlans / 10);
+  EXPECT_GE(refused, kPlans / 8);
+  EXPECT_GE(written, kPlans / 8);
+  std::printf("%d plans refused, %d pages written\n", refused, written);
 }
 
 }  // namespace
