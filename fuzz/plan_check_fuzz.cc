@@ -5,6 +5,7 @@
 
 #include "check/plan_check.h"
 #include "fuzz/fuzz_support.h"
+#include "plan/model.h"
 
 namespace plotweave {
 namespace {
