@@ -260,7 +260,7 @@ TEST(ReadPlanText, PlanArrivingInSmallPiecesReadsAsAWholeAndAReadFailureIsReport
 }
 
 TEST(ReadPlanCuts, OverlongFieldsAreCutOnCharacterBoundariesWithOneWarningEach) {
-  const std::string hangul = testing::Ks("가");  // two bytes
+  const std::string hangul = "\xB0\xA1";  // KS code of U+AC00, two bytes
   std::string label;
   for (int i = 0; i < 25; ++i) label += hangul;  // 50 bytes
   const std::string id(45, 'i');
