@@ -39,9 +39,9 @@ TEST(CheckProgram, ExitStatusFollowsTheWorstFindingAndStrictCountsWarnings) {
   TempDir dir;
   const std::string declarations = "#CLASS\nPerson red box\n#NODES\nk001 Person 가\nk002 Person 나\n"
                                    "#RELATION\nknows gray line\n#LINKS\nk001 k002 knows\n";
-  WriteFileBytes(dir / "clean.lst", testing::Ks(declarations));
-  WriteFileBytes(dir / "warned.lst", testing::Ks("stray line\n" + declarations));
-  WriteFileBytes(dir / "broken.lst", testing::Ks(declarations + "k001 k003 knows\n"));
+  WriteFileBytes(dir / "clean.lst", EncodePlan(declarations, PlanForm::kKs));
+  WriteFileBytes(dir / "warned.lst", EncodePlan("stray line\n" + declarations, PlanForm::kKs));
+  WriteFileBytes(dir / "broken.lst", EncodePlan(declarations + "k001 k003 knows\n", PlanForm::kKs));
   EXPECT_EQ(RunCheck(dir.path(), {"clean.lst"}).status, 0);
   const CheckRun warned = RunCheck(dir.path(), {"warned.lst"});
   EXPECT_EQ(warned.status, 0);
