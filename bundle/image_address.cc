@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "kscode/text_stream.h"
+#include "io/file.h"
 
 #ifdef _WIN32
 #include <windows.h>

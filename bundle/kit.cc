@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "kscode/text_stream.h"
+#include "io/file.h"
 
 namespace plotweave {
 

@@ -7,11 +7,8 @@
 #include "bundle/options.h"
 #include "bundle/output_file.h"
 #include "bundle/standalone.h"
-#include "kscode/text_stream.h"
-
-#ifndef PLOTWEAVE_VERSION
-#define PLOTWEAVE_VERSION "0"
-#endif
+#include "build_config.h"
+#include "io/file.h"
 
 namespace plotweave {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "bundle/inline_copy.h"
-#include "kscode/text_stream.h"
+#include "io/file.h"
 
 namespace plotweave {
 

@@ -7,21 +7,21 @@ include(GNUInstallDirs)
 
 # plotweave-bundle finds the installed kit at ../share/plotweave/web/site from
 # its own folder, so bin/ and share/ keep their places in every layout.
-install(TARGETS plotweave_self plotweave plotweave-bundle RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS plotweave_self plotweave plotweave-check plotweave-bundle RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # Debian keeps manual pages compressed; the Windows zip carries the pages as they are.
 find_program(PLOTWEAVE_GZIP gzip)
-foreach(page plotweave plotweave-bundle)
+foreach(page plotweave plotweave-check plotweave-bundle)
   set(source ${PROJECT_SOURCE_DIR}/man/${page}.1)
   if(NOT WIN32 AND PLOTWEAVE_GZIP)
-    set(gz ${CMAKE_CURRENT_BINARY_DIR}/man/${page}.1.gz)
-    add_custom_command(OUTPUT ${gz}
+    set(compressed ${CMAKE_CURRENT_BINARY_DIR}/man/${page}.1.gz)
+    add_custom_command(OUTPUT ${compressed}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/man
-      COMMAND ${PLOTWEAVE_GZIP} -9n -c ${source} > ${gz}
+      COMMAND ${PLOTWEAVE_GZIP} -9n -c ${source} > ${compressed}
       DEPENDS ${source}
       VERBATIM)
-    add_custom_target(${page}_manpage ALL DEPENDS ${gz})
-    install(FILES ${gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    add_custom_target(${page}_manpage ALL DEPENDS ${compressed})
+    install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   else()
     install(FILES ${source} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   endif()
@@ -76,8 +76,9 @@ else()
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Reads a plan of captions, node classes, relation types, nodes and links (KS
 code, UTF-8 or UTF-16) and writes one HTML page that draws the ontology as an
 interactive network. Two programs: plotweave opens node pages in a new window,
-plotweave_self in the same one. A third, plotweave-bundle, writes a standalone
-copy of a page that opens from disk with no network.")
+plotweave_self in the same one. Two more: plotweave-check reports every trap
+in a plan with its line and column before a page is made, and plotweave-bundle
+writes a standalone copy of a page that opens from disk with no network.")
   find_program(PLOTWEAVE_DPKG_SHLIBDEPS dpkg-shlibdeps)
   if(PLOTWEAVE_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

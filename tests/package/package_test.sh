@@ -14,6 +14,23 @@ scratch=$(mktemp -d "${TMPDIR:-/tmp}/plotweave-package-XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+# check_manpage FILE SECTION...: present, formatted without a warning, with
+# those sections.
+check_manpage() {
+  local page=$1
+  shift
+  if [ ! -f "$page" ]; then
+    fail "manual page missing: $page"
+    return
+  fi
+  local warnings text section
+  warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null || true)
+  [ -z "$warnings" ] || fail "man reports on $(basename "$page"): $warnings"
+  text=$(MANWIDTH=80 man -l "$page" 2>/dev/null)
+  for section in "$@"; do
+    grep -qx "$section" <<<"$text" || fail "$(basename "$page") has no $section section"
+  done
+}
 
 cpack --config "$build/CPackConfig.cmake" -G "$generator" -B "$scratch/out" >"$scratch/cpack.log" 2>&1 ||
   { cat "$scratch/cpack.log" >&2; echo "FAIL: cpack" >&2; exit 1; }
@@ -29,6 +46,7 @@ case $generator in
     exe=
     manpage=$prefix/share/man/man1/plotweave.1.gz
     bundle_manpage=$prefix/share/man/man1/plotweave-bundle.1.gz
+    checkpage=$prefix/share/man/man1/plotweave-check.1.gz
     [ -e "$prefix/share/man/man1/plotweave_self.1.gz" ] || fail "no manual page for plotweave_self"
     ;;
   ZIP)
@@ -38,36 +56,26 @@ case $generator in
     exe=.exe
     manpage=$prefix/share/man/man1/plotweave.1
     bundle_manpage=$prefix/share/man/man1/plotweave-bundle.1
+    checkpage=$prefix/share/man/man1/plotweave-check.1
     ;;
   *) echo "unknown generator $generator" >&2; exit 2 ;;
 esac
 echo "package: $(basename "$package")"
 
-for program in plotweave plotweave_self plotweave-bundle; do
+for program in plotweave plotweave_self plotweave-check plotweave-bundle; do
   [ -x "$prefix/bin/$program$exe" ] || fail "bin/$program$exe missing"
 done
 
-# The manual page: present, formatted without a warning, with its sections.
-if [ -f "$manpage" ]; then
-  warnings=$(MANWIDTH=80 man --warnings -l "$manpage" 2>&1 >/dev/null || true)
-  [ -z "$warnings" ] || fail "man reports: $warnings"
-  text=$(MANWIDTH=80 man -l "$manpage" 2>/dev/null)
-  for section in NAME SYNOPSIS DESCRIPTION "THE TWO BUILDS" "PLAN FORMAT" MESSAGES "EXIT STATUS" EXAMPLES; do
-    grep -qx "$section" <<<"$text" || fail "manual page has no $section section"
-  done
-else
-  fail "manual page missing: $manpage"
-fi
-if [ -f "$bundle_manpage" ]; then
-  warnings=$(MANWIDTH=80 man --warnings -l "$bundle_manpage" 2>&1 >/dev/null || true)
-  [ -z "$warnings" ] || fail "man reports for plotweave-bundle: $warnings"
-  text=$(MANWIDTH=80 man -l "$bundle_manpage" 2>/dev/null)
-  for section in NAME SYNOPSIS OPTIONS "FINDING THE KIT" "EXIT STATUS"; do
-    grep -qx "$section" <<<"$text" || fail "plotweave-bundle manual page has no $section section"
-  done
-else
-  fail "manual page missing: $bundle_manpage"
-fi
+# The manual pages: present, formatted without a warning, with their sections.
+check_manpage "$manpage" NAME SYNOPSIS DESCRIPTION "THE TWO BUILDS" "PLAN FORMAT" MESSAGES "EXIT STATUS" EXAMPLES
+check_manpage "$bundle_manpage" NAME SYNOPSIS OPTIONS "FINDING THE KIT" "EXIT STATUS"
+
+# The checker's manual page, and the checker on the installed examples: no
+# finding, status 0.
+check_manpage "$checkpage" NAME SYNOPSIS OPTIONS FINDINGS "EXIT STATUS"
+found=$(cd "$prefix/share/plotweave/examples" && $runner "$prefix/bin/plotweave-check$exe" *.lst) ||
+  fail "plotweave-check on the installed examples: status $?"
+[ -z "$found" ] || fail "plotweave-check finds in the examples: $found"
 
 # Examples and, when it has been built, the laboratory-server kit.
 for plan in "$source"/examples/*.lst "$source"/examples/img/*; do
