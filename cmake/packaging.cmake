@@ -42,10 +42,14 @@ foreach(page ${PLOTWEAVE_MANPAGES})
     install(FILES ${CMAKE_CURRENT_BINARY_DIR}/man/${name} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   endif()
 endforeach()
+# plotweave(1) describes both builds: a link for Debian, a page that sources
+# it where links cannot be packaged.
 if(PLOTWEAVE_COMPRESS_DOCS)
-  # plotweave(1) describes both builds.
   install(CODE "file(CREATE_LINK plotweave.1.gz
     \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_MANDIR}/man1/plotweave_self.1.gz\" SYMBOLIC)")
+else()
+  file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/man-links/plotweave_self.1 CONTENT ".so man1/plotweave.1\n")
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/man-links/plotweave_self.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
 # Licence, third-party list, and the Debian copyright and changelog.

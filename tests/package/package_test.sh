@@ -78,13 +78,24 @@ for program in plotweave plotweave_self; do
   [ -x "$prefix/bin/$program$exe" ] || fail "bin/$program$exe missing"
 done
 
+# The text of a manual page (compressed or not), following a .so redirect.
+page_text() {
+  local text
+  text=$(gzip -cdf "$1")
+  if [[ $text =~ ^\.so\ man1/([^[:space:]]+) ]]; then
+    gzip -cdf "$(dirname "$1")/${BASH_REMATCH[1]}"
+  else
+    printf '%s\n' "$text"
+  fi
+}
+
 # A manual page for every program, carrying the version.
 for program in "$prefix"/bin/*; do
   name=$(basename "$program" "$exe")
-  page=$(ls "$prefix/share/man/man1/$name.1"* 2>/dev/null | head -1)
+  page=$(ls "$prefix/share/man/man1/$name.1"* 2>/dev/null | head -1 || true)
   if [ -z "$page" ]; then
     fail "no manual page for $name"
-  elif ! { gzip -cdf "$page" 2>/dev/null || cat "$page"; } | grep -q "^\.TH .*\"Plotweave $version\""; then
+  elif ! page_text "$page" | grep -q "^\.TH .*\"Plotweave $version\""; then
     fail "manual page of $name does not name Plotweave $version in its .TH line"
   fi
 done
