@@ -50,10 +50,14 @@ test-linux: deps build
 test-windows: deps windows
 	tools/run-wine-tests.sh $(WINBUILD) -j $(JOBS) --timeout 300
 
-# The laboratory-server kit in web/site; the npm packages come from the
-# lockfile when they are not installed yet.
-kit:
-	cd web && { [ -d node_modules ] || npm ci --no-audit --no-fund; } && npm run build
+# web/site/, from web/ with npm (Node and npm are installed when missing);
+# network.js names the version of CMakeLists.txt.
+KIT_SOURCES = web/package.json web/package-lock.json web/build.mjs $(wildcard web/src/*) CMakeLists.txt
+kit: web/site/jsapi
+web/site/jsapi: $(KIT_SOURCES)
+	@command -v npm >/dev/null 2>&1 || tools/apt-install-missing.sh nodejs npm
+	cd web && npm ci --no-audit --no-fund && npm run build
+	@touch $@
 
 # The Debian package (in $(BUILD)/) and the Windows zip (in $(WINBUILD)/).
 # Every file in them carries the time of the commit, so two builds of one

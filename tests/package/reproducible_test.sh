@@ -3,7 +3,8 @@
 # of different names, one after the other, with `make package` (which takes
 # SOURCE_DATE_EPOCH from the commit), and compares the .deb and the .zip byte
 # for byte. Tests and benchmarks are left out of these builds; the kit is
-# built from the source tree's npm packages, so nothing is downloaded.
+# built beforehand from the source tree's npm packages, so that make finds it
+# up to date and nothing is downloaded.
 #
 #   reproducible_test.sh SOURCE_DIR
 # Exits 77 (skipped) when SOURCE_DIR is not a git checkout.
@@ -20,6 +21,8 @@ build_once() {
   git -C "$clone" checkout -q "$commit"
   if [ -d "$source/web/node_modules" ]; then
     ln -s "$source/web/node_modules" "$clone/web/node_modules"
+    (cd "$clone/web" && node build.mjs) >"$clone.kit.log" 2>&1 ||
+      { cat "$clone.kit.log" >&2; echo "FAIL: kit build in $clone" >&2; exit 1; }
   fi
   make -C "$clone" package JOBS=2 \
     CMAKE_FLAGS="-DPLOTWEAVE_TESTS=OFF -DPLOTWEAVE_BENCH=OFF" \
