@@ -13,7 +13,16 @@ set -euo pipefail
 source=$1
 commit=$(git -C "$source" rev-parse --verify -q HEAD) || { echo "not a git checkout: skipped"; exit 77; }
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/plotweave-repro-XXXXXX")
-trap 'rm -rf "$scratch"' EXIT
+other=$scratch
+trap 'rm -rf "$scratch" "$other"' EXIT
+# The second build goes to another kind of file system when one has room (a
+# gigabyte): tmpfs lists folders in another order, and gives them other
+# sizes, than ext4 does.
+if [ -d /dev/shm ] && [ -w /dev/shm ] &&
+   [ "$(stat -f -c %T /dev/shm)" != "$(stat -f -c %T "$scratch")" ] &&
+   [ "$(( $(stat -f -c '%a * %S' /dev/shm) ))" -gt $((1024 * 1024 * 1024)) ]; then
+  other=$(mktemp -d /dev/shm/plotweave-repro-XXXXXX)
+fi
 
 build_once() {
   local clone=$1
@@ -32,13 +41,14 @@ build_once() {
 
 build_once "$scratch/first/plotweave"
 sleep 2
-build_once "$scratch/the-second-clone/plotweave"
+build_once "$other/the-second-clone/plotweave"
+echo "built in $scratch/first and $other/the-second-clone"
 
 failures=0
 for pattern in "build/*.deb" "build-windows/*.zip"; do
   # shellcheck disable=SC2086
   one=$(ls $scratch/first/plotweave/$pattern)
-  two=$(ls $scratch/the-second-clone/plotweave/$pattern)
+  two=$(ls $other/the-second-clone/plotweave/$pattern)
   if cmp -s "$one" "$two"; then
     echo "identical: $(basename "$one") ($(sha256sum <"$one" | cut -c1-16))"
   else
