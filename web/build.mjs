@@ -1,7 +1,12 @@
 // Builds the laboratory-server kit into site/ (or the folder given as the
 // first argument): the paths below are the ones Plotweave pages ask for.
 //
+//   npm run build [-- FOLDER] [-- --plain]
+//
 //   site/Graph/network/network.js   vis-network's standalone bundle + links.Network
+//                                   + the reader's tools (search, legend, filters,
+//                                   figure export); --plain, or PLOTWEAVE_KIT_PLAIN=1,
+//                                   leaves the tools out and gives the bare drawing
 //   site/Graph/network/licenses/    the licence texts of every package in the bundle
 //   site/VR/style/noimage.png       placeholder for nodes without an image
 //   site/jsapi                      stand-in for the script loader
@@ -16,35 +21,58 @@ import { fileURLToPath } from 'node:url';
 import { deflateSync } from 'node:zlib';
 
 const here = dirname(fileURLToPath(import.meta.url));
-const out = resolve(process.argv[2] || join(here, 'site'));
+const args = process.argv.slice(2);
+const plain = args.includes('--plain') || process.env.PLOTWEAVE_KIT_PLAIN === '1';
+const folder = args.find((a) => !a.startsWith('--'));
+const out = resolve(folder || join(here, 'site'));
 const require = createRequire(import.meta.url);
 
 const visPackage = require('vis-network/package.json');
 const visBundle = require.resolve('vis-network/standalone/umd/vis-network.min.js');
+const hangulPackage = require('es-hangul/package.json');
+const esbuild = plain ? null : require('esbuild');
 const version = projectVersion(join(here, '..', 'CMakeLists.txt'));
 
 rmSync(out, { recursive: true, force: true });
 mkdirSync(join(out, 'Graph', 'network'), { recursive: true });
 mkdirSync(join(out, 'VR', 'style'), { recursive: true });
 
-// One script, since the page loads only network.js. The header names the
-// release, since servers are told to cache the script for a long time.
-const network = [
-  `/* network.js ${version} (Plotweave): links.Network on vis-network ${visPackage.version}. ` +
-    'Licences of the bundled packages: licenses/ beside this file. */',
+// One classic script with no imports, since the page loads only network.js
+// (and a page may be opened from a file, where nothing else can be fetched).
+// The header names the release, since servers are told to cache the script
+// for a long time.
+const parts = [
+  `/* network.js ${version} (Plotweave): links.Network on vis-network ${visPackage.version}${
+    plain ? '' : `, with es-hangul ${hangulPackage.version}`}. Licences of the bundled packages: licenses/ beside this file. */`,
   readFileSync(visBundle, 'utf8'),
   ';',
   readFileSync(join(here, 'src', 'links-network.js'), 'utf8'),
-].join('\n');
-writeFileSync(join(out, 'Graph', 'network', 'network.js'), network);
+];
+if (!plain) {
+  const tools = await esbuild.build({
+    entryPoints: [join(here, 'src', 'tools', 'index.js')],
+    bundle: true,
+    format: 'iife',
+    minify: true,
+    target: 'es2019',
+    charset: 'utf8',
+    legalComments: 'none',
+    write: false,
+  });
+  parts.push('/* The reader\'s tools (web/src/tools). */', tools.outputFiles[0].text);
+}
+writeFileSync(join(out, 'Graph', 'network', 'network.js'), parts.join('\n'));
 
 // Every package that is not a development tool ends up in the bundle (the
-// standalone build carries vis-network's peers), so each one's licence files
-// go with it.
+// standalone build carries vis-network's peers, the reader's tools carry
+// theirs), so each one's licence files go with it; a plain kit carries only
+// vis-network and what it needs.
 const lock = JSON.parse(readFileSync(join(here, 'package-lock.json'), 'utf8'));
+const plainOnly = plain ? neededBy('vis-network') : null;
 for (const [path, entry] of Object.entries(lock.packages)) {
   if (path === '' || entry.dev) continue;
   const name = path.slice(path.lastIndexOf('node_modules/') + 'node_modules/'.length);
+  if (plainOnly && !plainOnly.has(name)) continue;
   const dir = join(here, path);
   const texts = readdirSync(dir).filter((f) => /^(licen[cs]e|copying)/i.test(f)).sort();
   if (texts.length === 0) throw new Error(`${name} has no licence file to ship`);
@@ -56,7 +84,21 @@ for (const [path, entry] of Object.entries(lock.packages)) {
 writeFileSync(join(out, 'jsapi'), readFileSync(join(here, 'src', 'jsapi.js')));
 writeFileSync(join(out, 'VR', 'style', 'noimage.png'), placeholderPng(48, 48));
 
-console.log(`kit ${version} built in ${out}`);
+console.log(`kit ${version} built in ${out}${plain ? ' (plain: no reader tools)' : ''}`);
+
+// A package of the lockfile and everything it depends on, peers included.
+function neededBy(root) {
+  const seen = new Set();
+  const todo = [root];
+  while (todo.length > 0) {
+    const name = todo.pop();
+    if (seen.has(name)) continue;
+    seen.add(name);
+    const entry = lock.packages[`node_modules/${name}`] || {};
+    todo.push(...Object.keys({ ...entry.dependencies, ...entry.peerDependencies }));
+  }
+  return seen;
+}
 
 // The one version of the project is the one in project(... VERSION ...).
 function projectVersion(cmakeLists) {
