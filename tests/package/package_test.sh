@@ -50,12 +50,12 @@ case $generator in
   DEB)
     [ "$(dpkg-deb -f "$package" Version)" = "$version" ] || fail "package version is not $version"
     maintainer=$(dpkg-deb -f "$package" Maintainer)
-    grep -Eq '^[^<>]+ <[^@<>]+@[a-z0-9.-]+\.[a-z]+>$' <<<"$maintainer" && ! grep -q localhost <<<"$maintainer" ||
+    grep -Eq '^[^<>]+ <[^@<>]+@[a-z0-9.-]+\.[a-z]+>$' <<<"$maintainer" && [[ $maintainer != *localhost* ]] ||
       fail "maintainer '$maintainer' is no name with a mail address"
     doc=$prefix/share/doc/plotweave
     head -1 "$doc/copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
       fail "copyright file missing or not machine-readable"
-    gzip -cd "$doc/changelog.gz" | head -1 | grep -q "^plotweave ($version) " ||
+    gzip -cd "$doc/changelog.gz" | sed -n 1p | grep "^plotweave ($version) " >/dev/null ||
       fail "changelog.gz missing or its newest entry is not $version"
     ;;
   ZIP)
@@ -95,7 +95,7 @@ for program in "$prefix"/bin/*; do
   page=$(ls "$prefix/share/man/man1/$name.1"* 2>/dev/null | head -1 || true)
   if [ -z "$page" ]; then
     fail "no manual page for $name"
-  elif ! page_text "$page" | grep -q "^\.TH .*\"Plotweave $version\""; then
+  elif ! page_text "$page" | grep "^\.TH .*\"Plotweave $version\"" >/dev/null; then
     fail "manual page of $name does not name Plotweave $version in its .TH line"
   fi
 done
