@@ -11,7 +11,7 @@ include(GNUInstallDirs)
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
-install(TARGETS plotweave_self plotweave RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS plotweave_self plotweave plotweave-check RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 if(WIN32)
   set(PLOTWEAVE_DOCDIR .)
@@ -149,7 +149,8 @@ else()
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Reads a plan of captions, node classes, relation types, nodes and links (KS
 code, UTF-8 or UTF-16) and writes one HTML page that draws the ontology as an
 interactive network. Two programs: plotweave opens node pages in a new window,
-plotweave_self in the same one.")
+plotweave_self in the same one. A third, plotweave-check, reports every trap in
+a plan with its line and column before a page is made.")
   find_program(PLOTWEAVE_DPKG_SHLIBDEPS dpkg-shlibdeps)
   if(PLOTWEAVE_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

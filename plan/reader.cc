@@ -1,18 +1,10 @@
 #include "plan/reader.h"
 
-#include <cstdio>
 #include <cstring>
 
-#include "kscode/text_stream.h"
 #include "plan/fields.h"
 
-#ifndef PLOTWEAVE_LAB_HOST
-#define PLOTWEAVE_LAB_HOST "http://localhost:8000"
-#endif
-
 namespace plotweave {
-
-const char kPlaceholderImage[] = PLOTWEAVE_LAB_HOST "/VR/style/noimage.png";
 
 namespace {
 
@@ -22,68 +14,90 @@ enum Section { kNone = 0, kProject, kClass, kRelation, kNodes, kLinks, kUnknown 
 constexpr size_t kLineBuffer = 1024;
 constexpr size_t kPieceLimit = 1000;
 constexpr size_t kShortestLine = 5;
-constexpr int kWorkAddressWidth = 256;
-constexpr int kWorkImageWidth = 128;
+constexpr size_t kHeaderFieldWidth = 256;  // a header's first field, as reported
 
+// One piece of a plan line and where it stands.
 struct LineContext {
   const char* line;
-  long lineNumber;
+  int64_t lineNumber;
+  // Bytes of the same physical line read in earlier pieces.
+  int64_t pieceOffset;
+  DiagnosticSink* diagnostics;
+
+  // Byte column, from 1, of a place in this piece.
+  int64_t ColumnOf(const char* p) const { return pieceOffset + (p - line) + 1; }
 };
 
 // Stores one field and warns when it had to be cut.
-void StoreField(const LineContext& ctx, char* dst, size_t width, const FieldSpan& field,
-                const char* what) {
+void StoreField(const LineContext& ctx, char* dst, size_t width, const FieldSpan& field, PlanField what) {
   if (CopyField(dst, width, field.start, field.length)) {
-    std::printf("Warning: plan line %ld: %s is longer than %d bytes and has been cut.\n",
-                ctx.lineNumber, what, static_cast<int>(width - 1));
+    Diagnostic d{};
+    d.severity = Severity::kWarning;
+    d.code = DiagnosticCode::kFieldCut;
+    d.line = ctx.lineNumber;
+    d.column = ctx.ColumnOf(field.start);
+    d.subject = dst;
+    d.field = static_cast<int32_t>(what);
+    d.limit = static_cast<int32_t>(width - 1);
+    ctx.diagnostics->Report(d);
   }
 }
 
 // Converts the next field as "%s" into dst. False when the line has no more.
-bool ConvertText(const LineContext& ctx, const char** cursor, char* dst, size_t width,
-                 const char* what) {
+// `column` (when given) receives the field's byte column.
+bool ConvertText(const LineContext& ctx, const char** cursor, char* dst, size_t width, PlanField what,
+                 int64_t* column = nullptr) {
   FieldSpan field;
   if (!ScanField(cursor, &field)) return false;
+  if (column != nullptr) *column = ctx.ColumnOf(field.start);
   StoreField(ctx, dst, width, field, what);
   return true;
 }
 
-void ReadProjectLine(const LineContext& ctx, ProjectLine& entry) {
+// Each line reader returns where its conversion stopped: what follows there
+// is ignored. A caption line's text runs to its end.
+
+const char* ReadProjectLine(const LineContext& ctx, ProjectLine& entry) {
   const char* cursor = ctx.line;
   FieldSpan tag{ctx.line, 0};
-  if (ScanField(&cursor, &tag)) StoreField(ctx, entry.tag, sizeof entry.tag, tag, "project tag");
+  if (ScanField(&cursor, &tag)) StoreField(ctx, entry.tag, sizeof entry.tag, tag, PlanField::kProjectTag);
   // The text starts after as many bytes as the tag has, counted from the start
   // of the line: a caption line begins with its tag in the first column.
   const char* p = ctx.line + tag.length;
   while (static_cast<unsigned char>(*p) >= 1 && static_cast<unsigned char>(*p) <= 32) ++p;
   FieldSpan text{p, std::strlen(p)};
-  StoreField(ctx, entry.text, sizeof entry.text, text, "project text");
+  StoreField(ctx, entry.text, sizeof entry.text, text, PlanField::kProjectText);
+  return p + text.length;
 }
 
-void ReadClassLine(const LineContext& ctx, NodeClass& entry) {
+const char* ReadClassLine(const LineContext& ctx, NodeClass& entry) {
   const char* cursor = ctx.line;
   int16_t flag = 1;
   int64_t value;
-  if (ConvertText(ctx, &cursor, entry.name, sizeof entry.name, "class name") &&
-      ConvertText(ctx, &cursor, entry.borderColor, sizeof entry.borderColor, "class border colour") &&
-      ConvertText(ctx, &cursor, entry.style, sizeof entry.style, "class style") &&
-      ScanInteger(&cursor, &value)) {
+  entry.line = ctx.lineNumber;
+  if (ConvertText(ctx, &cursor, entry.name, sizeof entry.name, PlanField::kClassName) &&
+      ConvertText(ctx, &cursor, entry.borderColor, sizeof entry.borderColor, PlanField::kClassBorderColour) &&
+      ConvertText(ctx, &cursor, entry.style, sizeof entry.style, PlanField::kClassStyle) &&
+      ScanLong(&cursor, &value)) {
     flag = static_cast<int16_t>(value);
   }
   entry.labelFlag = flag;
+  return cursor;
 }
 
-void ReadRelationLine(const LineContext& ctx, RelationType& entry) {
+const char* ReadRelationLine(const LineContext& ctx, RelationType& entry) {
   const char* cursor = ctx.line;
   int16_t flag = 0;
   int64_t value;
-  if (ConvertText(ctx, &cursor, entry.name, sizeof entry.name, "relation name") &&
-      ConvertText(ctx, &cursor, entry.color, sizeof entry.color, "relation colour") &&
-      ConvertText(ctx, &cursor, entry.style, sizeof entry.style, "relation style") &&
-      ScanInteger(&cursor, &value)) {
+  entry.line = ctx.lineNumber;
+  if (ConvertText(ctx, &cursor, entry.name, sizeof entry.name, PlanField::kRelationName) &&
+      ConvertText(ctx, &cursor, entry.color, sizeof entry.color, PlanField::kRelationColour) &&
+      ConvertText(ctx, &cursor, entry.style, sizeof entry.style, PlanField::kRelationStyle) &&
+      ScanLong(&cursor, &value)) {
     flag = static_cast<int16_t>(value);
   }
   entry.labelFlag = flag;
+  return cursor;
 }
 
 // Appends text to a zero-terminated buffer of `width` bytes, never past its end.
@@ -111,21 +125,25 @@ void SetAnchor(NodeEntry& entry, const char* linkTarget, const char* address, co
   Append(t, w, &used, image ? "\"/></a>" : "</a>");
 }
 
-void ReadNodeLine(const LineContext& ctx, NodeEntry& entry, const char* linkTarget) {
-  char address[kWorkAddressWidth] = "";
-  char image[kWorkImageWidth] = "";
+const char* ReadNodeLine(const LineContext& ctx, NodeEntry& entry, const char* linkTarget) {
+  char address[kAddressWidth] = "";
+  char image[kImageWidth] = "";
   int32_t number = 0;
   int n = 0;
   const char* cursor = ctx.line;
   entry.imageNode = 0;
-  if (ConvertText(ctx, &cursor, entry.id, sizeof entry.id, "node id")) {
+  entry.line = ctx.lineNumber;
+  entry.classColumn = 0;
+  if (ConvertText(ctx, &cursor, entry.id, sizeof entry.id, PlanField::kNodeId)) {
     n = 1;
     char* targets[] = {entry.className, entry.label, address, image};
     const size_t widths[] = {sizeof entry.className, sizeof entry.label, sizeof address, sizeof image};
-    const char* names[] = {"node class name", "node label", "reference address", "image address"};
-    for (int i = 0; i < 4 && ConvertText(ctx, &cursor, targets[i], widths[i], names[i]); ++i) ++n;
+    const PlanField names[] = {PlanField::kNodeClassName, PlanField::kNodeLabel, PlanField::kReferenceAddress,
+                               PlanField::kImageAddress};
+    int64_t* columns[] = {&entry.classColumn, nullptr, nullptr, nullptr};
+    for (int i = 0; i < 4 && ConvertText(ctx, &cursor, targets[i], widths[i], names[i], columns[i]); ++i) ++n;
     int64_t value;
-    if (n == 5 && ScanInteger(&cursor, &value)) {
+    if (n == 5 && ScanLong(&cursor, &value)) {
       number = static_cast<int32_t>(value);
       n = 6;
     }
@@ -164,19 +182,21 @@ void ReadNodeLine(const LineContext& ctx, NodeEntry& entry, const char* linkTarg
   } else {
     entry.url[0] = '\0';
   }
-  if (n >= 5) {
-    std::memcpy(entry.image, image, sizeof image);
-  } else {
-    CopyField(entry.image, sizeof entry.image, kPlaceholderImage, sizeof kPlaceholderImage - 1);
-  }
+  // Without an image the page shows its placeholder; the field stays empty.
+  std::memcpy(entry.image, image, sizeof image);
+  return cursor;
 }
 
-void ReadLinkLine(const LineContext& ctx, LinkEntry& entry) {
+const char* ReadLinkLine(const LineContext& ctx, LinkEntry& entry) {
   const char* cursor = ctx.line;
-  if (ConvertText(ctx, &cursor, entry.fromId, sizeof entry.fromId, "link node 1 ID") &&
-      ConvertText(ctx, &cursor, entry.toId, sizeof entry.toId, "link node 2 ID")) {
-    ConvertText(ctx, &cursor, entry.relation, sizeof entry.relation, "link relation name");
+  entry.line = ctx.lineNumber;
+  entry.fromColumn = entry.toColumn = entry.relationColumn = 0;
+  if (ConvertText(ctx, &cursor, entry.fromId, sizeof entry.fromId, PlanField::kLinkFromId, &entry.fromColumn) &&
+      ConvertText(ctx, &cursor, entry.toId, sizeof entry.toId, PlanField::kLinkToId, &entry.toColumn)) {
+    ConvertText(ctx, &cursor, entry.relation, sizeof entry.relation, PlanField::kLinkRelationName,
+                &entry.relationColumn);
   }
+  return cursor;
 }
 
 int32_t* CountOf(OntologyModel& model, int section) {
@@ -201,8 +221,43 @@ int CapacityOf(int section) {
   }
 }
 
+// Reports a trap of the plan format that loses or changes content without a
+// word; the main program shows none of them, the checker all.
+void Trap(const LineContext& ctx, DiagnosticCode code, const char* at, int32_t field = 0, int32_t limit = 0,
+          const char* subject = nullptr) {
+  Diagnostic d{};
+  d.severity = Severity::kWarning;
+  d.code = code;
+  d.line = ctx.lineNumber;
+  d.column = ctx.ColumnOf(at);
+  d.subject = subject != nullptr ? subject : "";
+  d.field = field;
+  d.limit = limit;
+  ctx.diagnostics->Report(d);
+}
+
+// Whether the byte before a piece's line feed is a KS lead byte without its
+// trail, pairing bytes from the start of the piece.
+bool LeadByteBeforeLineFeed(const char* piece, size_t length) {
+  if (length < 2 || static_cast<unsigned char>(piece[length - 2]) < 0x80) return false;
+  size_t i = 0;
+  while (i < length - 2) i += static_cast<unsigned char>(piece[i]) >= 0x80 ? 2 : 1;
+  return i == length - 2;
+}
+
+// Fields after `rest`, which the line's section does not read.
+void ReportExtraFields(const LineContext& ctx, int section, const char* rest) {
+  FieldSpan field;
+  if (!ScanField(&rest, &field)) return;
+  const char* first = field.start;
+  int32_t count = 1;
+  while (ScanField(&rest, &field)) ++count;
+  Trap(ctx, DiagnosticCode::kExtraFields, first, section, count);
+}
+
 }  // namespace
 
+// Section of a header line's first field: 1 PROJECT .. 5 LINKS, 6 unknown.
 int HeaderSection(const char* field, size_t length) {
   // Only the first five bytes decide, upper-cased; a shorter field compares
   // its end as a zero byte and so matches nothing.
@@ -218,41 +273,87 @@ int HeaderSection(const char* field, size_t length) {
   return kUnknown;
 }
 
-bool ReadPlan(FILE* stream, OntologyModel& model, const char* linkTarget) {
+const char* PlanFieldName(PlanField field) {
+  static const char* const kNames[] = {
+      "project tag",     "project text",      "class name",     "class border colour",
+      "class style",     "relation name",     "relation colour", "relation style",
+      "node id",         "node class name",   "node label",      "reference address",
+      "image address",   "link node 1 ID",    "link node 2 ID",  "link relation name",
+  };
+  static_assert(sizeof kNames / sizeof kNames[0] == static_cast<size_t>(PlanField::kLinkRelationName) + 1);
+  return kNames[static_cast<int>(field)];
+}
+
+ReadStatus ReadPlan(ByteSource& plan, OntologyModel& model, const char* linkTarget, DiagnosticSink& diagnostics,
+                    PlanLineWatcher* watcher) {
   static_assert(kPieceLimit <= kLineBuffer);
   char line[kLineBuffer];
-  TextReader reader(stream);
+  char header[kHeaderFieldWidth];
+  BufferedReader reader(plan);
   int section = kNone;
   int next = 0;
-  long lineNumber = 1;
+  unsigned seen = 0;  // sections whose header has been read, a bit each
+  int64_t lineNumber = 1;
+  int64_t pieceOffset = 0;
   size_t got;
   while ((got = reader.ReadLine(line, kPieceLimit)) > 0) {
-    const LineContext ctx{line, lineNumber};
-    if (line[got - 1] == '\n') ++lineNumber;
-    if (std::strlen(line) < kShortestLine) continue;
+    const LineContext ctx{line, lineNumber, pieceOffset, &diagnostics};
+    if (watcher != nullptr) watcher->PieceRead(line, got, lineNumber, pieceOffset);
+    if (pieceOffset > 0) Trap(ctx, DiagnosticCode::kLinePiece, line);
+    if (line[got - 1] == '\n') {
+      ++lineNumber;
+      pieceOffset = 0;
+      if (LeadByteBeforeLineFeed(line, got)) Trap(ctx, DiagnosticCode::kLeadByteAtLineEnd, line + got - 2);
+    } else {
+      pieceOffset += static_cast<int64_t>(got);
+    }
 
     const char* cursor = line;
     FieldSpan first;
     const bool hasField = ScanField(&cursor, &first);
+    if (std::strlen(line) < kShortestLine) {
+      if (hasField) Trap(ctx, DiagnosticCode::kShortLine, first.start);
+      continue;
+    }
     if (hasField && first.start[0] == '#') {
       if (int32_t* count = CountOf(model, section)) *count = next;
+      const int before = section;
       section = HeaderSection(first.start, first.length);
       next = 0;
+      if (watcher != nullptr) watcher->HeaderRead(section);
+      if (section == kUnknown) {
+        CopyField(header, sizeof header, first.start, first.length);
+        Trap(ctx, DiagnosticCode::kUnknownHeader, first.start, before, 0, header);
+      } else if ((seen & (1u << section)) != 0) {
+        Trap(ctx, DiagnosticCode::kSectionRepeated, first.start, section);
+      }
+      seen |= 1u << section;
       continue;
     }
     int32_t* count = CountOf(model, section);
-    if (count == nullptr || next >= CapacityOf(section)) continue;
-    switch (section) {
-      case kProject: ReadProjectLine(ctx, model.projects[next]); break;
-      case kClass: ReadClassLine(ctx, model.classes[next]); break;
-      case kRelation: ReadRelationLine(ctx, model.relations[next]); break;
-      case kNodes: ReadNodeLine(ctx, model.nodes[next], linkTarget); break;
-      case kLinks: ReadLinkLine(ctx, model.links[next]); break;
+    if (count == nullptr) {
+      if (hasField) Trap(ctx, DiagnosticCode::kIgnoredLine, first.start, section);
+      continue;
     }
+    if (next >= CapacityOf(section)) {
+      Trap(ctx, DiagnosticCode::kPastCapacity, hasField ? first.start : line, section);
+      continue;
+    }
+    if (!hasField) Trap(ctx, DiagnosticCode::kBlankEntry, line, section);
+    const char* rest = nullptr;
+    switch (section) {
+      case kProject: rest = ReadProjectLine(ctx, model.projects[next]); break;
+      case kClass: rest = ReadClassLine(ctx, model.classes[next]); break;
+      case kRelation: rest = ReadRelationLine(ctx, model.relations[next]); break;
+      case kNodes: rest = ReadNodeLine(ctx, model.nodes[next], linkTarget); break;
+      case kLinks: rest = ReadLinkLine(ctx, model.links[next]); break;
+    }
+    ReportExtraFields(ctx, section, rest);
+    if (watcher != nullptr) watcher->EntryStored(section, next);
     ++next;
     *count = next;
   }
-  return !reader.Failed();
+  return reader.Failed() ? ReadStatus::kReadFailed : ReadStatus::kRead;
 }
 
 }  // namespace plotweave

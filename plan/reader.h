@@ -1,22 +1,69 @@
-// Reads an ontology plan into the model.
+// Reads an ontology plan (KS text) into the model.
 #pragma once
 
-#include <cstdio>
+#include <cstddef>
+#include <cstdint>
 
+#include "io/diagnostics.h"
+#include "io/stream.h"
 #include "plan/model.h"
 
 namespace plotweave {
 
-// Address of the image shown for a node that names none.
-extern const char kPlaceholderImage[];
+// The plan fields a cut warning can name (Diagnostic::field).
+enum class PlanField : uint8_t {
+  kProjectTag,
+  kProjectText,
+  kClassName,
+  kClassBorderColour,
+  kClassStyle,
+  kRelationName,
+  kRelationColour,
+  kRelationStyle,
+  kNodeId,
+  kNodeClassName,
+  kNodeLabel,
+  kReferenceAddress,
+  kImageAddress,
+  kLinkFromId,
+  kLinkToId,
+  kLinkRelationName,
+};
 
-// Reads the open plan stream to its end into `model`, which must be empty.
-// `linkTarget` is the target attribute of the anchors built for node titles.
-// Prints one warning line for every field that had to be cut to fit. Returns
-// false when the stream could not be read to its end.
-bool ReadPlan(FILE* stream, OntologyModel& model, const char* linkTarget);
+enum class ReadStatus : uint8_t { kRead, kReadFailed };
+
+// Told about each piece of a line the reader reads and each entry it stores,
+// for callers that point at places in the plan.
+class PlanLineWatcher {
+ public:
+  // A piece of a physical line (the whole line unless it is longer than a
+  // read), before anything about it is reported; valid until the next piece.
+  // `pieceOffset` counts the bytes of the line read in earlier pieces.
+  virtual void PieceRead(const char* piece, size_t length, int64_t line, int64_t pieceOffset) = 0;
+  // The piece just read is a header line, of section `section` (1 PROJECT ..
+  // 5 LINKS, 6 none); told before anything about it is reported.
+  virtual void HeaderRead(int section) = 0;
+  // The piece just read was stored as entry `index` of section `section`
+  // (1 PROJECT .. 5 LINKS).
+  virtual void EntryStored(int section, int index) = 0;
+
+ protected:
+  ~PlanLineWatcher() = default;
+};
+
+// Reads the plan to its end into `model`, which must be empty. `linkTarget` is
+// the target attribute of the anchors built for node titles. Every field that
+// had to be cut to fit is reported as a kFieldCut warning, and every other
+// trap of the format (see DiagnosticCode) as a warning of its own, each with
+// its line and byte column. kReadFailed when the plan could not be read to
+// its end.
+ReadStatus ReadPlan(ByteSource& plan, OntologyModel& model, const char* linkTarget, DiagnosticSink& diagnostics,
+                    PlanLineWatcher* watcher = nullptr);
 
 // Section of a header line's first field: 1 PROJECT .. 5 LINKS, 6 unknown.
 int HeaderSection(const char* field, size_t length);
+
+// How messages name a plan field.
+const char* PlanFieldName(PlanField field);
 
 }  // namespace plotweave

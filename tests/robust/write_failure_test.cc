@@ -17,6 +17,8 @@
 namespace plotweave {
 namespace {
 
+using testing::PageName;
+
 // A valid plan whose page (some 250 KB) is far larger than any write buffer,
 // so that writes fail in the middle of the page and not only at the close.
 std::string LargePagePlan() {
@@ -76,7 +78,7 @@ TEST(WriteFailure, IntermediatePageOnAFullDiskIsReportedAndRemoved) {
 TEST(WriteFailure, VisualizationPageOnAFullDiskIsAFailedConversion) {
   for (const Build* b : kBuilds) {
     TempDir dir;
-    const std::string page = std::string("p") + b->pageSuffix;
+    const std::string page = PageName(b->setting, "p");
     WriteFileBytes(dir / "p.lst", LargePagePlan());
 
     // What a successful run writes, for comparison: its intermediate page is
@@ -95,17 +97,6 @@ TEST(WriteFailure, VisualizationPageOnAFullDiskIsAFailedConversion) {
     EXPECT_EQ(dir.Listing(), "p.lst p.out");
     EXPECT_EQ(ReadFileBytes(dir / "p.out"), intermediate);
   }
-}
-
-TEST(WriteFailure, EncoderRemovesAPageThatFailedHalfWay) {
-  TempDir dir;
-  WriteFileBytes(dir / "in.out", std::string(200000, 'a') + "\n");
-  LinkToFullDisk(dir / "out.htm");
-  testing::StdoutCapture capture;
-  EXPECT_EQ(EncodePageUtf8((dir / "in.out").c_str(), (dir / "out.htm").c_str()), -1);
-  EXPECT_EQ(capture.Take(), Creating(dir / "out.htm"));
-  EXPECT_FALSE(FileExists(dir / "out.htm"));
-  EXPECT_EQ(ReadFileBytes(dir / "in.out").size(), 200001u);
 }
 
 // A directory that the run may not write. Permission bits do not stop root,

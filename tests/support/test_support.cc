@@ -12,9 +12,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
+#include "build_config.h"
 #include "kscode/kscode.h"
 #include "kscode/page_encoder.h"
 
@@ -84,12 +86,66 @@ std::string LfLines(const std::string& text) {
 #endif
 }
 
-FILE* StreamOf(const std::string& bytes) {
-  FILE* f = std::tmpfile();
-  if (f == nullptr) std::abort();
-  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::rewind(f);
-  return f;
+bool StringSink::Write(const void* data, size_t count) {
+  bytes.append(static_cast<const char*>(data), count);
+  return true;
+}
+
+bool FullSink::Write(const void*, size_t count) {
+  if (count > room_) {
+    room_ = 0;
+    return false;
+  }
+  room_ -= count;
+  return true;
+}
+
+size_t PieceSource::Read(void* buffer, size_t capacity) {
+  size_t n = bytes_.size() - pos_;
+  if (n > step_) n = step_;
+  if (n > capacity) n = capacity;
+  if (n == 0 && fails_) failed_ = true;
+  std::memcpy(buffer, bytes_.data() + pos_, n);
+  pos_ += n;
+  return n;
+}
+
+void FindingList::Report(const Diagnostic& d) {
+  // Field names in the reader's order of PlanField, spelled out here so that
+  // a reordered enum shows up as a failure.
+  static const char* const kFields[] = {
+      "project tag",  "project text",     "class name", "class border colour", "class style",
+      "relation name", "relation colour", "relation style", "node id", "node class name", "node label",
+      "reference address", "image address", "link node 1 ID", "link node 2 ID", "link relation name"};
+  std::string line = std::to_string(d.line) + ":" + std::to_string(d.column) + " ";
+  switch (d.code) {
+    case DiagnosticCode::kFieldCut:
+      EXPECT_EQ(d.severity, Severity::kWarning);
+      line += std::string("cut ") + kFields[d.field] + " to " + std::to_string(d.limit);
+      break;
+    case DiagnosticCode::kUnknownClass: line += std::string("class ") + d.subject; break;
+    case DiagnosticCode::kUnknownFromNode: line += std::string("node 1 ") + d.subject; break;
+    case DiagnosticCode::kUnknownToNode: line += std::string("node 2 ") + d.subject; break;
+    case DiagnosticCode::kUnknownRelation: line += std::string("relation ") + d.subject; break;
+    default: {
+      if (!traps_) return;
+      EXPECT_EQ(d.severity, Severity::kWarning);
+      static const char* const kTraps[] = {"short-line",    "line-piece",   "unknown-header",
+                                           "repeated",      "ignored",      "past-capacity",
+                                           "lead-byte",     "extra-fields", "blank-entry"};
+      line += std::string(kTraps[static_cast<int>(d.code) - static_cast<int>(DiagnosticCode::kShortLine)]) +
+              " s" + std::to_string(d.field) + " n" + std::to_string(d.limit);
+      if (d.subject[0] != '\0') line += std::string(" ") + d.subject;
+      text_ += line + "\n";
+      ++count_;
+      return;
+    }
+  }
+  if (d.code != DiagnosticCode::kFieldCut) {
+    EXPECT_EQ(d.severity, Severity::kError);
+  }
+  text_ += line + "\n";
+  ++count_;
 }
 
 std::string ReadFileBytes(const std::string& path) {
@@ -158,46 +214,6 @@ std::string TempDir::Listing() const {
   return out;
 }
 
-#ifdef _WIN32
-StdoutCapture::StdoutCapture() {
-  std::fflush(stdout);
-  saved_ = _dup(_fileno(stdout));
-  sink_ = std::tmpfile();
-  _dup2(_fileno(sink_), _fileno(stdout));
-  // The sink is a binary file; standard output keeps the text mode it has on a
-  // console or a redirection, where each line end is written as CR LF.
-  _setmode(_fileno(stdout), _O_TEXT);
-}
-#else
-StdoutCapture::StdoutCapture() {
-  std::fflush(stdout);
-  saved_ = dup(fileno(stdout));
-  sink_ = std::tmpfile();
-  dup2(fileno(sink_), fileno(stdout));
-}
-#endif
-
-std::string StdoutCapture::Take() {
-  if (!taken_) {
-    std::fflush(stdout);
-#ifdef _WIN32
-    _dup2(saved_, _fileno(stdout));
-    _close(saved_);
-#else
-    dup2(saved_, fileno(stdout));
-    close(saved_);
-#endif
-    std::rewind(sink_);
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, sink_)) > 0) text_.append(buf, n);
-    std::fclose(sink_);
-    taken_ = true;
-  }
-  return text_;
-}
-
-StdoutCapture::~StdoutCapture() { Take(); }
 
 #ifdef _WIN32
 namespace {
@@ -296,61 +312,46 @@ std::string RunProgram(const std::string& program, const std::string& dir,
 #endif
 
 std::string Encode(const std::string& chunk) {
-  FILE* f = std::tmpfile();
-  if (f == nullptr) std::abort();
+  StringSink sink;
   {
-    ByteWriter out(f);
+    BufferedWriter out(sink);
     EncodeChunk(chunk.c_str(), out);
   }
-  std::rewind(f);
-  std::string bytes;
-  int c;
-  while ((c = std::fgetc(f)) != EOF) bytes += static_cast<char>(c);
-  std::fclose(f);
-  return bytes;
+  return sink.bytes;
 }
 
-std::string Ks(const std::string& utf8) {
-  // Decode UTF-8 and map each character through the program's own reverse table.
-  std::string out;
-  for (size_t i = 0; i < utf8.size();) {
-    unsigned char b = static_cast<unsigned char>(utf8[i]);
-    uint32_t cp;
-    int len;
-    if (b < 0x80) { cp = b; len = 1; }
-    else if (b < 0xE0) { cp = b & 0x1F; len = 2; }
-    else if (b < 0xF0) { cp = b & 0x0F; len = 3; }
-    else { cp = b & 0x07; len = 4; }
-    for (int k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-    i += static_cast<size_t>(len);
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-      continue;
-    }
-    uint8_t lead = 0, trail = 0;
-    if (cp > 0xFFFF || !UnicodeToKs(static_cast<uint16_t>(cp), &lead, &trail)) std::abort();
-    out += static_cast<char>(lead);
-    out += static_cast<char>(trail);
-  }
-  return out;
+std::string PageName(const BuildSetting& build, const std::string& base) {
+  char name[512];
+  std::snprintf(name, sizeof name, build.pageNameFormat, base.c_str());
+  return name;
 }
 
-std::string WithBuildHosts(std::string text) {
-  const char* const kHosts[][2] = {
-      {"http://www.w3.org/", PLOTWEAVE_DTD_HOST "/"},
-      {"https://www.google.com/", PLOTWEAVE_LOADER_HOST "/"},
-      {"http://localhost:8000/", PLOTWEAVE_LAB_HOST "/"},
-  };
+namespace {
+
+// The default hosts and this build's, in the same order.
+const char* const kHosts[][2] = {
+    {"http://www.w3.org/", PLOTWEAVE_DTD_HOST "/"},
+    {"https://www.google.com/", PLOTWEAVE_LOADER_HOST "/"},
+    {"http://localhost:8000/", PLOTWEAVE_LAB_HOST "/"},
+};
+
+std::string ReplaceHosts(std::string text, int from, int to) {
   for (const auto& host : kHosts) {
-    const std::string from = host[0];
-    const std::string to = host[1];
-    if (from == to) continue;
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-      text.replace(at, from.size(), to);
+    const std::string before = host[from];
+    const std::string after = host[to];
+    if (before == after) continue;
+    for (size_t at = text.find(before); at != std::string::npos; at = text.find(before, at + after.size())) {
+      text.replace(at, before.size(), after);
     }
   }
   return text;
 }
+
+}  // namespace
+
+std::string WithBuildHosts(std::string text) { return ReplaceHosts(std::move(text), 0, 1); }
+
+std::string WithDefaultHosts(std::string text) { return ReplaceHosts(std::move(text), 1, 0); }
 
 std::string SourceDir() {
   const char* dir = std::getenv("PLOTWEAVE_SOURCE_DIR");

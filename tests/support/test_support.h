@@ -1,9 +1,15 @@
 // Small file and process helpers shared by the tests.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "app/build_setting.h"
+#include "io/diagnostics.h"
+#include "io/stream.h"
 
 namespace plotweave::testing {
 
@@ -19,8 +25,63 @@ std::string NativeLines(const std::string& text);
 // Linux the text is returned as it is.
 std::string LfLines(const std::string& text);
 
-// A temporary file holding `bytes`, rewound and ready to read.
-FILE* StreamOf(const std::string& bytes);
+// A byte sink that keeps everything written to it.
+class StringSink final : public ByteSink {
+ public:
+  bool Write(const void* data, size_t count) override;
+  std::string bytes;
+};
+
+// A byte sink that takes `room` bytes and then fails, like a full disk.
+class FullSink final : public ByteSink {
+ public:
+  explicit FullSink(size_t room) : room_(room) {}
+  bool Write(const void* data, size_t count) override;
+
+ private:
+  size_t room_;
+};
+
+// A byte source that gives `bytes` in reads of at most `step` bytes, and then
+// fails instead of ending when `fails` is set.
+class PieceSource final : public ByteSource {
+ public:
+  PieceSource(std::string bytes, size_t step, bool fails = false)
+      : bytes_(std::move(bytes)), step_(step), fails_(fails) {}
+  size_t Read(void* buffer, size_t capacity) override;
+  bool Failed() const override { return failed_; }
+
+ private:
+  std::string bytes_;
+  size_t step_;
+  bool fails_;
+  size_t pos_ = 0;
+  bool failed_ = false;
+};
+
+// Keeps the findings reported to it.
+class FindingList final : public DiagnosticSink {
+ public:
+  // The reader's traps of the plan format are kept only when asked for, so
+  // that a list of cuts and faults reads the same with or without them.
+  explicit FindingList(bool traps = false) : traps_(traps) {}
+  void Report(const Diagnostic& d) override;
+  // One line a finding, for comparing whole lists:
+  //   "3:1 cut node id to 39"      a field cut (line:column, field, bytes kept)
+  //   "2:6 class person"          an unknown class
+  //   "4:1 node 1 a001"           an unknown first end ("node 2" the second)
+  //   "4:11 relation part-of"     an unknown relation
+  //   "5:1 short-line s0 n0"      a trap: its name, `field` and `limit`, and
+  //                               the subject when there is one
+  // Warnings and errors are told apart by the code alone.
+  std::string Text() const { return text_; }
+  size_t size() const { return count_; }
+
+ private:
+  bool traps_;
+  std::string text_;
+  size_t count_ = 0;
+};
 
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
@@ -42,20 +103,6 @@ class TempDir {
   std::string path_;
 };
 
-// Captures what a block of code prints on standard output.
-class StdoutCapture {
- public:
-  StdoutCapture();
-  ~StdoutCapture();
-  std::string Take();
-
- private:
-  int saved_;
-  FILE* sink_;
-  bool taken_ = false;
-  std::string text_;
-};
-
 // Runs `program` with `args` in folder `dir` and returns what it printed on
 // standard output; `status` receives its exit status.
 std::string RunProgram(const std::string& program, const std::string& dir,
@@ -64,12 +111,14 @@ std::string RunProgram(const std::string& program, const std::string& dir,
 // What the page encoder writes for one chunk (a line of the intermediate page).
 std::string Encode(const std::string& chunk);
 
-// The bytes of a text given as UTF-8, in KS code (test data only).
-std::string Ks(const std::string& utf8);
+// The name of the page a build writes for a plan's base name.
+std::string PageName(const BuildSetting& build, const std::string& base);
 
 // Golden text is kept with the default hosts of the page's absolute
 // addresses; this gives it with the hosts this build was configured with.
 std::string WithBuildHosts(std::string text);
+// The reverse, for writing golden text from a page of this build.
+std::string WithDefaultHosts(std::string text);
 
 // The source tree, for example plans and golden files.
 std::string SourceDir();
