@@ -1,17 +1,25 @@
 #!/usr/bin/env python3
 """Whole-program benchmark: Plotweave against iconv and cp on the same files.
 
-Generates its inputs, then times in one run, alternating round by round:
-  (a) plotweave_self on a large UTF-8 plan with a byte-order mark (far beyond
-      the tables' capacity, so the plan normaliser dominates) against
-      iconv -f UTF-8 -t CP949 on the same file;
-  (b) the page encoder alone on large KS-coded text against
-      iconv -f CP949 -t UTF-8;
-  (c) plotweave_self on a plan at full capacity against cp of the same file.
-Prints the median wall time of each, the ratio ours / theirs, and the peak
-resident memory of every program. Only the standard library is used.
+Generates its inputs from a fixed seed, then times in one run, alternating
+ours and theirs round by round:
+  (a1) plotweave_self on a large UTF-8 plan whose Hangul all lies in KS X 1001
+       against iconv -f UTF-8 -t CP949 on the same file;
+  (a2) the same on a UTF-8 plan about 60 % Hangul drawn from all 11,172
+       syllables (most of them become numeric references), with symbols
+       outside KS X 1001 and characters beyond U+FFFF;
+  (a3) plotweave_self on the text of (a2) as UTF-16LE against
+       iconv -f UTF-16LE -t CP949;
+  (b)  the page encoder alone on large KS text with many references (the
+       scratch text of (a2)) against iconv -f CP949 -t UTF-8;
+  (c)  plotweave_self on a KS plan at full capacity against cp of it.
+iconv cannot put the byte-order mark or characters beyond U+FFFF into CP949,
+so the iconv side of (a1)-(a3) runs with -c, which drops them.
+Prints the median wall time of each, the ratio ours / theirs, the spread of
+the rounds, and the peak resident memory of every program (GNU time).
+Only the standard library is used.
 
-Usage: bench/whole_program.py [--build DIR] [--megabytes N] [--rounds N]
+Usage: bench/whole_program.py [--build DIR] [--megabytes N] [--rounds N] [--only a1,b,...]
 """
 
 import argparse
@@ -24,28 +32,61 @@ import sys
 import tempfile
 import time
 
+SEED = 20261207
+LETTERS = "abcdefghijklmnopqrstuvwxyz"
 
-def hangul_words(rng, count):
-    # Syllables of the 2,350 that KS X 1001 holds, so iconv maps them too.
-    syllables = []
-    for lead in range(0xB0, 0xC9):
-        for trail in range(0xA1, 0xFF):
-            syllables.append(bytes([lead, trail]).decode("cp949"))
-    letters = "abcdefghijklmnopqrstuvwxyz"
+
+def ks_syllables():
+    # The 2,350 syllables of KS X 1001, so iconv and Plotweave both map them.
+    return [bytes([lead, trail]).decode("cp949") for lead in range(0xB0, 0xC9) for trail in range(0xA1, 0xFF)]
+
+
+def all_syllables():
+    return [chr(cp) for cp in range(0xAC00, 0xD7A4)]
+
+
+# Characters a modern editor writes that KS X 1001 lacks: the euro sign, an en
+# dash's neighbours, arrows, and characters beyond U+FFFF (emoji, rare hanja).
+EXTRA_SYMBOLS = ["\u20ac", "\u2013", "\u2014", "\u21e8", "\u2713", "\u00e9", "\u00fc"]
+ASTRAL = ["\U0001F600", "\U0001F4A1", "\U0001F680", "\U00020B9F", "\U0002A6A5"]
+
+
+def ks_words(rng, count):
+    syllables = ks_syllables()
     words = []
     for _ in range(count):
         if rng.random() < 0.5:
             words.append("".join(rng.choice(syllables) for _ in range(rng.randint(2, 5))))
         else:
-            words.append("".join(rng.choice(letters) for _ in range(rng.randint(3, 9))))
+            words.append("".join(rng.choice(LETTERS) for _ in range(rng.randint(3, 9))))
     return words
 
 
-def plan_block(rng, words, lines):
+def mixed_words(rng, count):
+    # Mostly Hangul from every syllable; one word in twenty carries a symbol
+    # outside KS X 1001, one in forty a character beyond U+FFFF.
+    syllables = all_syllables()
+    words = []
+    for _ in range(count):
+        roll = rng.random()
+        if roll < 0.9:
+            word = "".join(rng.choice(syllables) for _ in range(rng.randint(3, 8)))
+        else:
+            word = "".join(rng.choice(LETTERS) for _ in range(rng.randint(3, 8)))
+        extra = rng.random()
+        if extra < 0.05:
+            word += rng.choice(EXTRA_SYMBOLS)
+        elif extra < 0.075:
+            word += rng.choice(ASTRAL)
+        words.append(word)
+    return words
+
+
+def plan_block(rng, words, lines, label_words):
     out = ["#PROJECT\nh1 Benchmark_plan\n#CLASS\nPerson darkred box 1\n#NODES\n"]
     for i in range(lines):
-        label = "_".join(rng.choice(words) for _ in range(rng.randint(1, 3)))
-        out.append("n%05d Person %s /people/%d.html\n" % (i, label, i))
+        label = "_".join(rng.choice(words) for _ in range(rng.randint(*label_words)))
+        out.append("n%05d Person %s /p/%d\n" % (i, label, i))
     return "".join(out)
 
 
@@ -56,6 +97,27 @@ def write_repeated(path, prefix, block, size):
         while written < size:
             f.write(block)
             written += len(block)
+
+
+def ks_with_references(text):
+    # The plan normaliser's scratch text: KS X 1001 as KS code, everything
+    # else as one five-digit reference per UTF-16 unit.
+    out = []
+    for ch in text:
+        if ord(ch) < 0x80:
+            out.append(ch.encode("ascii"))
+            continue
+        try:
+            code = ch.encode("cp949")
+        except UnicodeEncodeError:
+            code = b""
+        if len(code) == 2 and code[0] >= 0xA1 and code[1] >= 0xA1:
+            out.append(code)
+            continue
+        units = ch.encode("utf-16-be")
+        for k in range(0, len(units), 2):
+            out.append(b"&#%05d;" % (units[k] << 8 | units[k + 1]))
+    return b"".join(out)
 
 
 def full_capacity_plan(rng, words):
@@ -95,11 +157,16 @@ def peak_resident_kib(argv, cwd):
     return int(done.stderr.strip().splitlines()[-1])
 
 
+def iconv(source, target, path, sink):
+    return ["sh", "-c", 'exec iconv -c -f %s -t %s "$0" > "$1"' % (source, target), path, sink]
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", default="build")
     parser.add_argument("--megabytes", type=int, default=100)
-    parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--rounds", type=int, default=7)
+    parser.add_argument("--only", default="", help="comma-separated cases, e.g. a2,b")
     args = parser.parse_args()
     program = os.path.abspath(os.path.join(args.build, "app", "plotweave_self"))
     encoder = os.path.abspath(os.path.join(args.build, "bench", "encode_page"))
@@ -107,16 +174,23 @@ def main():
         if not os.access(tool, os.X_OK):
             sys.exit("missing %s: build first (make build)" % tool)
 
-    rng = random.Random(20261207)
-    words = hangul_words(rng, 2000)
+    rng = random.Random(SEED)
     size = args.megabytes * 1024 * 1024
     work = tempfile.mkdtemp(prefix="plotweave-bench-")
     try:
-        block = plan_block(rng, words, 20000)
-        big_plan = os.path.join(work, "big.lst")
-        write_repeated(big_plan, b"\xef\xbb\xbf", block.encode("utf-8"), size)
+        words = ks_words(rng, 2000)
+        ks_block = plan_block(rng, words, 20000, (1, 3))
+        write_repeated(os.path.join(work, "ks.lst"), b"\xef\xbb\xbf", ks_block.encode("utf-8"), size)
+
+        # A block the size of a few megabytes repeated: every reference and
+        # every syllable still comes round often, as in a real plan.
+        mixed_block = plan_block(rng, mixed_words(rng, 4000), 8000, (10, 16))
+        hangul = sum(1 for ch in mixed_block if 0xAC00 <= ord(ch) <= 0xD7A3)
+        astral = sum(1 for ch in mixed_block if ord(ch) > 0xFFFF)
+        write_repeated(os.path.join(work, "mixed.lst"), b"\xef\xbb\xbf", mixed_block.encode("utf-8"), size)
+        write_repeated(os.path.join(work, "wide.lst"), b"\xff\xfe", mixed_block.encode("utf-16-le"), size)
         ks_text = os.path.join(work, "page.out")
-        write_repeated(ks_text, b"", block.encode("cp949"), size)
+        write_repeated(ks_text, b"", ks_with_references(mixed_block), size)
         full_plan = os.path.join(work, "full.lst")
         with open(full_plan, "wb") as f:
             f.write(full_capacity_plan(rng, words).encode("cp949"))
@@ -124,28 +198,33 @@ def main():
         sink = os.path.join(work, "sink")
         page = os.path.join(work, "page.htm")
         cases = {
-            "a": (
-                [program, "big.lst"],
-                # iconv stops at the byte-order mark, which CP949 cannot hold; -c passes over it.
-                ["sh", "-c", 'exec iconv -c -f UTF-8 -t CP949 "$0" > "$1"', big_plan, sink],
-            ),
-            "b": (
-                [encoder, ks_text, page],
-                ["sh", "-c", 'exec iconv -f CP949 -t UTF-8 "$0" > "$1"', ks_text, sink],
-            ),
+            "a1": ([program, "ks.lst"], iconv("UTF-8", "CP949", os.path.join(work, "ks.lst"), sink)),
+            "a2": ([program, "mixed.lst"], iconv("UTF-8", "CP949", os.path.join(work, "mixed.lst"), sink)),
+            "a3": ([program, "wide.lst"], iconv("UTF-16LE", "CP949", os.path.join(work, "wide.lst"), sink)),
+            "b": ([encoder, ks_text, page], iconv("CP949", "UTF-8", ks_text, sink)),
             "c": ([program, "full.lst"], ["cp", full_plan, sink]),
         }
+        goals = {"a1": 0.25, "a2": 0.4, "a3": 0.25, "b": 0.25, "c": 1.3}
+        mb = args.megabytes
         names = {
-            "a": "(a) UTF-8 plan, %d MB: plotweave vs iconv -f UTF-8 -t CP949" % args.megabytes,
-            "b": "(b) page encoder, %d MB KS text: EncodePageUtf8 vs iconv -f CP949 -t UTF-8" % args.megabytes,
+            "a1": "(a1) UTF-8 plan, %d MB, KS X 1001 Hangul: plotweave vs iconv -c -f UTF-8 -t CP949" % mb,
+            "a2": "(a2) UTF-8 plan, %d MB, %.0f %% Hangul of all syllables, %d astral per block: "
+                  "plotweave vs iconv -c -f UTF-8 -t CP949" % (mb, 100.0 * hangul / len(mixed_block), astral),
+            "a3": "(a3) UTF-16LE plan (%d MB), text of (a2): plotweave vs iconv -c -f UTF-16LE -t CP949"
+                  % (os.path.getsize(os.path.join(work, "wide.lst")) >> 20),
+            "b": "(b) page encoder, %d MB KS text with references: EncodePageUtf8 vs iconv -f CP949 -t UTF-8" % mb,
             "c": "(c) full-capacity plan (%d bytes): plotweave vs cp" % os.path.getsize(full_plan),
         }
+        if args.only:
+            wanted = args.only.split(",")
+            cases = {k: v for k, v in cases.items() if k in wanted}
+
         def clear_outputs():
             # Outputs left by the previous command would make the next one pay
             # for truncating them.
-            for name in (sink, page, os.path.join(work, "big_self.htm"), os.path.join(work, "full_self.htm")):
-                if os.path.exists(name):
-                    os.remove(name)
+            for name in os.listdir(work):
+                if name.endswith(".htm") or name == "sink":
+                    os.remove(os.path.join(work, name))
 
         times = {k: ([], []) for k in cases}
         for _ in range(args.rounds):
@@ -158,7 +237,9 @@ def main():
             ours = statistics.median(times[key][0])
             theirs = statistics.median(times[key][1])
             print(names[key])
-            print("    ours %8.1f ms   theirs %8.1f ms   ratio %.3f" % (ours * 1000, theirs * 1000, ours / theirs))
+            print("    ours %8.2f ms   theirs %8.2f ms   ratio %.3f (goal %.2f)   ours range %.2f-%.2f ms"
+                  % (ours * 1000, theirs * 1000, ours / theirs, goals[key],
+                     min(times[key][0]) * 1000, max(times[key][0]) * 1000))
             if have_time:
                 clear_outputs()
                 ours_kib = peak_resident_kib(ours_argv, work)

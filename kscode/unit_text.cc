@@ -1,0 +1,107 @@
+#include "kscode/unit_text.h"
+
+#include <cstring>
+
+#include "kscode/kscode.h"
+
+namespace plotweave {
+
+namespace {
+
+constexpr uint64_t Byte(unsigned value, int position) { return static_cast<uint64_t>(value & 0xFF) << (8 * position); }
+
+// Filled on first use of each unit; see CachedUnitText.
+PackedUnitText gUnitText[0x10000];
+
+inline void Store(unsigned char* out, PackedUnitText text) { std::memcpy(out, &text, sizeof text); }
+
+// The bytes of a word loaded from memory, first byte lowest.
+inline uint64_t LoadLittleEndian(const unsigned char* p) {
+  uint64_t w;
+  std::memcpy(&w, p, 8);
+  if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+  return w;
+}
+
+// Length of the run of bytes 0x01..0x7F at the start of p, eight at a time.
+size_t AsciiPrefix(const unsigned char* p, size_t n) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  constexpr uint64_t kHighs = 0x8080808080808080ull;
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const uint64_t word = LoadLittleEndian(p + i);
+    const uint64_t stops = (word | ((word - kOnes) & ~word)) & kHighs;
+    if (stops != 0) return i + (std::countr_zero(stops) >> 3);
+  }
+  while (i < n && static_cast<unsigned>(p[i] - 1) < 0x7F) ++i;
+  return i;
+}
+
+}  // namespace
+
+PackedUnitText PackUnitText(uint16_t unit) {
+  if (unit == 0) return 0xFF;  // length 0; the 0xFF only keeps the word nonzero
+  if (unit < 0x80) return Byte(unit, 0) | Byte(1, 7);
+  uint8_t lead = 0;
+  uint8_t trail = 0;
+  if (UnicodeToKs(unit, &lead, &trail)) return Byte(lead, 0) | Byte(trail, 1) | Byte(2, 7);
+  PackedUnitText text = Byte('&', 0) | Byte('#', 1) | Byte(';', 7);
+  unsigned v = unit;
+  for (int position = 6; position >= 2; --position) {
+    text |= Byte('0' + v % 10, position);
+    v /= 10;
+  }
+  return text;
+}
+
+PackedUnitText CachedUnitText(uint16_t unit) {
+  PackedUnitText text = gUnitText[unit];
+  if (text == 0) text = gUnitText[unit] = PackUnitText(unit);
+  return text;
+}
+
+RunResult ConvertUtf8Run(const unsigned char* in, size_t n, unsigned char* out, size_t room) {
+  size_t i = 0;
+  size_t o = 0;
+  while (i < n && room - o >= kMaxUnitText) {
+    const unsigned b = in[i];
+    if (b - 1 < 0x7F) {
+      size_t run = AsciiPrefix(in + i, n - i);
+      if (run > room - o) run = room - o;
+      std::memcpy(out + o, in + i, run);
+      i += run;
+      o += run;
+    } else if ((b & 0xF0) == 0xE0 && n - i >= 3) {
+      // Three-byte forms in a row, the bulk of Hangul and hanja text. The
+      // value is taken modulo 65536, as the plain rule takes it.
+      do {
+        const unsigned unit = ((static_cast<unsigned>(in[i]) - 0xE0) << 12) +
+                              ((static_cast<unsigned>(in[i + 1]) - 0x80) << 6) +
+                              (static_cast<unsigned>(in[i + 2]) - 0x80);
+        const PackedUnitText text = CachedUnitText(static_cast<uint16_t>(unit));
+        Store(out + o, text);
+        o += PackedUnitLength(text);
+        i += 3;
+      } while (n - i >= 3 && room - o >= kMaxUnitText && (in[i] & 0xF0) == 0xE0);
+    } else {
+      break;  // another form, a zero byte, or a three-byte form cut off by the end
+    }
+  }
+  return {i, o};
+}
+
+RunResult ConvertUtf16Run(const unsigned char* in, size_t n, bool bigEndian, unsigned char* out,
+                          size_t room) {
+  const int high = bigEndian ? 0 : 1;  // which byte of a unit is its high byte
+  size_t i = 0;
+  size_t o = 0;
+  for (; n - i >= 2 && room - o >= kMaxUnitText; i += 2) {
+    const unsigned unit = static_cast<unsigned>(in[i + high]) << 8 | in[i + 1 - high];
+    const PackedUnitText text = CachedUnitText(static_cast<uint16_t>(unit));
+    Store(out + o, text);
+    o += PackedUnitLength(text);
+  }
+  return {i, o};
+}
+
+}  // namespace plotweave
