@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "kscode/kscode.h"
+#include "kscode/scan.h"
 
 namespace plotweave {
 
@@ -25,12 +26,10 @@ inline uint64_t LoadLittleEndian(const unsigned char* p) {
 
 // Length of the run of bytes 0x01..0x7F at the start of p, eight at a time.
 size_t AsciiPrefix(const unsigned char* p, size_t n) {
-  constexpr uint64_t kOnes = 0x0101010101010101ull;
-  constexpr uint64_t kHighs = 0x8080808080808080ull;
   size_t i = 0;
   for (; i + 8 <= n; i += 8) {
     const uint64_t word = LoadLittleEndian(p + i);
-    const uint64_t stops = (word | ((word - kOnes) & ~word)) & kHighs;
+    const uint64_t stops = (word & 0x8080808080808080ull) | HasZeroByte(word);
     if (stops != 0) return i + (std::countr_zero(stops) >> 3);
   }
   while (i < n && static_cast<unsigned>(p[i] - 1) < 0x7F) ++i;
