@@ -6,6 +6,9 @@
 include(GNUInstallDirs)
 
 install(TARGETS plotweave_self plotweave RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(PLOTWEAVE_STATIC_PIE)
+  install(FILES ${PROJECT_SOURCE_DIR}/cmake/lintian/plotweave DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides)
+endif()
 
 # Debian keeps manual pages compressed; the Windows zip carries the page as it is.
 set(PLOTWEAVE_MANPAGE ${PROJECT_SOURCE_DIR}/man/plotweave.1)
@@ -72,7 +75,11 @@ code, UTF-8 or UTF-16) and writes one HTML page that draws the ontology as an
 interactive network. Two programs: plotweave opens node pages in a new window,
 plotweave_self in the same one.")
   find_program(PLOTWEAVE_DPKG_SHLIBDEPS dpkg-shlibdeps)
-  if(PLOTWEAVE_DPKG_SHLIBDEPS)
+  if(PLOTWEAVE_STATIC_PIE)
+    # Statically linked programs need no shared library at run time; the
+    # package still names the C library whose code it carries, as it always has.
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6")
+  elseif(PLOTWEAVE_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   else()
     set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libgcc-s1")
