@@ -19,7 +19,10 @@ Prints the median wall time of each, the ratio ours / theirs, the spread of
 the rounds, and the peak resident memory of every program (GNU time).
 Only the standard library is used.
 
-Usage: bench/whole_program.py [--build DIR] [--megabytes N] [--rounds N] [--only a1,b,...]
+With --baseline DIR, the programs of a second build (an earlier commit, say)
+run in the same rounds, so that before and after meet the same load.
+
+Usage: bench/whole_program.py [--build DIR] [--baseline DIR] [--megabytes N] [--rounds N] [--only a1,b,...]
 """
 
 import argparse
@@ -167,12 +170,19 @@ def main():
     parser.add_argument("--megabytes", type=int, default=100)
     parser.add_argument("--rounds", type=int, default=7)
     parser.add_argument("--only", default="", help="comma-separated cases, e.g. a2,b")
+    parser.add_argument("--baseline", default="", help="a second build timed in the same rounds")
     args = parser.parse_args()
-    program = os.path.abspath(os.path.join(args.build, "app", "plotweave_self"))
-    encoder = os.path.abspath(os.path.join(args.build, "bench", "encode_page"))
-    for tool in (program, encoder):
-        if not os.access(tool, os.X_OK):
-            sys.exit("missing %s: build first (make build)" % tool)
+
+    def tools(build):
+        found = (os.path.abspath(os.path.join(build, "app", "plotweave_self")),
+                 os.path.abspath(os.path.join(build, "bench", "encode_page")))
+        for tool in found:
+            if not os.access(tool, os.X_OK):
+                sys.exit("missing %s: build first (make build)" % tool)
+        return found
+
+    program, encoder = tools(args.build)
+    base_program, base_encoder = tools(args.baseline) if args.baseline else (None, None)
 
     rng = random.Random(SEED)
     size = args.megabytes * 1024 * 1024
@@ -197,13 +207,24 @@ def main():
 
         sink = os.path.join(work, "sink")
         page = os.path.join(work, "page.htm")
-        cases = {
-            "a1": ([program, "ks.lst"], iconv("UTF-8", "CP949", os.path.join(work, "ks.lst"), sink)),
-            "a2": ([program, "mixed.lst"], iconv("UTF-8", "CP949", os.path.join(work, "mixed.lst"), sink)),
-            "a3": ([program, "wide.lst"], iconv("UTF-16LE", "CP949", os.path.join(work, "wide.lst"), sink)),
-            "b": ([encoder, ks_text, page], iconv("CP949", "UTF-8", ks_text, sink)),
-            "c": ([program, "full.lst"], ["cp", full_plan, sink]),
+        def commands(program, encoder):
+            return {
+                "a1": [program, "ks.lst"],
+                "a2": [program, "mixed.lst"],
+                "a3": [program, "wide.lst"],
+                "b": [encoder, ks_text, page],
+                "c": [program, "full.lst"],
+            }
+        ours = commands(program, encoder)
+        base = commands(base_program, base_encoder) if args.baseline else {}
+        theirs = {
+            "a1": iconv("UTF-8", "CP949", os.path.join(work, "ks.lst"), sink),
+            "a2": iconv("UTF-8", "CP949", os.path.join(work, "mixed.lst"), sink),
+            "a3": iconv("UTF-16LE", "CP949", os.path.join(work, "wide.lst"), sink),
+            "b": iconv("CP949", "UTF-8", ks_text, sink),
+            "c": ["cp", full_plan, sink],
         }
+        cases = {k: [ours[k], theirs[k]] + ([base[k]] if base else []) for k in ours}
         goals = {"a1": 0.25, "a2": 0.4, "a3": 0.25, "b": 0.25, "c": 1.3}
         mb = args.megabytes
         names = {
@@ -226,26 +247,30 @@ def main():
                 if name.endswith(".htm") or name == "sink":
                     os.remove(os.path.join(work, name))
 
-        times = {k: ([], []) for k in cases}
+        times = {k: [[] for _ in argvs] for k, argvs in cases.items()}
         for _ in range(args.rounds):
-            for key, (ours, theirs) in cases.items():
-                for side, argv in enumerate((ours, theirs)):
+            for key, argvs in cases.items():
+                for side, argv in enumerate(argvs):
                     clear_outputs()
                     times[key][side].append(run(argv, work))
         have_time = os.access("/usr/bin/time", os.X_OK)
-        for key, (ours_argv, theirs_argv) in cases.items():
-            ours = statistics.median(times[key][0])
-            theirs = statistics.median(times[key][1])
+        for key, argvs in cases.items():
+            ours_t = statistics.median(times[key][0])
+            theirs_t = statistics.median(times[key][1])
             print(names[key])
             print("    ours %8.2f ms   theirs %8.2f ms   ratio %.3f (goal %.2f)   ours range %.2f-%.2f ms"
-                  % (ours * 1000, theirs * 1000, ours / theirs, goals[key],
+                  % (ours_t * 1000, theirs_t * 1000, ours_t / theirs_t, goals[key],
                      min(times[key][0]) * 1000, max(times[key][0]) * 1000))
+            if len(argvs) > 2:
+                base_t = statistics.median(times[key][2])
+                print("    baseline %8.2f ms   ratio %.3f" % (base_t * 1000, base_t / theirs_t))
             if have_time:
-                clear_outputs()
-                ours_kib = peak_resident_kib(ours_argv, work)
-                clear_outputs()
-                theirs_kib = peak_resident_kib(theirs_argv, work)
-                print("    peak resident: ours %.2f MiB, theirs %.2f MiB" % (ours_kib / 1024, theirs_kib / 1024))
+                peaks = []
+                for argv in argvs:
+                    clear_outputs()
+                    peaks.append(peak_resident_kib(argv, work) / 1024)
+                print("    peak resident: ours %.2f MiB, theirs %.2f MiB%s"
+                      % (peaks[0], peaks[1], ", baseline %.2f MiB" % peaks[2] if len(peaks) > 2 else ""))
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
