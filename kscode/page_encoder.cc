@@ -210,12 +210,14 @@ inline bool FiveDigitReference(const char* p, const char* end, uint32_t* value) 
   w = LittleEndian(w);
   constexpr uint64_t kFrameMask = 0xFF0000000000FFFFull;
   constexpr uint64_t kFrame = (static_cast<uint64_t>(';') << 56) | ('#' << 8) | '&';
-  if ((w & kFrameMask) != kFrame) return false;
-  // The five digit bytes, first digit lowest; each must lie in '0'..'9'.
+  // The five digit bytes, first digit lowest; each must lie in '0'..'9'. The
+  // frame and the digits are tested together, with one branch.
   const uint64_t text = (w >> 16) & 0xFFFFFFFFFFull;
   constexpr uint64_t kHigh = 0xF0F0F0F0F0ull;
   constexpr uint64_t kZeros = 0x3030303030ull;
-  if ((text & kHigh) != kZeros || ((text + 0x0606060606ull) & kHigh) != kZeros) return false;
+  const uint64_t wrong = ((w & kFrameMask) ^ kFrame) | ((text & kHigh) ^ kZeros) |
+                         (((text + 0x0606060606ull) & kHigh) ^ kZeros);
+  if (wrong != 0) return false;
   // Three leading zero digits make eight; then pairs, quads and the whole.
   uint64_t v = (text & 0x0F0F0F0F0Full) << 24;
   v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFull;
