@@ -15,6 +15,15 @@ constexpr size_t kLineBuffer = 1024;
 constexpr size_t kPieceLimit = 1000;
 constexpr size_t kShortestLine = 5;
 
+// Whether the zero-terminated text is shorter than `length` bytes; reads no
+// more of it than that, where a whole length would scan every line again.
+bool ShorterThan(const char* text, size_t length) {
+  for (size_t i = 0; i < length; ++i) {
+    if (text[i] == '\0') return true;
+  }
+  return false;
+}
+
 // One piece of a plan line and where it stands.
 struct LineContext {
   const char* line;
@@ -248,7 +257,7 @@ ReadStatus ReadPlan(ByteSource& plan, OntologyModel& model, const char* linkTarg
     } else {
       pieceOffset += static_cast<int64_t>(got);
     }
-    if (std::strlen(line) < kShortestLine) continue;
+    if (ShorterThan(line, kShortestLine)) continue;
 
     const char* cursor = line;
     FieldSpan first;
