@@ -239,7 +239,7 @@ def main():
                   "plotweave vs iconv -c -f UTF-8 -t CP949" % (mb, 100.0 * hangul / len(mixed_block), astral),
             "a3": "(a3) UTF-16LE plan (%d MB), text of (a2): plotweave vs iconv -c -f UTF-16LE -t CP949"
                   % (os.path.getsize(os.path.join(work, "wide.lst")) >> 20),
-            "b": "(b) page encoder, %d MB KS text with references: EncodePageUtf8 vs iconv -f CP949 -t UTF-8" % mb,
+            "b": "(b) page encoder, %d MB KS text with references: EncodePage vs iconv -f CP949 -t UTF-8" % mb,
             "c": "(c) full-capacity plan (%d bytes): plotweave vs cp" % os.path.getsize(full_plan),
         }
         if args.only:
