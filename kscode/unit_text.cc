@@ -81,26 +81,19 @@ RunResult ConvertUtf8Run(const unsigned char* in, size_t n, unsigned char* out, 
     if (b - 1 < 0x7F) {
       size_t run = AsciiPrefix(in + i, n - i);
       if (run > room - o) run = room - o;
-      std::memcpy(out + o, in + i, run);
+      if (run <= 16 && n - i >= 16 && room - o >= 16) {
+        std::memcpy(out + o, in + i, 16);  // a short word: one fixed copy, the rest overwritten later
+      } else {
+        std::memcpy(out + o, in + i, run);
+      }
       i += run;
       o += run;
     } else if ((b & 0xF0) == 0xE0 && n - i >= 3) {
-      // Three-byte forms in a row, the bulk of Hangul and hanja text: four a
-      // step while the next four lead bytes all start such forms.
-      while (n - i >= 12 && room - o >= 4 * kMaxUnitText) {
-        const unsigned all = in[i] & in[i + 3] & in[i + 6] & in[i + 9];
-        const unsigned any = in[i] | in[i + 3] | in[i + 6] | in[i + 9];
-        if ((all & 0xE0) != 0xE0 || (any & 0x10) != 0) break;
-        o += PutUnit(ThreeByteUnit(in + i), out + o);
-        o += PutUnit(ThreeByteUnit(in + i + 3), out + o);
-        o += PutUnit(ThreeByteUnit(in + i + 6), out + o);
-        o += PutUnit(ThreeByteUnit(in + i + 9), out + o);
-        i += 12;
-      }
-      while (n - i >= 3 && room - o >= kMaxUnitText && (in[i] & 0xF0) == 0xE0) {
+      // Three-byte forms in a row, the bulk of Hangul and hanja text.
+      do {
         o += PutUnit(ThreeByteUnit(in + i), out + o);
         i += 3;
-      }
+      } while (n - i >= 3 && room - o >= kMaxUnitText && (in[i] & 0xF0) == 0xE0);
     } else {
       break;  // another form, a zero byte, or a three-byte form cut off by the end
     }
