@@ -264,7 +264,17 @@ void EncodeChunk(const char* chunk, BufferedWriter& out) {
     if (kPlain.plain[b]) {
       const char* run = p;
       p = SkipPlain(p, end);
-      out.Write(run, static_cast<size_t>(p - run));
+      const size_t length = static_cast<size_t>(p - run);
+      if (length <= 16 && end - run >= 16) {
+        // A short run, as between the words of a line: one fixed-size copy,
+        // of which only `length` bytes are kept.
+        size_t room;
+        unsigned char* dst = out.Reserve(16, &room);
+        std::memcpy(dst, run, 16);
+        out.Commit(length);
+      } else {
+        out.Write(run, length);
+      }
       continue;
     }
     if (b >= 0x80) {
