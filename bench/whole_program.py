@@ -12,7 +12,9 @@ ours and theirs round by round:
        iconv -f UTF-16LE -t CP949;
   (b)  the page encoder alone on large KS text with many references (the
        scratch text of (a2)) against iconv -f CP949 -t UTF-8;
-  (c)  plotweave_self on a KS plan at full capacity against cp of it.
+  (c)  plotweave_self on a KS plan at full capacity against cp of it;
+  (d) and (e) plotweave-check against plotweave_self on the plans of (c) and
+       (a1): checking must take well under converting.
 iconv cannot put the byte-order mark or characters beyond U+FFFF into CP949,
 so the iconv side of (a1)-(a3) runs with -c, which drops them.
 Prints the median wall time of each, the ratio ours / theirs, the spread of
@@ -179,16 +181,18 @@ def main():
     parser.add_argument("--baseline", default="", help="a second build timed in the same rounds")
     args = parser.parse_args()
 
-    def tools(build):
+    def tools(build, required=True):
         found = (os.path.abspath(os.path.join(build, "app", "plotweave_self")),
-                 os.path.abspath(os.path.join(build, "bench", "encode_page")))
+                 os.path.abspath(os.path.join(build, "bench", "encode_page")),
+                 os.path.abspath(os.path.join(build, "check", "plotweave-check")))
         for tool in found:
-            if not os.access(tool, os.X_OK):
+            if required and not os.access(tool, os.X_OK):
                 sys.exit("missing %s: build first (make build)" % tool)
-        return found
+        # A baseline from before a tool existed runs without it.
+        return tuple(tool if os.access(tool, os.X_OK) else None for tool in found)
 
-    program, encoder = tools(args.build)
-    base_program, base_encoder = tools(args.baseline) if args.baseline else (None, None)
+    program, encoder, checker = tools(args.build)
+    base_program, base_encoder, base_checker = tools(args.baseline, False) if args.baseline else (None, None, None)
 
     rng = random.Random(SEED)
     size = args.megabytes * 1024 * 1024
@@ -213,25 +217,29 @@ def main():
 
         sink = os.path.join(work, "sink")
         page = os.path.join(work, "page.htm")
-        def commands(program, encoder):
+        def commands(program, encoder, checker):
             return {
                 "a1": [program, "ks.lst"],
                 "a2": [program, "mixed.lst"],
                 "a3": [program, "wide.lst"],
                 "b": [encoder, ks_text, page],
                 "c": [program, "full.lst"],
+                "d": [checker, "full.lst"],
+                "e": [checker, "ks.lst"],
             }
-        ours = commands(program, encoder)
-        base = commands(base_program, base_encoder) if args.baseline else {}
+        ours = commands(program, encoder, checker)
+        base = commands(base_program, base_encoder, base_checker) if args.baseline else {}
         theirs = {
             "a1": iconv("UTF-8", "CP949", os.path.join(work, "ks.lst"), sink),
             "a2": iconv("UTF-8", "CP949", os.path.join(work, "mixed.lst"), sink),
             "a3": iconv("UTF-16LE", "CP949", os.path.join(work, "wide.lst"), sink),
             "b": iconv("CP949", "UTF-8", ks_text, sink),
             "c": ["cp", full_plan, sink],
+            "d": [program, "full.lst"],
+            "e": [program, "ks.lst"],
         }
-        cases = {k: [ours[k], theirs[k]] + ([base[k]] if base else []) for k in ours}
-        goals = {"a1": 0.25, "a2": 0.4, "a3": 0.25, "b": 0.25, "c": 1.3}
+        cases = {k: [ours[k], theirs[k]] + ([base[k]] if base and base[k][0] else []) for k in ours}
+        goals = {"a1": 0.25, "a2": 0.4, "a3": 0.25, "b": 0.25, "c": 1.3, "d": 1.0, "e": 1.0}
         mb = args.megabytes
         names = {
             "a1": "(a1) UTF-8 plan, %d MB, KS X 1001 Hangul: plotweave vs iconv -c -f UTF-8 -t CP949" % mb,
@@ -241,6 +249,8 @@ def main():
                   % (os.path.getsize(os.path.join(work, "wide.lst")) >> 20),
             "b": "(b) page encoder, %d MB KS text with references: EncodePage vs iconv -f CP949 -t UTF-8" % mb,
             "c": "(c) full-capacity plan (%d bytes): plotweave vs cp" % os.path.getsize(full_plan),
+            "d": "(d) full-capacity plan: plotweave-check vs plotweave",
+            "e": "(e) UTF-8 plan of (a1): plotweave-check vs plotweave",
         }
         if args.only:
             wanted = args.only.split(",")

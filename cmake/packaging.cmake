@@ -5,28 +5,32 @@
 #   cpack -G DEB (Linux) / cpack -G ZIP (Windows), run in the build directory
 include(GNUInstallDirs)
 
-install(TARGETS plotweave_self plotweave RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS plotweave_self plotweave plotweave-check RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(PLOTWEAVE_STATIC_PIE)
   install(FILES ${PROJECT_SOURCE_DIR}/cmake/lintian/plotweave DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides)
 endif()
 
-# Debian keeps manual pages compressed; the Windows zip carries the page as it is.
-set(PLOTWEAVE_MANPAGE ${PROJECT_SOURCE_DIR}/man/plotweave.1)
+# Debian keeps manual pages compressed; the Windows zip carries the pages as they are.
 find_program(PLOTWEAVE_GZIP gzip)
+foreach(page plotweave plotweave-check)
+  set(source ${PROJECT_SOURCE_DIR}/man/${page}.1)
+  if(NOT WIN32 AND PLOTWEAVE_GZIP)
+    set(compressed ${CMAKE_CURRENT_BINARY_DIR}/man/${page}.1.gz)
+    add_custom_command(OUTPUT ${compressed}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/man
+      COMMAND ${PLOTWEAVE_GZIP} -9n -c ${source} > ${compressed}
+      DEPENDS ${source}
+      VERBATIM)
+    add_custom_target(${page}_manpage ALL DEPENDS ${compressed})
+    install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  else()
+    install(FILES ${source} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endif()
+endforeach()
 if(NOT WIN32 AND PLOTWEAVE_GZIP)
-  set(PLOTWEAVE_MANPAGE_GZ ${CMAKE_CURRENT_BINARY_DIR}/man/plotweave.1.gz)
-  add_custom_command(OUTPUT ${PLOTWEAVE_MANPAGE_GZ}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/man
-    COMMAND ${PLOTWEAVE_GZIP} -9n -c ${PLOTWEAVE_MANPAGE} > ${PLOTWEAVE_MANPAGE_GZ}
-    DEPENDS ${PLOTWEAVE_MANPAGE}
-    VERBATIM)
-  add_custom_target(plotweave_manpage ALL DEPENDS ${PLOTWEAVE_MANPAGE_GZ})
-  install(FILES ${PLOTWEAVE_MANPAGE_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   # The second program has the same page.
   install(CODE "file(CREATE_LINK plotweave.1.gz
     \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_MANDIR}/man1/plotweave_self.1.gz\" SYMBOLIC)")
-else()
-  install(FILES ${PLOTWEAVE_MANPAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
 set(PLOTWEAVE_DATADIR ${CMAKE_INSTALL_DATADIR}/plotweave)
@@ -73,7 +77,8 @@ else()
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Reads a plan of captions, node classes, relation types, nodes and links (KS
 code, UTF-8 or UTF-16) and writes one HTML page that draws the ontology as an
 interactive network. Two programs: plotweave opens node pages in a new window,
-plotweave_self in the same one.")
+plotweave_self in the same one. A third, plotweave-check, reports every trap in
+a plan with its line and column before a page is made.")
   find_program(PLOTWEAVE_DPKG_SHLIBDEPS dpkg-shlibdeps)
   if(PLOTWEAVE_STATIC_PIE)
     # Statically linked programs need no shared library at run time; the

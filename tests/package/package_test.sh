@@ -28,6 +28,7 @@ case $generator in
     prefix=$scratch/root/usr
     exe=
     manpage=$prefix/share/man/man1/plotweave.1.gz
+    checkpage=$prefix/share/man/man1/plotweave-check.1.gz
     [ -e "$prefix/share/man/man1/plotweave_self.1.gz" ] || fail "no manual page for plotweave_self"
     ;;
   ZIP)
@@ -36,12 +37,13 @@ case $generator in
     prefix=$(echo "$scratch"/root/plotweave-*)
     exe=.exe
     manpage=$prefix/share/man/man1/plotweave.1
+    checkpage=$prefix/share/man/man1/plotweave-check.1
     ;;
   *) echo "unknown generator $generator" >&2; exit 2 ;;
 esac
 echo "package: $(basename "$package")"
 
-for program in plotweave plotweave_self; do
+for program in plotweave plotweave_self plotweave-check; do
   [ -x "$prefix/bin/$program$exe" ] || fail "bin/$program$exe missing"
 done
 
@@ -56,6 +58,22 @@ if [ -f "$manpage" ]; then
 else
   fail "manual page missing: $manpage"
 fi
+
+# The checker's manual page, and the checker on the installed examples: no
+# finding, status 0.
+if [ -f "$checkpage" ]; then
+  warnings=$(MANWIDTH=80 man --warnings -l "$checkpage" 2>&1 >/dev/null || true)
+  [ -z "$warnings" ] || fail "man reports on plotweave-check.1: $warnings"
+  text=$(MANWIDTH=80 man -l "$checkpage" 2>/dev/null)
+  for section in NAME SYNOPSIS OPTIONS FINDINGS "EXIT STATUS"; do
+    grep -qx "$section" <<<"$text" || fail "plotweave-check manual page has no $section section"
+  done
+else
+  fail "manual page missing: $checkpage"
+fi
+found=$(cd "$prefix/share/plotweave/examples" && $runner "$prefix/bin/plotweave-check$exe" *.lst) ||
+  fail "plotweave-check on the installed examples: status $?"
+[ -z "$found" ] || fail "plotweave-check finds in the examples: $found"
 
 # Examples and, when it has been built, the laboratory-server kit.
 for plan in "$source"/examples/*.lst "$source"/examples/img/*; do
