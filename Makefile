@@ -7,7 +7,7 @@ CMAKE_FLAGS ?=
 WINBUILD ?= build-windows
 WINDOWS_CMAKE_FLAGS ?=
 
-.PHONY: all build windows demo kit test test-linux test-windows package deps clean
+.PHONY: all build windows demo test test-linux test-windows kit package deps clean
 # Robustness checks: the suite with sanitizers and under valgrind, and short fuzz runs.
 ASANBUILD ?= build-asan
 FUZZBUILD ?= build-fuzz
@@ -44,14 +44,6 @@ demo: build kit
 	@echo "Standalone copy: open this file in a browser, no network needed:"
 	@echo "$(CURDIR)/examples/ontology_self.standalone.htm"
 
-# web/site/, from web/ with npm (Node and npm are installed when missing).
-KIT_SOURCES = web/package.json web/package-lock.json web/build.mjs $(wildcard web/src/*.js web/src/*/*.js)
-kit: web/site/jsapi
-web/site/jsapi: $(KIT_SOURCES)
-	@command -v npm >/dev/null 2>&1 || tools/apt-install-missing.sh nodejs npm
-	cd web && npm ci --no-audit --no-fund && npm run build
-	@touch $@
-
 # Installs what the tests need beyond the compiler (browser, fonts, npm packages) when missing.
 deps:
 	@if [ -x tools/install-test-deps.sh ]; then tools/install-test-deps.sh; fi
@@ -66,10 +58,24 @@ test-linux: deps build
 test-windows: deps windows
 	tools/run-wine-tests.sh $(WINBUILD) -j $(JOBS) --timeout 300
 
+# web/site/, from web/ with npm (Node and npm are installed when missing);
+# network.js names the version of CMakeLists.txt.
+KIT_SOURCES = web/package.json web/package-lock.json web/build.mjs $(wildcard web/src/*.js web/src/*/*.js) \
+  CMakeLists.txt
+kit: web/site/jsapi
+web/site/jsapi: $(KIT_SOURCES)
+	@command -v npm >/dev/null 2>&1 || tools/apt-install-missing.sh nodejs npm
+	cd web && npm ci --no-audit --no-fund && npm run build
+	@touch $@
+
 # The Debian package (in $(BUILD)/) and the Windows zip (in $(WINBUILD)/).
-package: build windows
-	cd $(BUILD) && cpack -G DEB
-	cd $(WINBUILD) && cpack -G ZIP
+# Every file in them carries the time of the commit, so two builds of one
+# commit give the same bytes.
+SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null)
+PACKAGE_ENV = $(if $(SOURCE_DATE_EPOCH),SOURCE_DATE_EPOCH=$(SOURCE_DATE_EPOCH))
+package: kit build windows
+	cd $(BUILD) && $(PACKAGE_ENV) cpack -G DEB
+	cd $(WINBUILD) && $(PACKAGE_ENV) cpack -G ZIP
 
 robust-deps:
 	fuzz/install-deps.sh
