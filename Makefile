@@ -1,4 +1,5 @@
-# Thin driver over CMake: `make demo` builds and runs the example, `make test` runs every test.
+# Thin driver over CMake: `make demo` builds and runs the example and writes its
+# standalone copy, `make test` runs every test.
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
@@ -11,7 +12,7 @@ WINDOWS_CMAKE_FLAGS ?=
 ASANBUILD ?= build-asan
 FUZZBUILD ?= build-fuzz
 FUZZ_SECONDS ?= 30
-FUZZ_TARGETS = plan_reader plan_normaliser page_encoder ks_lookup run plan_check
+FUZZ_TARGETS = plan_reader plan_normaliser page_encoder ks_lookup run plan_check bundle_page
 # The vptr check needs type information, which the libraries are built without.
 SANITIZERS = -fsanitize=address,undefined -fno-sanitize=vptr -fno-sanitize-recover=all -fno-omit-frame-pointer
 .PHONY: robust-deps sanitize valgrind-e2e fuzz-build fuzz-short test-robust
@@ -32,10 +33,16 @@ $(WINBUILD)/CMakeCache.txt:
 windows: $(WINBUILD)/CMakeCache.txt
 	cmake --build $(WINBUILD) -j $(JOBS)
 
-demo: build
+# The example page, and its standalone copy that draws from disk with no
+# network; the laboratory-server kit it takes the scripts from is built first
+# when missing or out of date.
+demo: build kit
 	$(BUILD)/app/plotweave_self examples/ontology.lst
+	$(BUILD)/bundle/plotweave-bundle --kit web/site examples/ontology_self.htm
 	@echo
-	@echo "Page written: examples/ontology_self.htm"
+	@echo "Page written: examples/ontology_self.htm (draws when the kit is served, see README)"
+	@echo "Standalone copy: open this file in a browser, no network needed:"
+	@echo "$(CURDIR)/examples/ontology_self.standalone.htm"
 
 # Installs what the tests need beyond the compiler (browser, fonts, npm packages) when missing.
 deps:
@@ -53,7 +60,8 @@ test-windows: deps windows
 
 # web/site/, from web/ with npm (Node and npm are installed when missing);
 # network.js names the version of CMakeLists.txt.
-KIT_SOURCES = web/package.json web/package-lock.json web/build.mjs $(wildcard web/src/*) CMakeLists.txt
+KIT_SOURCES = web/package.json web/package-lock.json web/build.mjs $(wildcard web/src/*.js web/src/*/*.js) \
+  CMakeLists.txt
 kit: web/site/jsapi
 web/site/jsapi: $(KIT_SOURCES)
 	@command -v npm >/dev/null 2>&1 || tools/apt-install-missing.sh nodejs npm

@@ -11,7 +11,9 @@ include(GNUInstallDirs)
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
-install(TARGETS plotweave_self plotweave plotweave-check RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# plotweave-bundle finds the installed kit at ../share/plotweave/web/site from
+# its own folder, so bin/ and share/ keep their places in every layout.
+install(TARGETS plotweave_self plotweave plotweave-check plotweave-bundle RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(PLOTWEAVE_STATIC_PIE)
   install(FILES ${PROJECT_SOURCE_DIR}/cmake/lintian/plotweave DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides)
 endif()
@@ -152,8 +154,9 @@ else()
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Reads a plan of captions, node classes, relation types, nodes and links (KS
 code, UTF-8 or UTF-16) and writes one HTML page that draws the ontology as an
 interactive network. Two programs: plotweave opens node pages in a new window,
-plotweave_self in the same one. A third, plotweave-check, reports every trap in
-a plan with its line and column before a page is made.")
+plotweave_self in the same one. Two more: plotweave-check reports every trap
+in a plan with its line and column before a page is made, and plotweave-bundle
+writes a standalone copy of a page that opens from disk with no network.")
   find_program(PLOTWEAVE_DPKG_SHLIBDEPS dpkg-shlibdeps)
   if(PLOTWEAVE_STATIC_PIE)
     # Statically linked programs need no shared library at run time; the

@@ -16,6 +16,23 @@ scratch=$(mktemp -d "${TMPDIR:-/tmp}/plotweave-package-XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+# check_manpage FILE SECTION...: present, formatted without a warning, with
+# those sections.
+check_manpage() {
+  local page=$1
+  shift
+  if [ ! -f "$page" ]; then
+    fail "manual page missing: $page"
+    return
+  fi
+  local warnings text section
+  warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null || true)
+  [ -z "$warnings" ] || fail "man reports on $(basename "$page"): $warnings"
+  text=$(MANWIDTH=80 man -l "$page" 2>/dev/null)
+  for section in "$@"; do
+    grep -qx "$section" <<<"$text" || fail "$(basename "$page") has no $section section"
+  done
+}
 
 cpack --config "$build/CPackConfig.cmake" -G "$generator" -B "$scratch/out" >"$scratch/cpack.log" 2>&1 ||
   { cat "$scratch/cpack.log" >&2; echo "FAIL: cpack" >&2; exit 1; }
@@ -30,6 +47,7 @@ case $generator in
     prefix=$scratch/root/usr
     exe=
     manpage=$prefix/share/man/man1/plotweave.1.gz
+    bundle_manpage=$prefix/share/man/man1/plotweave-bundle.1.gz
     checkpage=$prefix/share/man/man1/plotweave-check.1.gz
     [ -e "$prefix/share/man/man1/plotweave_self.1.gz" ] || fail "no manual page for plotweave_self"
     ;;
@@ -39,6 +57,7 @@ case $generator in
     prefix=$(echo "$scratch"/root/plotweave-*)
     exe=.exe
     manpage=$prefix/share/man/man1/plotweave.1
+    bundle_manpage=$prefix/share/man/man1/plotweave-bundle.1
     checkpage=$prefix/share/man/man1/plotweave-check.1
     ;;
   *) echo "unknown generator $generator" >&2; exit 2 ;;
@@ -76,7 +95,7 @@ case $generator in
     ;;
 esac
 
-for program in plotweave plotweave_self plotweave-check; do
+for program in plotweave plotweave_self plotweave-check plotweave-bundle; do
   [ -x "$prefix/bin/$program$exe" ] || fail "bin/$program$exe missing"
 done
 
@@ -102,30 +121,13 @@ for program in "$prefix"/bin/*; do
   fi
 done
 
-# The manual page: present, formatted without a warning, with its sections.
-if [ -f "$manpage" ]; then
-  warnings=$(MANWIDTH=80 man --warnings -l "$manpage" 2>&1 >/dev/null || true)
-  [ -z "$warnings" ] || fail "man reports: $warnings"
-  text=$(MANWIDTH=80 man -l "$manpage" 2>/dev/null)
-  for section in NAME SYNOPSIS DESCRIPTION "THE TWO BUILDS" "PLAN FORMAT" MESSAGES "EXIT STATUS" EXAMPLES; do
-    grep -qx "$section" <<<"$text" || fail "manual page has no $section section"
-  done
-else
-  fail "manual page missing: $manpage"
-fi
+# The manual pages: present, formatted without a warning, with their sections.
+check_manpage "$manpage" NAME SYNOPSIS DESCRIPTION "THE TWO BUILDS" "PLAN FORMAT" MESSAGES "EXIT STATUS" EXAMPLES
+check_manpage "$bundle_manpage" NAME SYNOPSIS OPTIONS "FINDING THE KIT" "EXIT STATUS"
 
 # The checker's manual page, and the checker on the installed examples: no
 # finding, status 0.
-if [ -f "$checkpage" ]; then
-  warnings=$(MANWIDTH=80 man --warnings -l "$checkpage" 2>&1 >/dev/null || true)
-  [ -z "$warnings" ] || fail "man reports on plotweave-check.1: $warnings"
-  text=$(MANWIDTH=80 man -l "$checkpage" 2>/dev/null)
-  for section in NAME SYNOPSIS OPTIONS FINDINGS "EXIT STATUS"; do
-    grep -qx "$section" <<<"$text" || fail "plotweave-check manual page has no $section section"
-  done
-else
-  fail "manual page missing: $checkpage"
-fi
+check_manpage "$checkpage" NAME SYNOPSIS OPTIONS FINDINGS "EXIT STATUS"
 found=$(cd "$prefix/share/plotweave/examples" && $runner "$prefix/bin/plotweave-check$exe" *.lst) ||
   fail "plotweave-check on the installed examples: status $?"
 [ -z "$found" ] || fail "plotweave-check finds in the examples: $found"
@@ -156,6 +158,25 @@ for program in plotweave plotweave_self; do
     fail "$program: installed and build-tree pages differ"
   ls "$scratch/run-installed-$program" | grep -q 'htm$' || fail "$program: no page written"
 done
+
+# The installed bundler finds the installed kit by itself and copies a page as
+# the build tree's does with the source tree's kit; without a built kit both
+# say so.
+page=$(ls "$scratch/run-installed-plotweave_self"/*_self.htm | head -n 1)
+mkdir "$scratch/bundle"
+cp "$page" "$scratch/bundle/page.htm"
+cp -r "$source/examples/img" "$scratch/bundle/img"
+status=0
+(cd "$scratch/bundle" && $runner "$prefix/bin/plotweave-bundle$exe" page.htm -o installed.htm) 2>"$scratch/bundle.txt" ||
+  status=$?
+if [ -d "$source/web/site" ]; then
+  [ "$status" -eq 0 ] || fail "installed plotweave-bundle: status $status: $(cat "$scratch/bundle.txt")"
+  (cd "$scratch/bundle" && $runner "$build/bundle/plotweave-bundle$exe" page.htm -o tree.htm --kit "$source/web/site") \
+    2>/dev/null || fail "build-tree plotweave-bundle failed"
+  cmp -s "$scratch/bundle/installed.htm" "$scratch/bundle/tree.htm" || fail "installed and build-tree copies differ"
+else
+  [ "$status" -eq 5 ] || fail "installed plotweave-bundle without a kit: status $status, not 5"
+fi
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed" >&2

@@ -41,9 +41,12 @@
   var DEFAULT_RADIUS = 5;
   var DEFAULT_IMAGE_RADIUS = 25;
 
-  // The placeholder image lives on the same server as this script.
+  // The placeholder image lives on the same server as this script; a copy of
+  // the page that carries this script inline hands it over in an attribute.
   var PLACEHOLDER_IMAGE = (function () {
     var script = global.document && global.document.currentScript;
+    var given = script && script.getAttribute('data-placeholder-image');
+    if (given) return given;
     var src = script && script.src;
     if (!src) return undefined;
     var at = src.indexOf('/Graph/network/');

@@ -1,0 +1,52 @@
+// Where the laboratory-server kit is: the folder with the loader stand-in, the
+// network script and the placeholder image that a standalone copy takes in.
+#pragma once
+
+#include "bundle/image_address.h"
+
+namespace plotweave {
+
+inline constexpr const char* kKitLoader = "jsapi";
+inline constexpr const char* kKitNetwork = "Graph/network/network.js";
+inline constexpr const char* kKitPlaceholder = "VR/style/noimage.png";
+
+enum class KitPlaceKind {
+  kOption,       // --kit DIR
+  kEnvironment,  // PLOTWEAVE_KIT
+  kInstalled,    // share/plotweave/web/site beside the program's bin/
+  kSourceTree,   // web/site of the source tree the program was built in
+};
+
+enum class KitPlaceState {
+  kNotGiven,     // no option, no variable, no source tree found
+  kFound,
+  kMissingFile,  // the folder lacks `missing`
+  kTooLong,
+};
+
+struct KitPlace {
+  KitPlaceKind kind;
+  KitPlaceState state = KitPlaceState::kNotGiven;
+  const char* missing = nullptr;
+  char path[kPathCapacity] = {};
+};
+
+struct KitSearch {
+  KitPlace places[4] = {{KitPlaceKind::kOption}, {KitPlaceKind::kEnvironment}, {KitPlaceKind::kInstalled},
+                        {KitPlaceKind::kSourceTree}};
+  int count = 0;   // places looked at
+  int found = -1;  // index of the kit used, or -1
+};
+
+// Looks in this order: `option`, then `environment`, then the installed kit,
+// then the source tree's (null or empty for those not given). A folder named
+// by the option or the variable is used or refused as it is: when it is not a
+// kit, the search ends there rather than quietly taking another. Either may
+// name the kit folder or the web/ folder above it. `program` is the path of
+// the running program.
+void FindKit(const char* option, const char* environment, const char* program, KitSearch* search);
+
+// The path of a file of the kit found.
+bool KitFile(const KitSearch& search, const char* name, char (&path)[kPathCapacity]);
+
+}  // namespace plotweave

@@ -1,0 +1,72 @@
+// Reading a page line by line and finding, in a line, the parts the
+// standalone copy replaces: the two outside-script lines, and the image
+// addresses of a node row.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+namespace plotweave {
+
+// A run of bytes inside a buffer owned by someone else.
+struct Span {
+  const char* data = nullptr;
+  size_t size = 0;
+};
+
+// Longest line handled as a whole. Every line the page writer produces is far
+// shorter; a longer one (hand-edited) is passed on in pieces, untouched.
+inline constexpr size_t kPageLineCapacity = 16384;
+
+class PageLineReader {
+ public:
+  explicit PageLineReader(FILE* file) : file_(file) {}
+  PageLineReader(const PageLineReader&) = delete;
+  PageLineReader& operator=(const PageLineReader&) = delete;
+
+  // The next line with its line end, or the next piece of a line longer than
+  // the buffer (`whole` false: it is not a line from its start to its end).
+  // False at the end of the file or on a read error.
+  bool Next(Span* line, bool* whole);
+  bool Failed() const { return failed_; }
+
+ private:
+  FILE* file_;
+  bool failed_ = false;
+  bool atLineStart_ = true;
+  char buf_[kPageLineCapacity];
+};
+
+inline char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// `line` without its LF or CR LF.
+Span LineBody(Span line);
+
+enum class ScriptLine { kNone, kLoader, kNetwork };
+
+// Longest scheme and host accepted in front of a script's fixed path.
+inline constexpr size_t kHostCapacity = 1024;
+
+// Whether `body` is the page's loader line or network script line:
+//   <script type="text/javascript" src="HOST/jsapi"></script>
+//   <script type="text/javascript" src="HOST/Graph/network/network.js"></script>
+// with any blanks around it. `host` receives HOST (whatever address the build
+// was configured with); `indent` the leading blanks.
+ScriptLine MatchScriptLine(Span body, Span* host, Span* indent);
+
+// The title and image values of a node row
+//   nodesTable.addRow(['id', 'group', 'text', 'title', 'style', 'image', 'url']);
+// The values are found from the right: url, image, style and title never hold
+// "', '" (they have no blanks but inside the anchor markup), while the text
+// may, once underscores have become blanks.
+struct NodeRowValues {
+  Span title;
+  Span image;
+};
+bool FindNodeRowValues(Span body, NodeRowValues* values);
+
+// The address of the first <img src="..."> in `text` at or after `from`
+// (an offset into text); false when there is none.
+bool NextTitleImage(Span text, size_t from, Span* address);
+
+}  // namespace plotweave

@@ -1,0 +1,24 @@
+// The plotweave-bundle program apart from its entry point: reads the command
+// line, prints its messages and returns the exit status.
+#pragma once
+
+#include <cstdio>
+
+namespace plotweave {
+
+enum BundleExit {
+  kBundleOk = 0,
+  kBundleUsage = 2,        // bad command line, or the copy would replace the page
+  kBundleUnreadable = 3,   // the page, or an image it names, cannot be read
+  kBundleNotAPage = 4,     // no loader or network script line
+  kBundleNoKit = 5,        // no kit found, or a file of it cannot be read
+  kBundleWriteFailed = 6,  // the copy cannot be written
+};
+
+// `program` is the path of the running program (for the installed kit and the
+// source tree's), `kitVariable` the value of PLOTWEAVE_KIT (null when unset).
+// Help and version go to `out`, every other message to `err`.
+int RunBundle(int argc, const char* const* argv, const char* program, const char* kitVariable, FILE* out,
+              FILE* err);
+
+}  // namespace plotweave

@@ -1,0 +1,80 @@
+// The standalone copy on arbitrary page bytes, with a kit and an image beside
+// the page: recognising the page and writing its copy never fail on a page
+// that was recognised, and every line of the page keeps at least its line end.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "bundle/kit.h"
+#include "bundle/standalone.h"
+#include "fuzz/fuzz_support.h"
+
+namespace {
+
+std::string gDir;
+plotweave::KitSearch gKit;
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  FUZZ_CHECK(f != nullptr);
+  FUZZ_CHECK(std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size());
+  FUZZ_CHECK(std::fclose(f) == 0);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  gDir = plotweave::fuzz::MakeScratchDir("plotweave-bundle-fuzz");
+  for (const char* sub : {"/kit", "/kit/Graph", "/kit/Graph/network", "/kit/VR", "/kit/VR/style", "/img"}) {
+    FUZZ_CHECK(mkdir((gDir + sub).c_str(), 0700) == 0);
+  }
+  WriteFile(gDir + "/kit/jsapi", "var google = {};\n");
+  WriteFile(gDir + "/kit/Graph/network/network.js", "var s = '</script><!--';");
+  WriteFile(gDir + "/kit/VR/style/noimage.png", "\x89PNG\r\n\x1a\nplaceholder");
+  WriteFile(gDir + "/img/a.png", "\x89PNG\r\n\x1a\nimage");
+  plotweave::FindKit((gDir + "/kit").c_str(), nullptr, nullptr, &gKit);
+  FUZZ_CHECK(gKit.found == 0);
+  std::atexit([] {
+    for (const char* file : {"/kit/jsapi", "/kit/Graph/network/network.js", "/kit/VR/style/noimage.png",
+                             "/img/a.png", "/kit/Graph/network", "/kit/Graph", "/kit/VR/style", "/kit/VR", "/kit",
+                             "/img", ""}) {
+      std::remove((gDir + file).c_str());
+    }
+  });
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace plotweave;
+  // The copy works on stdio streams: the input as one, the copy into memory.
+  FILE* in = size == 0 ? std::fopen("/dev/null", "rb") : fmemopen(const_cast<uint8_t*>(data), size, "rb");
+  FUZZ_CHECK(in != nullptr);
+  PageShape shape;
+  const PageCheck check = RecognisePage(in, &shape);
+  FUZZ_CHECK(check != PageCheck::kReadFailed);
+  if (check == PageCheck::kPage) {
+    FUZZ_CHECK(shape.loaderLine >= 0 && shape.networkLine > shape.loaderLine);
+    FUZZ_CHECK(std::fseek(in, 0, SEEK_SET) == 0);
+    char* copyBytes = nullptr;
+    size_t copySize = 0;
+    FILE* out = open_memstream(&copyBytes, &copySize);
+    FUZZ_CHECK(out != nullptr);
+    BundleSources sources;
+    sources.kit = &gKit;
+    sources.pageFolder = gDir.c_str();
+    BundleReport report;
+    FUZZ_CHECK(WriteStandalone(in, shape, sources, out, NoteSink{}, &report) == BundleResult::kOk);
+    FUZZ_CHECK(std::fclose(out) == 0);
+    const std::string copy(copyBytes, copySize);
+    std::free(copyBytes);
+    const std::string page(reinterpret_cast<const char*>(data), size);
+    FUZZ_CHECK(std::count(copy.begin(), copy.end(), '\n') >= std::count(page.begin(), page.end(), '\n'));
+    FUZZ_CHECK(report.inlinedImages >= 1);  // the placeholder, for the network script
+  }
+  std::fclose(in);
+  return 0;
+}

@@ -1,0 +1,92 @@
+#include "tests/bundle/bundle_support.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#include "bundle/run_bundle.h"
+
+namespace plotweave::testing {
+
+namespace {
+
+std::string ReadAll(FILE* f) {
+  std::string text;
+  std::rewind(f);
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+  std::fclose(f);
+  return text;
+}
+
+std::string Lines(const std::vector<std::string>& lines, const std::string& eol) {
+  std::string text;
+  for (const std::string& line : lines) text += line + eol;
+  return text;
+}
+
+const std::vector<std::string> kHead = {
+    "\xEF\xBB\xBF<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\" "
+    "\"http://www.w3.org/TR/html4/loose.dtd\">",
+    "", "<html>", "    <head>"};
+const std::vector<std::string> kScriptStart = {"    <script type=\"text/javascript\">",
+                                               "      google.load('visualization', '1');"};
+const std::vector<std::string> kTail = {"    </script>", "</head>", "<body>", "</body>", "</html>"};
+
+}  // namespace
+
+void WriteKit(const std::string& folder) {
+  std::filesystem::create_directories(folder + "/Graph/network");
+  std::filesystem::create_directories(folder + "/VR/style");
+  WriteFileBytes(folder + "/jsapi", kKitLoaderText);
+  WriteFileBytes(folder + "/Graph/network/network.js", kKitNetworkText);
+  WriteFileBytes(folder + "/VR/style/noimage.png", kPlaceholderBytes);
+}
+
+std::string NodeRow(const std::string& id, const std::string& title, const std::string& image) {
+  return "        nodesTable.addRow(['" + id + "', 'Place', '" + id + "', '" + title + "', 'dot', '" + image +
+         "', '/" + id + ".html']);";
+}
+
+std::string PageWith(const PageHosts& hosts, const std::vector<std::string>& rows, const std::string& eol) {
+  std::vector<std::string> lines = kHead;
+  lines.push_back("    <script type=\"text/javascript\" src=\"" + hosts.loader + "/jsapi\"></script>");
+  lines.push_back("    <script type=\"text/javascript\" src=\"" + hosts.lab + "/Graph/network/network.js\"></script>");
+  lines.insert(lines.end(), kScriptStart.begin(), kScriptStart.end());
+  lines.insert(lines.end(), rows.begin(), rows.end());
+  lines.insert(lines.end(), kTail.begin(), kTail.end());
+  return Lines(lines, eol);
+}
+
+std::string CopyWith(const std::vector<std::string>& rows, const std::string& eol) {
+  std::vector<std::string> lines = kHead;
+  // The loader ends in a line end of its own; the network script gets one.
+  lines.push_back("    <script type=\"text/javascript\">");
+  lines.push_back(kKitLoaderText.substr(0, kKitLoaderText.size() - 1));
+  lines.push_back("    </script>");
+  lines.push_back("    <script type=\"text/javascript\" data-placeholder-image=\"" + kPlaceholderUri + "\">");
+  lines.push_back("var a = '\\x3C/SCRIPT>'; var b = '\\x3C!--';");
+  lines.push_back("    </script>");
+  lines.insert(lines.end(), kScriptStart.begin(), kScriptStart.end());
+  lines.insert(lines.end(), rows.begin(), rows.end());
+  lines.insert(lines.end(), kTail.begin(), kTail.end());
+  std::string text = Lines(lines, eol);
+  // The loader's own line end is copied as it is.
+  const std::string loaderEnd = kKitLoaderText.substr(0, kKitLoaderText.size() - 1) + eol;
+  text.replace(text.find(loaderEnd), loaderEnd.size(), kKitLoaderText);
+  return text;
+}
+
+BundleRun RunBundleHere(const std::vector<std::string>& args, const char* kitVariable, const std::string& program) {
+  std::vector<const char*> argv = {"plotweave-bundle"};
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  FILE* out = std::tmpfile();
+  FILE* err = std::tmpfile();
+  BundleRun run;
+  run.status = RunBundle(static_cast<int>(argv.size()), argv.data(), program.c_str(), kitVariable, out, err);
+  run.out = ReadAll(out);
+  run.err = ReadAll(err);
+  return run;
+}
+
+}  // namespace plotweave::testing

@@ -1,0 +1,123 @@
+// The small pieces of plotweave-bundle: its command line, the copy's default
+// name and the escaping of inline scripts.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "bundle/inline_copy.h"
+#include "bundle/options.h"
+#include "bundle/output_file.h"
+
+namespace plotweave {
+namespace {
+
+struct Parsed {
+  bool ok;
+  BundleOptions options;
+  std::string error;
+};
+
+Parsed Parse(std::vector<const char*> args) {
+  args.insert(args.begin(), "plotweave-bundle");
+  Parsed p;
+  char error[256];
+  p.ok = ParseBundleOptions(static_cast<int>(args.size()), args.data(), &p.options, error, sizeof error);
+  p.error = error;
+  return p;
+}
+
+TEST(BundleOptions, ValuesFlagsAndThePageInAnyOrder) {
+  Parsed p = Parse({"-o", "out.htm", "page.htm", "--kit=web", "--allow-outside"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_STREQ(p.options.page, "page.htm");
+  EXPECT_STREQ(p.options.output, "out.htm");
+  EXPECT_STREQ(p.options.kit, "web");
+  EXPECT_TRUE(p.options.allowOutside);
+
+  p = Parse({"--output", "a b.htm", "--kit", "k", "--", "-page.htm"});
+  ASSERT_TRUE(p.ok) << p.error;
+  EXPECT_STREQ(p.options.page, "-page.htm");
+  EXPECT_STREQ(p.options.output, "a b.htm");
+  EXPECT_FALSE(p.options.allowOutside);
+
+  p = Parse({"-oout.htm", "page.htm"});
+  EXPECT_STREQ(p.options.output, "out.htm");
+
+  // --help and --version need no page and win over anything else.
+  EXPECT_TRUE(Parse({"--help"}).options.help);
+  EXPECT_TRUE(Parse({"-V"}).options.version);
+  EXPECT_TRUE(Parse({"x.htm", "--version"}).ok);
+}
+
+TEST(BundleOptions, UsageErrorsSayWhatIsWrong) {
+  const struct {
+    std::vector<const char*> args;
+    const char* error;
+  } cases[] = {
+      {{}, "no page given"},
+      {{"a.htm", "b.htm"}, "one page at a time: b.htm is one too many"},
+      {{"--frobnicate", "a.htm"}, "unknown option --frobnicate"},
+      {{"-x", "a.htm"}, "unknown option -x"},
+      {{"a.htm", "-o"}, "option -o needs a value"},
+      {{"a.htm", "--kit"}, "option --kit needs a value"},
+      {{"a.htm", "--kit="}, "option --kit= needs a value"},
+      {{"a.htm", "-o", "x", "--output=y"}, "option --output=y given twice"},
+      {{"a.htm", "--help=yes"}, "option --help takes no value"},
+  };
+  for (const auto& c : cases) {
+    const Parsed p = Parse(c.args);
+    EXPECT_FALSE(p.ok);
+    EXPECT_EQ(p.error, c.error);
+  }
+}
+
+TEST(BundleOutput, DefaultNameBesideThePage) {
+  const struct {
+    const char* page;
+    const char* copy;
+  } cases[] = {
+      {"examples/ontology_self.htm", "examples/ontology_self.standalone.htm"},
+      {"a.b/ontology.html", "a.b/ontology.standalone.html"},
+      {"빈 칸/한글 페이지.htm", "빈 칸/한글 페이지.standalone.htm"},
+      {"dir.d/page", "dir.d/page.standalone.htm"},
+      {".hidden", ".hidden.standalone.htm"},
+  };
+  for (const auto& c : cases) {
+    char copy[kPathCapacity];
+    ASSERT_TRUE(DefaultOutputName(c.page, copy));
+    EXPECT_STREQ(copy, c.copy);
+  }
+  char copy[kPathCapacity];
+  EXPECT_FALSE(DefaultOutputName(std::string(kPathCapacity - 12, 'a').append(".htm").c_str(), copy));
+}
+
+std::string CopiedScript(const std::string& script, bool* endsWithLineEnd) {
+  FILE* in = std::tmpfile();
+  FILE* out = std::tmpfile();
+  std::fwrite(script.data(), 1, script.size(), in);
+  std::rewind(in);
+  EXPECT_EQ(CopyInlineScript(in, out, endsWithLineEnd), CopyResult::kOk);
+  std::string text(static_cast<size_t>(std::ftell(out)), '\0');
+  std::rewind(out);
+  EXPECT_EQ(std::fread(text.data(), 1, text.size(), out), text.size());
+  std::fclose(in);
+  std::fclose(out);
+  return text;
+}
+
+TEST(InlineScript, NothingInItCanEndTheElement) {
+  bool lineEnd = false;
+  EXPECT_EQ(CopiedScript("a</script>b</ScRiPt x<!--c<</scrip<!-<!--\n", &lineEnd),
+            "a\\x3C/script>b\\x3C/ScRiPt x\\x3C!--c<</scrip<!-\\x3C!--\n");
+  EXPECT_TRUE(lineEnd);
+  EXPECT_EQ(CopiedScript("<", &lineEnd), "<");
+  EXPECT_FALSE(lineEnd);
+  // Across the copy's read buffer, whose size is 64 KiB.
+  const std::string pad(65536 - 3, 'x');
+  EXPECT_EQ(CopiedScript(pad + "</script>", &lineEnd), pad + "\\x3C/script>");
+}
+
+}  // namespace
+}  // namespace plotweave
