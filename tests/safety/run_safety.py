@@ -5,6 +5,7 @@
   concurrent   many runs of one plan at once, round after round
   kill         runs ended by SIGKILL at random moments, each followed by a
                run to completion
+  lock         a run waits while its plan is locked, and only then (POSIX)
 
 The invariants, for every run:
   - a success line means the page under the page's name is whole and correct;
@@ -353,9 +354,46 @@ def kill(args, programs):
     return tally.report()
 
 
+# ---------------------------------------------------------------- lock
+
+def lock(args, programs):
+    """While another holds the lock of one plan, its runs wait and runs of
+    another plan in the same folder go through; once the lock is free, the
+    waiting run finishes."""
+    import fcntl
+    tally = Tally("lock")
+    with tempfile.TemporaryDirectory(prefix="plotweave-lock-") as folder:
+        for p in programs:
+            clear(folder)
+            for name in ("a.lst", "b.lst"):
+                shutil.copy(os.path.join(args.examples, "ontology-utf8.lst"), os.path.join(folder, name))
+            with open(os.path.join(folder, "a.lst"), "rb") as held:
+                fcntl.flock(held, fcntl.LOCK_EX)
+                waiting = p.start(folder, "a.lst")
+                other = p.run(folder, "b.lst", timeout=60)
+                tally.add("runs")
+                if not says_success(other, p.page("b.lst")):
+                    tally.add("FAULT run of another plan did not go through", p.name)
+                try:
+                    waiting.wait(timeout=1)
+                    tally.add("FAULT run went ahead while its plan was locked", p.name)
+                except subprocess.TimeoutExpired:
+                    tally.add("runs that waited")
+                early = leftovers_of(folder, "a.lst", "b.lst", (p.page("b.lst"),))
+                if early:
+                    tally.add("FAULT waiting run touched files", f"{p.name}: {early}")
+            out, _ = waiting.communicate(timeout=60)
+            tally.add("runs")
+            if not says_success(out, p.page("a.lst")):
+                tally.add("FAULT waiting run did not finish once the lock was free", f"{p.name}: {last_line(out)!r}")
+            if sorted(os.listdir(folder)) != sorted(["a.lst", "b.lst", p.page("a.lst"), p.page("b.lst")]):
+                tally.add("FAULT files left", f"{p.name}: {sorted(os.listdir(folder))}")
+    return tally.report()
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("test", choices=("full-disk", "concurrent", "kill"))
+    parser.add_argument("test", choices=("full-disk", "concurrent", "kill", "lock"))
     parser.add_argument("--program", action="append", required=True, help="SUFFIX=PATH")
     parser.add_argument("--runner", help="program that runs each program (the Wine wrapper)")
     parser.add_argument("--examples", required=True, help="folder of the example plans")
@@ -369,7 +407,7 @@ def main():
     if args.seed is None:
         args.seed = random.randrange(1 << 30)
     programs = [Program(spec, args.runner) for spec in args.program]
-    tests = {"full-disk": full_disk, "concurrent": concurrent, "kill": kill}
+    tests = {"full-disk": full_disk, "concurrent": concurrent, "kill": kill, "lock": lock}
     return tests[args.test](args, programs)
 
 
