@@ -2,6 +2,9 @@
 #include "app/run_flow.h"
 
 int main(int argc, char** argv) {
-  return plotweave::RunPlotweave(argc, argv, plotweave::kLinkTarget, plotweave::kPageNameFormat,
-                                 plotweave::kPageSuffixLength);
+#if defined(PLOTWEAVE_NEW_WINDOW)
+  return plotweave::RunPlotweave(argc, argv, plotweave::kNewWindowBuild);
+#else
+  return plotweave::RunPlotweave(argc, argv, plotweave::kSameWindowBuild);
+#endif
 }

@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "kscode/kscode.h"
-#include "kscode/text_stream.h"
+#include "app/console.h"
+#include "io/file.h"
+#include "kscode/page_encoder.h"
+#include "kscode/plan_normaliser.h"
 #include "page/page_writer.h"
 #include "plan/model.h"
 #include "plan/reader.h"
@@ -14,6 +16,8 @@ namespace plotweave {
 
 namespace {
 
+// Path buffers hold at most 127 bytes and a zero byte.
+constexpr int kPathBuffer = 128;
 constexpr int kLongestFixedSuffix = 4;  // ".lst", ".asc", ".out"
 
 // The model is far too large for a stack; one run fills it once.
@@ -22,18 +26,8 @@ OntologyModel gModel;
 // so the first run need not touch the whole of it.
 bool gModelUsed = false;
 
-// Reads the plan (or its KS-coded scratch copy) into the model. A scratch
-// name that leads to a device rather than to the file just written is refused.
-bool ReadPlanFile(const char* path, const char* linkTarget) {
-  if (!IsRegularFile(path)) return false;
-  FileHandle stream(path, "rb");
-  if (!stream) return false;
-  const bool read = ReadPlan(stream.get(), gModel, linkTarget);
-  return stream.Close() && read;
-}
-
-}  // namespace
-
+// Joins the arguments with single spaces into `joined` (kPathBuffer bytes).
+// False when the result would not fit.
 bool JoinArguments(int argc, const char* const* argv, char* joined) {
   size_t used = 0;
   joined[0] = '\0';
@@ -49,6 +43,8 @@ bool JoinArguments(int argc, const char* const* argv, char* joined) {
   return true;
 }
 
+// Cuts the joined path at its first '.'; false when no '.' stands at
+// position 1 or later, so that there is no plan name to derive.
 bool CutBaseName(char* joined) {
   const size_t length = std::strlen(joined);
   size_t lastDot = 0;
@@ -63,27 +59,119 @@ bool CutBaseName(char* joined) {
   return found && lastDot >= 1;
 }
 
-int RunPlotweave(int argc, const char* const* argv, const char* linkTarget,
-                 const char* pageNameFormat, int pageSuffixLength) {
+// Finds the plan's encoding and, for a Unicode plan, writes its KS text to the
+// scratch file. False (after its message) when the run cannot go on.
+bool NormalisePlanFile(const char* planName, const char* scratchName, PlanEncoding* encoding) {
+  // The plan is read twice, here and by the reader, and must come to an end:
+  // a FIFO, a device or a directory is no plan even when it opens.
+  if (IsSpecialFile(planName)) {
+    console::PlanCannotBeRead(planName);
+    return false;
+  }
+  FileHandle plan(planName, "rb");
+  if (!plan) {
+    console::PlanNotFound(planName);
+    return false;
+  }
+  FileSource source(plan.get());
+  BufferedReader in(source);
+  if (DetectPlanEncoding(in, encoding) != NormaliseStatus::kDone) {
+    console::PlanCannotBeRead(planName);
+    return false;
+  }
+  if (*encoding == PlanEncoding::kKs) {
+    console::PlanIsKsText(planName);
+    return true;
+  }
+
+  FileHandle scratch(scratchName, "wb");
+  if (!scratch) {
+    console::ScratchNotCreated();
+    return false;
+  }
+  FileSink sink(scratch.get());
+  const NormaliseStatus status = NormalisePlan(in, *encoding, sink);
+  const bool closed = scratch.Close();
+  if (status == NormaliseStatus::kDone && closed) return true;
+  // Half a plan must never be read as if it were the whole.
+  std::remove(scratchName);
+  if (status == NormaliseStatus::kReadFailed) {
+    console::PlanCannotBeRead(planName);
+  } else {
+    console::ScratchWriteFailed(scratchName);
+  }
+  return false;
+}
+
+// Reads the plan (or its KS-coded scratch copy) into the model. A scratch
+// name that leads to a device rather than to the file just written is refused.
+bool ReadPlanFile(const char* path, const char* linkTarget, DiagnosticSink& diagnostics) {
+  if (!IsRegularFile(path)) return false;
+  FileHandle stream(path, "rb");
+  if (!stream) return false;
+  FileSource source(stream.get());
+  const ReadStatus status = ReadPlan(source, gModel, linkTarget, diagnostics);
+  return stream.Close() && status == ReadStatus::kRead;
+}
+
+// Writes the KS-coded intermediate page; one that could not be written whole
+// is removed again.
+bool WriteIntermediateFile(const char* intermediateName) {
+  FileHandle page(intermediateName, "wt");
+  if (!page) {
+    console::IntermediateNotCreated(intermediateName);
+    return false;
+  }
+  FileSink sink(page.get());
+  const PageStatus status = WritePage(gModel, sink);
+  if (!page.Close() || status != PageStatus::kWritten) {
+    std::remove(intermediateName);
+    console::IntermediateWriteFailed(intermediateName);
+    return false;
+  }
+  return true;
+}
+
+// Turns the intermediate page into the UTF-8 page. Both files are opened
+// before either is checked, so the page named for the output is always
+// emptied first: a stale page never passes for a new one. A page that was
+// not read or written whole is removed, never left looking complete.
+bool EncodePageFile(const char* intermediateName, const char* pageName) {
+  FileHandle input(intermediateName, "rb");
+  FileHandle output(pageName, "wt");
+  if (!input || !output || !IsRegularFile(intermediateName)) {
+    console::EncoderFilesNotOpened(intermediateName, pageName);
+    return false;
+  }
+  console::EncodingPage(pageName);
+  FileSource source(input.get());
+  FileSink sink(output.get());
+  bool complete = EncodePage(source, sink) == EncodeStatus::kDone;
+  complete = output.Close() && complete;
+  if (!complete) std::remove(pageName);
+  return complete;
+}
+
+}  // namespace
+
+int RunPlotweave(int argc, const char* const* argv, const BuildSetting& build) {
   if (argc < 2) {
-    std::printf("\nUsage: Plotweave <Ontology Data File> \n");
+    console::Usage();
     return 0;
   }
-  std::printf("\nVisualization Script Converter 2.1 (2017/09/19)");
-  std::printf("\nJorin Vale, Quillon Laboratory, Vantor\n\n");
+  console::Banner();
 
   char base[kPathBuffer];
   if (!JoinArguments(argc, argv, base)) {
-    std::printf("Plan path is longer than %d bytes; nothing was read or written.\n",
-                kPathBuffer - 1);
+    console::PathTooLong(kPathBuffer - 1);
     return 0;
   }
   if (!CutBaseName(base)) return 0;
 
-  const int suffix = pageSuffixLength > kLongestFixedSuffix ? pageSuffixLength : kLongestFixedSuffix;
+  const int suffix = build.pageSuffixLength > kLongestFixedSuffix ? build.pageSuffixLength : kLongestFixedSuffix;
   const int baseLimit = kPathBuffer - 1 - suffix;
   if (static_cast<int>(std::strlen(base)) > baseLimit) {
-    std::printf("Base name is longer than %d bytes; nothing was read or written.\n", baseLimit);
+    console::BaseNameTooLong(baseLimit);
     return 0;
   }
 
@@ -93,58 +181,33 @@ int RunPlotweave(int argc, const char* const* argv, const char* linkTarget,
   char pageName[kPathBuffer];
   std::snprintf(planName, sizeof planName, "%s.lst", base);
   std::snprintf(scratchName, sizeof scratchName, "%s.asc", base);
+  std::snprintf(intermediateName, sizeof intermediateName, "%s.out", base);
+  std::snprintf(pageName, sizeof pageName, build.pageNameFormat, base);
 
   // Every run starts from the empty model, also when one process runs several.
   if (gModelUsed) std::memset(&gModel, 0, sizeof gModel);
   gModelUsed = true;
-  const int encoding = ConvertPlanToKs(planName, scratchName);
-  switch (encoding) {
-    case kPlanNotFound:
-      std::printf("Ontology Plan \"%s\" Not Found!\n", planName);
-      return 0;
-    case kScratchNotCreated:
-      std::printf("Scratch File Creation Error: %d\n", encoding);
-      return 0;
-    case kScratchWriteFailed:
-      std::printf("Scratch File %s Write Error! The plan was not converted.\n", scratchName);
-      return 0;
-    case kPlanReadFailed:
-      std::printf("Ontology Plan \"%s\" Cannot be Read!\n", planName);
-      return 0;
-    default:
-      break;
-  }
-  std::printf("Text Encoding of LST file: %d [0:ANSI 1:UTF-8 2:UTF-16(BE) 3:UTF-16(LE)]\n", encoding);
+  PlanEncoding encoding = PlanEncoding::kKs;
+  if (!NormalisePlanFile(planName, scratchName, &encoding)) return 0;
+  console::EncodingOfPlan(static_cast<int>(encoding));
 
-  const char* source = encoding > 0 ? scratchName : planName;
-  const bool read = ReadPlanFile(source, linkTarget);
+  const bool unicode = encoding != PlanEncoding::kKs;
+  console::Printer printer;
+  const bool read = ReadPlanFile(unicode ? scratchName : planName, build.linkTarget, printer);
   // The scratch copy has served once it is read, whatever happens next.
-  if (encoding > 0) std::remove(scratchName);
+  if (unicode) std::remove(scratchName);
   if (!read) {
-    std::printf("Ontology Plan \"%s\" Cannot be Read!\n", planName);
+    console::PlanCannotBeRead(planName);
     return 0;
   }
 
-  if (!ValidateModel(gModel)) return 0;
-
-  std::snprintf(intermediateName, sizeof intermediateName, "%s.out", base);
-  switch (WritePage(gModel, intermediateName)) {
-    case kPageNotCreated:
-      std::printf("Intermediate File %s Creation Error!\n", intermediateName);
-      return 0;
-    case kPageWriteFailed:
-      std::printf("Intermediate File %s Write Error! No page was created.\n", intermediateName);
-      return 0;
-    default:
-      break;
-  }
-
-  std::snprintf(pageName, sizeof pageName, pageNameFormat, base);
-  if (EncodePageUtf8(intermediateName, pageName) == -1) {
-    std::printf("Output File Encoding Conversion Error.\n");
+  if (ValidateModel(gModel, printer) != ValidateStatus::kValid) return 0;
+  if (!WriteIntermediateFile(intermediateName)) return 0;
+  if (!EncodePageFile(intermediateName, pageName)) {
+    console::EncodingFailed();
     return 0;
   }
-  std::printf("Visualization Script %s has been Created.\n", pageName);
+  console::PageCreated(pageName);
   std::remove(intermediateName);
   return 0;
 }

@@ -1,5 +1,5 @@
-// Helpers shared by the fuzz targets: byte streams over the input, output
-// collected in memory, files and a scratch directory, and a strict UTF-8
+// Helpers shared by the fuzz targets: output collected in memory, findings
+// checked, files and a scratch directory, and a strict UTF-8
 // reader for checking pages.
 #pragma once
 
@@ -8,8 +8,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
+
+#include "io/diagnostics.h"
+#include "io/stream.h"
 
 // Stops the run on a broken invariant; libFuzzer then saves the input.
 #define FUZZ_CHECK(cond)                                                                   \
@@ -22,33 +26,28 @@
 
 namespace plotweave::fuzz {
 
-// The input as a read-only stream; an empty input reads as an empty file.
-inline FILE* OpenBytes(const uint8_t* data, size_t size) {
-  if (size == 0) return std::fopen("/dev/null", "rb");
-  return fmemopen(const_cast<uint8_t*>(data), size, "rb");
-}
-
-// A stream whose bytes are kept in memory until Take().
-class MemoryOut {
+// A byte sink that keeps what it is given.
+class StringSink final : public ByteSink {
  public:
-  MemoryOut() : file_(open_memstream(&buf_, &len_)) { FUZZ_CHECK(file_ != nullptr); }
-  ~MemoryOut() {
-    if (file_ != nullptr) std::fclose(file_);
-    std::free(buf_);
+  bool Write(const void* data, size_t count) override {
+    bytes.append(static_cast<const char*>(data), count);
+    return true;
   }
-  MemoryOut(const MemoryOut&) = delete;
-  MemoryOut& operator=(const MemoryOut&) = delete;
-  FILE* get() const { return file_; }
-  std::string Take() {
-    FUZZ_CHECK(std::fclose(file_) == 0);
-    file_ = nullptr;
-    return std::string(buf_, len_);
-  }
+  std::string bytes;
+};
 
- private:
-  char* buf_ = nullptr;
-  size_t len_ = 0;
-  FILE* file_;
+// Takes the findings of a stage and checks what every finding must hold: a
+// line from 1 for plan findings and a zero-terminated subject.
+class CheckedFindings final : public DiagnosticSink {
+ public:
+  void Report(const Diagnostic& d) override {
+    FUZZ_CHECK(d.line >= 1);
+    FUZZ_CHECK(d.column >= 0);
+    FUZZ_CHECK(d.subject != nullptr);
+    FUZZ_CHECK(std::strlen(d.subject) < 512);
+    ++count;
+  }
+  size_t count = 0;
 };
 
 // Decodes well-formed UTF-8 (no overlong forms, no surrogates, nothing above

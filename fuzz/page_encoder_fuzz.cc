@@ -1,4 +1,4 @@
-// The page encoder on arbitrary bytes, through the real files and in memory.
+// The page encoder on arbitrary bytes, through real files and in memory.
 //
 // In memory every line chunk gets a heap buffer of exactly its size, so a scan
 // that runs past a chunk's terminating zero is caught by AddressSanitizer; the
@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "fuzz/fuzz_support.h"
-#include "kscode/kscode.h"
+#include "io/file.h"
 #include "kscode/page_encoder.h"
 
 namespace {
@@ -37,14 +37,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace plotweave;
-  FILE* in = fuzz::OpenBytes(data, size);
-  FUZZ_CHECK(in != nullptr);
-  fuzz::MemoryOut memory;
+  MemorySource in(data, size);
+  fuzz::StringSink memory;
   {
     static const char kMark[] = "\xEF\xBB\xBF";
-    ByteWriter writer(memory.get());
+    BufferedWriter writer(memory);
     writer.Write(kMark, 3);
-    TextReader reader(in);
+    BufferedReader reader(in);
     static char line[kPageChunkBuffer];
     size_t got;
     while ((got = reader.ReadLine(line, sizeof line)) > 0) {
@@ -56,8 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(!reader.Failed());
     FUZZ_CHECK(writer.Flush());
   }
-  std::fclose(in);
-  const std::string page = memory.Take();
+  const std::string& page = memory.bytes;
   FUZZ_CHECK(page.compare(0, 3, "\xEF\xBB\xBF") == 0);
   FUZZ_CHECK(page.find('\0') == std::string::npos);
   FUZZ_CHECK(fuzz::DecodeStrictUtf8(page.substr(3), nullptr));
@@ -66,7 +64,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(f != nullptr);
   FUZZ_CHECK(std::fwrite(data, 1, size, f) == size);
   FUZZ_CHECK(std::fclose(f) == 0);
-  FUZZ_CHECK(EncodePageUtf8(gInput.c_str(), gOutput.c_str()) == 0);
+  {
+    FileHandle input(gInput.c_str(), "rb");
+    FileHandle output(gOutput.c_str(), "wb");
+    FUZZ_CHECK(input && output);
+    FileSource source(input.get());
+    FileSink sink(output.get());
+    FUZZ_CHECK(EncodePage(source, sink) == EncodeStatus::kDone);
+    FUZZ_CHECK(output.Close());
+  }
   FUZZ_CHECK(fuzz::ReadAll(gOutput) == page);
   return 0;
 }

@@ -50,7 +50,6 @@ void CheckModel(const OntologyModel& m) {
     TERMINATED(l.fromId);
     TERMINATED(l.toId);
     TERMINATED(l.relation);
-    TERMINATED(l.colorStyle);
   }
 }
 
@@ -62,17 +61,23 @@ FUZZ_INITIALIZE_WITH_SILENT_STDOUT()
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace plotweave;
   std::memset(&gModel, 0, sizeof gModel);
-  FILE* stream = fuzz::OpenBytes(data, size);
-  FUZZ_CHECK(stream != nullptr);
-  FUZZ_CHECK(ReadPlan(stream, gModel, "_self"));
-  std::fclose(stream);
+  MemorySource source(data, size);
+  fuzz::CheckedFindings findings;
+  FUZZ_CHECK(ReadPlan(source, gModel, "_self", findings) == ReadStatus::kRead);
   CheckModel(gModel);
-  if (ValidateModel(gModel)) {
+  fuzz::CheckedFindings faults;
+  const bool valid = ValidateModel(gModel, faults) == ValidateStatus::kValid;
+  FUZZ_CHECK(valid == (faults.count == 0));
+  if (valid) {
     CheckModel(gModel);
     for (int i = 0; i < gModel.nodeCount; ++i) {
       FUZZ_CHECK(gModel.nodes[i].classIndex >= 0 && gModel.nodes[i].classIndex < gModel.classCount);
     }
-    FUZZ_CHECK(WritePage(gModel, "/dev/null") == kPageWritten);
+    for (int i = 0; i < gModel.linkCount; ++i) {
+      FUZZ_CHECK(gModel.links[i].relationIndex >= 0 && gModel.links[i].relationIndex < gModel.relationCount);
+    }
+    fuzz::StringSink page;
+    FUZZ_CHECK(WritePage(gModel, page) == PageStatus::kWritten);
   }
   return 0;
 }

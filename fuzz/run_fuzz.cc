@@ -24,16 +24,14 @@
 namespace {
 
 struct Build {
-  const char* linkTarget;
-  const char* pageNameFormat;
-  int pageSuffixLength;
+  const plotweave::BuildSetting& setting;
   const char* page;
 };
 
-// The settings of the same-window and the new-window program.
+// The same-window and the new-window program.
 const Build kBuilds[] = {
-    {"_self", "%s_self.htm", 9, "plan_self.htm"},
-    {"_blank", "%s.htm", 4, "plan.htm"},
+    {plotweave::kSameWindowBuild, "plan_self.htm"},
+    {plotweave::kNewWindowBuild, "plan.htm"},
 };
 
 const char kPlan[] = "plan.lst";
@@ -102,8 +100,7 @@ std::string Run(const Build& build) {
   std::fflush(stdout);
   FUZZ_CHECK(dup2(gCapture, STDOUT_FILENO) >= 0);
   const char* argv[] = {"plotweave", kPlan, nullptr};
-  FUZZ_CHECK(plotweave::RunPlotweave(2, argv, build.linkTarget, build.pageNameFormat,
-                                     build.pageSuffixLength) == 0);
+  FUZZ_CHECK(plotweave::RunPlotweave(2, argv, build.setting) == 0);
   std::fflush(stdout);
   FUZZ_CHECK(dup2(gNull, STDOUT_FILENO) >= 0);
   std::string out;

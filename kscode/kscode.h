@@ -1,5 +1,4 @@
-// The Korean text conversion in one header: the two character lookups, the plan
-// normaliser and the page encoder.
+// The KS character lookups, both ways.
 #pragma once
 
 #include <cstdint>
@@ -19,25 +18,5 @@ bool UnicodeToKs(uint16_t unit, uint8_t* lead, uint8_t* trail);
 // What UnicodeToKs gives for every 16-bit unit, as lead << 8 | trail (0 for
 // no mapping), for callers that convert many units in a row.
 const uint16_t* KsReverseIndex();
-
-// Encoding codes of ConvertPlanToKs.
-enum : int {
-  kPlanNotFound = -1,
-  kScratchNotCreated = -2,
-  kScratchWriteFailed = -3,  // the scratch file could not be written whole
-  kPlanReadFailed = -4,      // the plan is no regular file or could not be read
-  kEncodingKs = 0,
-  kEncodingUtf8 = 1,
-  kEncodingUtf16Be = 2,
-  kEncodingUtf16Le = 3,
-};
-
-// Looks for a byte-order mark in the plan; a Unicode plan is written to the
-// scratch file in KS code. Returns one of the codes above.
-int ConvertPlanToKs(const char* planPath, const char* scratchPath);
-
-// Turns the KS-coded intermediate page into the UTF-8 visualization page.
-// Returns 0 on success, -1 on failure.
-int EncodePageUtf8(const char* inputPath, const char* outputPath);
 
 }  // namespace plotweave

@@ -1,10 +1,10 @@
 #include "kscode/page_encoder.h"
 
 #include <bit>
-#include <cstdio>
 #include <cstring>
 
 #include "kscode/kscode.h"
+#include "kscode/scan.h"
 
 namespace plotweave {
 
@@ -12,8 +12,6 @@ namespace {
 
 constexpr uint32_t kReplacement = 0xFFFD;
 constexpr uint32_t kNoCharacterMark = 0x25A3;  // shown for a KS pair without a character
-
-bool IsBlank(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // One hexadecimal pair read as a formatted "%x" read does: blanks, an optional
 // sign, then hex digits up to the first other character; the low eight bits.
@@ -48,32 +46,21 @@ bool HexPairToByte(const char* pair, uint8_t* byte) {
   return true;
 }
 
-// The number of a numeric character reference as a "%d" read gives it: blanks
-// skipped, an optional sign, the digits; an out-of-range long saturates and is
-// then narrowed to 32 bits.
+// Code point of the four characters of a Unicode escape, each pair read as a
+// hexadecimal byte. False when a pair holds no hexadecimal number.
+bool HexQuadToCodePoint(const char* escapeText, uint16_t* codePoint) {
+  uint8_t high = 0;
+  uint8_t low = 0;
+  if (!HexPairToByte(escapeText, &high) || !HexPairToByte(escapeText + 2, &low)) return false;
+  *codePoint = static_cast<uint16_t>(high * 256 + low);
+  return true;
+}
+
+// The number of a numeric character reference as a "%d" read gives it: the
+// long value, narrowed to 32 bits.
 bool ReadReferenceNumber(const char* p, int32_t* value) {
-  while (*p != '\0' && IsBlank(static_cast<unsigned char>(*p))) ++p;
-  bool negative = false;
-  if (*p == '+' || *p == '-') {
-    negative = *p == '-';
-    ++p;
-  }
-  if (*p < '0' || *p > '9') return false;
-  uint64_t magnitude = 0;
-  bool overflow = false;
-  for (; *p >= '0' && *p <= '9'; ++p) {
-    if (magnitude > (UINT64_MAX - 9) / 10) overflow = true;
-    if (!overflow) magnitude = magnitude * 10 + static_cast<uint64_t>(*p - '0');
-  }
   int64_t wide;
-  if (negative) {
-    wide = (overflow || magnitude > static_cast<uint64_t>(INT64_MAX) + 1)
-               ? INT64_MIN
-               : static_cast<int64_t>(0 - magnitude);
-  } else {
-    wide = (overflow || magnitude > static_cast<uint64_t>(INT64_MAX)) ? INT64_MAX
-                                                                      : static_cast<int64_t>(magnitude);
-  }
+  if (!ScanLong(&p, &wide)) return false;
   *value = static_cast<int32_t>(wide);
   return true;
 }
@@ -128,11 +115,6 @@ constexpr uint64_t LittleEndian(uint64_t w) {
   return w;
 }
 
-// Whether any byte of w is zero.
-constexpr uint64_t HasZeroByte(uint64_t w) {
-  return (w - 0x0101010101010101ull) & ~w & 0x8080808080808080ull;
-}
-
 // The first byte from p on that is not plain, or `end`: eight bytes a step
 // while none of them is a zero byte, a 'U', a '&' or a byte of 0x80 or more.
 const char* SkipPlain(const char* p, const char* end) {
@@ -165,11 +147,11 @@ uint32_t PackUtf8(uint32_t cp) {
          ((0x80 | (cp & 0x3F)) << 16);
 }
 
-inline void PutPacked(uint32_t packed, ByteWriter& out) { out.PutSmall(packed & 0xFFFFFF, packed >> 24); }
+inline void PutPacked(uint32_t packed, BufferedWriter& out) { out.PutSmall(packed & 0xFFFFFF, packed >> 24); }
 
 // Writes the character of a KS pair; a pair without one shows the
 // no-character mark.
-inline void PutKsPair(unsigned char lead, unsigned char trail, ByteWriter& out) {
+inline void PutKsPair(unsigned char lead, unsigned char trail, BufferedWriter& out) {
   const unsigned index = (static_cast<unsigned>(lead - 0x80) << 8) | trail;
   uint32_t packed = gPairUtf8[index];
   if (packed == 0) {
@@ -185,7 +167,7 @@ inline void PutKsPair(unsigned char lead, unsigned char trail, ByteWriter& out) 
 // Hangul, say): a KS pair inside it is converted like any other, and a lead
 // byte whose trail lies beyond it shows the no-character mark, so that no KS
 // byte ever reaches the UTF-8 page raw.
-void WriteEscapeText(const char* p, size_t n, ByteWriter& out) {
+void WriteEscapeText(const char* p, size_t n, BufferedWriter& out) {
   for (size_t i = 0; i < n;) {
     const unsigned char b = static_cast<unsigned char>(p[i]);
     if (b < 0x80) {
@@ -204,17 +186,9 @@ void WriteEscapeText(const char* p, size_t n, ByteWriter& out) {
 bool IsHighSurrogate(int64_t v) { return v >= 0xD800 && v <= 0xDBFF; }
 bool IsLowSurrogate(int64_t v) { return v >= 0xDC00 && v <= 0xDFFF; }
 
-}  // namespace
-
-bool HexQuadToCodePoint(const char* escapeText, uint16_t* codePoint) {
-  uint8_t high = 0;
-  uint8_t low = 0;
-  if (!HexPairToByte(escapeText, &high) || !HexPairToByte(escapeText + 2, &low)) return false;
-  *codePoint = static_cast<uint16_t>(high * 256 + low);
-  return true;
-}
-
-void CodePointToUtf8(int64_t cp, ByteWriter& out) {
+// Writes one Unicode scalar value as UTF-8; anything that is not one (0, a
+// surrogate, beyond U+10FFFF) is written as U+FFFD.
+void CodePointToUtf8(int64_t cp, BufferedWriter& out) {
   if (cp <= 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = kReplacement;
   const uint32_t c = static_cast<uint32_t>(cp);
   if (c < 0x10000) {
@@ -226,7 +200,9 @@ void CodePointToUtf8(int64_t cp, ByteWriter& out) {
                4);
 }
 
-void EncodeChunk(const char* chunk, ByteWriter& out) {
+}  // namespace
+
+void EncodeChunk(const char* chunk, BufferedWriter& out) {
   const char* p = chunk;
   const char* const end = chunk + std::strlen(chunk);
   for (;;) {
@@ -276,33 +252,16 @@ void EncodeChunk(const char* chunk, ByteWriter& out) {
   }
 }
 
-int EncodePageUtf8(const char* inputPath, const char* outputPath) {
-  // Both files are opened before either is checked, so the page named for the
-  // output is always emptied first: a stale page never passes for a new one.
-  FileHandle input(inputPath, "rb");
-  FileHandle output(outputPath, "wt");
-  if (!input || !output || !IsRegularFile(inputPath)) {
-    std::printf("\nInput File %s Not Found!\n", inputPath);
-    std::printf("\nOutput File %s Creation Error!\n", outputPath);
-    return -1;
-  }
-  ByteWriter out(output.get());
+EncodeStatus EncodePage(ByteSource& in, ByteSink& out) {
+  BufferedWriter writer(out);
   static const unsigned char kByteOrderMark[] = {0xEF, 0xBB, 0xBF};
-  out.Write(kByteOrderMark, sizeof kByteOrderMark);
-  std::printf("Creating %s .... Encoding: %s\n", outputPath, "KSX -> UTF-8");
-
-  TextReader reader(input.get());
-  static char chunk[kPageChunkBuffer];
-  while (reader.ReadLine(chunk, sizeof chunk) > 0) EncodeChunk(chunk, out);
-
-  // A page that was not read or written whole is removed, never left looking complete.
-  bool complete = out.Flush() && !reader.Failed();
-  complete = output.Close() && complete;
-  if (!complete) {
-    std::remove(outputPath);
-    return -1;
-  }
-  return 0;
+  writer.Write(kByteOrderMark, sizeof kByteOrderMark);
+  BufferedReader reader(in);
+  char chunk[kPageChunkBuffer];
+  while (reader.ReadLine(chunk, sizeof chunk) > 0) EncodeChunk(chunk, writer);
+  const bool written = writer.Flush();
+  if (reader.Failed()) return EncodeStatus::kReadFailed;
+  return written ? EncodeStatus::kDone : EncodeStatus::kWriteFailed;
 }
 
 }  // namespace plotweave

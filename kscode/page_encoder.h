@@ -1,25 +1,23 @@
-// Pieces of the page encoder, open for tests and benchmarks.
+// The page encoder: the KS-coded page becomes the UTF-8 page, its Unicode
+// escapes and numeric references turned into the characters they stand for.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "kscode/text_stream.h"
+#include "io/stream.h"
 
 namespace plotweave {
+
+enum class EncodeStatus : uint8_t { kDone, kReadFailed, kWriteFailed };
+
+// Writes a UTF-8 byte-order mark and then the page, converted line by line.
+EncodeStatus EncodePage(ByteSource& in, ByteSink& out);
 
 // A read of the page takes at most this many bytes and a zero byte.
 inline constexpr size_t kPageChunkBuffer = 20000;
 
-// Code point of the four characters of a Unicode escape, each pair read as a
-// hexadecimal byte. False when a pair holds no hexadecimal number.
-bool HexQuadToCodePoint(const char* escapeText, uint16_t* codePoint);
-
-// Writes one Unicode scalar value as UTF-8; anything that is not one
-// (0, a surrogate, beyond U+10FFFF) is written as U+FFFD.
-void CodePointToUtf8(int64_t codePoint, ByteWriter& out);
-
 // Converts one line chunk (zero-terminated) to UTF-8.
-void EncodeChunk(const char* chunk, ByteWriter& out);
+void EncodeChunk(const char* chunk, BufferedWriter& out);
 
 }  // namespace plotweave

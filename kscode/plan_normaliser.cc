@@ -1,9 +1,9 @@
 #include "kscode/plan_normaliser.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "kscode/kscode.h"
+#include "kscode/scan.h"
 
 namespace plotweave {
 
@@ -11,7 +11,7 @@ namespace {
 
 constexpr uint16_t kReplacementUnit = 0xFFFD;
 
-void WriteReference(uint16_t unit, ByteWriter& out) {
+void WriteReference(uint16_t unit, BufferedWriter& out) {
   char text[9] = {'&', '#', 0, 0, 0, 0, 0, ';', 0};
   unsigned v = unit;
   for (int i = 6; i >= 2; --i) {
@@ -22,7 +22,7 @@ void WriteReference(uint16_t unit, ByteWriter& out) {
 }
 
 // `index` is KsReverseIndex(), looked up once per conversion.
-inline void PutCodeUnit(uint16_t unit, const uint16_t* index, ByteWriter& out) {
+inline void PutCodeUnit(uint16_t unit, const uint16_t* index, BufferedWriter& out) {
   if (unit == 0) return;
   if (unit < 0x80) {
     out.Put(static_cast<unsigned char>(unit));
@@ -36,17 +36,17 @@ inline void PutCodeUnit(uint16_t unit, const uint16_t* index, ByteWriter& out) {
   }
 }
 
-}  // namespace
+// Each step below converts what one span of the reader holds, at most
+// `bound` bytes of it, and returns false once the plan has ended.
 
-void WriteCodeUnit(uint16_t unit, ByteWriter& out) { PutCodeUnit(unit, KsReverseIndex(), out); }
-
-void ConvertUtf16(ByteReader& in, ByteWriter& out, bool bigEndian) {
-  const uint16_t* const index = KsReverseIndex();
+inline bool Utf16Step(BufferedReader& in, BufferedWriter& out, const uint16_t* index, bool bigEndian,
+                      size_t bound) {
   const int high = bigEndian ? 0 : 1;  // which byte of a unit is its high byte
-  for (;;) {
+  {
     size_t avail;
     const unsigned char* span = in.Span(&avail);
-    if (avail == 0) return;
+    if (avail == 0) return false;
+    if (avail > bound) avail = bound;
     size_t i = 0;
     for (; i + 2 <= avail; i += 2) {
       const int unit = span[i + high] * 256 + span[i + 1 - high];
@@ -58,13 +58,12 @@ void ConvertUtf16(ByteReader& in, ByteWriter& out, bool bigEndian) {
       int pair[2];
       pair[0] = in.Next();
       pair[1] = in.Next();
-      if (pair[1] < 0) return;
+      if (pair[1] < 0) return false;
       PutCodeUnit(static_cast<uint16_t>(pair[high] * 256 + pair[1 - high]), index, out);
     }
   }
+  return true;
 }
-
-namespace {
 
 // The value of a three-byte form; its continuation bytes are not checked, so
 // it may come out negative.
@@ -73,28 +72,25 @@ inline int ThreeByteValue(int b1, int b2, int b3) { return ((b1 - 0xE0) << 12) +
 // Length of the run of bytes 0x01..0x7F at the start of p, eight at a time.
 // A zero byte ends the run too: a zero unit writes nothing.
 size_t AsciiPrefix(const unsigned char* p, size_t n) {
-  constexpr uint64_t kOnes = 0x0101010101010101ull;
   constexpr uint64_t kHighs = 0x8080808080808080ull;
   size_t i = 0;
   for (; i + 8 <= n; i += 8) {
     uint64_t word;
     std::memcpy(&word, p + i, 8);
-    if (((word | ((word - kOnes) & ~word)) & kHighs) != 0) break;
+    if (((word & kHighs) | HasZeroByte(word)) != 0) break;
   }
   while (i < n && static_cast<unsigned>(p[i] - 1) < 0x7F) ++i;
   return i;
 }
 
-}  // namespace
-
-void ConvertUtf8(ByteReader& in, ByteWriter& out) {
-  const uint16_t* const index = KsReverseIndex();
+inline bool Utf8Step(BufferedReader& in, BufferedWriter& out, const uint16_t* index, size_t bound) {
   // Continuation bytes are not checked: any byte serves and adds its value
   // less 0x80, so malformed input still yields one unit per character.
-  for (;;) {
+  {
     size_t avail;
     const unsigned char* span = in.Span(&avail);
-    if (avail == 0) return;
+    if (avail == 0) return false;
+    if (avail > bound) avail = bound;
     // The common case, many characters at a time: ASCII runs and three-byte
     // forms (Hangul, hanja) that lie wholly in the buffered bytes.
     size_t i = 0;
@@ -113,7 +109,7 @@ void ConvertUtf8(ByteReader& in, ByteWriter& out) {
     }
     if (i > 0) {
       in.Skip(i);
-      continue;
+      return true;
     }
 
     const int b1 = span[0];
@@ -129,7 +125,7 @@ void ConvertUtf8(ByteReader& in, ByteWriter& out) {
       in.Skip(1);
       for (size_t k = 1; k < length; ++k) {
         c[k] = in.Next();
-        if (c[k] < 0) return;
+        if (c[k] < 0) return false;
       }
     }
 
@@ -163,56 +159,103 @@ void ConvertUtf8(ByteReader& in, ByteWriter& out) {
       PutCodeUnit(static_cast<uint16_t>(value & 0xFFFF), index, out);
     }
   }
+  return true;
 }
 
-int ConvertPlanToKs(const char* planPath, const char* scratchPath) {
-  // The plan is read twice, here and by the reader, and must come to an end:
-  // a FIFO, a device or a directory is no plan even when it opens.
-  if (IsSpecialFile(planPath)) return kPlanReadFailed;
-  FileHandle plan(planPath, "rb");
-  if (!plan) return kPlanNotFound;
-  ByteReader in(plan.get());
-  int first = in.Next();
-  int second = in.Next();
-  if (in.Failed()) return kPlanReadFailed;
-  if (first < 0) first = 0;
-  if (second < 0) second = 0;
+inline bool CopyStep(BufferedReader& in, BufferedWriter& out, size_t bound) {
+  size_t avail;
+  const unsigned char* span = in.Span(&avail);
+  if (avail == 0) return false;
+  if (avail > bound) avail = bound;
+  out.Write(span, avail);
+  in.Skip(avail);
+  return true;
+}
 
-  int encoding = kEncodingKs;
-  if (first == 0xEF && second == 0xBB) {
-    if (in.Next() == 0xBF) encoding = kEncodingUtf8;
-    if (in.Failed()) return kPlanReadFailed;
-  } else if (first == 0xFE && second == 0xFF) {
-    encoding = kEncodingUtf16Be;
-  } else if (first == 0xFF && second == 0xFE) {
-    encoding = kEncodingUtf16Le;
+inline bool Step(PlanEncoding encoding, BufferedReader& in, BufferedWriter& out, const uint16_t* index,
+                 size_t bound) {
+  switch (encoding) {
+    case PlanEncoding::kUtf8: return Utf8Step(in, out, index, bound);
+    case PlanEncoding::kUtf16Be: return Utf16Step(in, out, index, true, bound);
+    case PlanEncoding::kUtf16Le: return Utf16Step(in, out, index, false, bound);
+    case PlanEncoding::kKs: break;
   }
-  if (encoding == kEncodingKs) {
-    plan.Close();
-    std::printf("Input Text Ecoding: ANSI or UTF-8 without BOM.\n");
-    std::printf("System regards %s as ANSI encoding.\n", planPath);
-    return kEncodingKs;
-  }
+  return CopyStep(in, out, bound);
+}
 
-  FileHandle scratch(scratchPath, "wb");
-  if (!scratch) return kScratchNotCreated;
-  bool written;
-  {
-    ByteWriter out(scratch.get());
-    if (encoding == kEncodingUtf8) {
-      ConvertUtf8(in, out);
-    } else {
-      ConvertUtf16(in, out, encoding == kEncodingUtf16Be);
+// A pulled step reads at most this much, so that what it writes (eight bytes
+// a byte at the most, for a reference in place of a stray byte) and what it
+// reads past its span to finish a character fit the pending buffer.
+constexpr size_t kPullStep = 4096;
+constexpr size_t kMostBytesPerByte = 8;
+static_assert(kMostBytesPerByte * (kPullStep + 4) <= kStreamBufferSize);
+
+}  // namespace
+
+NormaliseStatus DetectPlanEncoding(BufferedReader& plan, PlanEncoding* encoding) {
+  *encoding = PlanEncoding::kKs;
+  size_t have = plan.Peek(2);
+  if (plan.Failed()) return NormaliseStatus::kReadFailed;
+  unsigned char mark[3] = {0, 0, 0};
+  size_t span;
+  const unsigned char* bytes = plan.Span(&span);
+  for (size_t i = 0; i < have && i < 2; ++i) mark[i] = bytes[i];
+  if (mark[0] == 0xEF && mark[1] == 0xBB) {
+    have = plan.Peek(3);
+    if (plan.Failed()) return NormaliseStatus::kReadFailed;
+    bytes = plan.Span(&span);
+    if (have >= 3 && bytes[2] == 0xBF) {
+      *encoding = PlanEncoding::kUtf8;
+      plan.Skip(3);
     }
-    written = out.Flush();
+  } else if (mark[0] == 0xFE && mark[1] == 0xFF) {
+    *encoding = PlanEncoding::kUtf16Be;
+    plan.Skip(2);
+  } else if (mark[0] == 0xFF && mark[1] == 0xFE) {
+    *encoding = PlanEncoding::kUtf16Le;
+    plan.Skip(2);
   }
-  written = scratch.Close() && written;
-  if (in.Failed() || !written) {
-    // Half a plan must never be read as if it were the whole.
-    std::remove(scratchPath);
-    return in.Failed() ? kPlanReadFailed : kScratchWriteFailed;
+  return NormaliseStatus::kDone;
+}
+
+NormaliseStatus NormalisePlan(BufferedReader& plan, PlanEncoding encoding, ByteSink& out) {
+  const uint16_t* const index = KsReverseIndex();
+  BufferedWriter writer(out);
+  while (Step(encoding, plan, writer, index, kStreamBufferSize)) {
   }
-  return encoding;
+  const bool written = writer.Flush();
+  if (plan.Failed()) return NormaliseStatus::kReadFailed;
+  return written ? NormaliseStatus::kDone : NormaliseStatus::kWriteFailed;
+}
+
+bool NormalisedPlanSource::Pending::Write(const void* data, size_t count) {
+  if (pos_ == len_) pos_ = len_ = 0;
+  if (count > sizeof buf_ - len_) return false;
+  std::memcpy(buf_ + len_, data, count);
+  len_ += count;
+  return true;
+}
+
+size_t NormalisedPlanSource::Pending::Take(void* buffer, size_t capacity) {
+  const size_t n = len_ - pos_ < capacity ? len_ - pos_ : capacity;
+  std::memcpy(buffer, buf_ + pos_, n);
+  pos_ += n;
+  return n;
+}
+
+size_t NormalisedPlanSource::Read(void* buffer, size_t capacity) {
+  if (!started_) {
+    started_ = true;
+    if (DetectPlanEncoding(in_, &encoding_) != NormaliseStatus::kDone) ended_ = true;
+  }
+  const uint16_t* const index = KsReverseIndex();
+  // One step at a time, and a step only once the last one's bytes are read,
+  // so the pending buffer never holds more than one step wrote.
+  while (pending_.Empty() && !ended_) {
+    if (!Step(encoding_, in_, out_, index, kPullStep)) ended_ = true;
+    if (!out_.Flush()) ended_ = true;
+  }
+  return pending_.Take(buffer, capacity);
 }
 
 }  // namespace plotweave

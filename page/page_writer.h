@@ -1,18 +1,16 @@
 // Writes the visualization page, in KS code, from a validated model.
 #pragma once
 
+#include <cstdint>
+
+#include "io/stream.h"
 #include "plan/model.h"
 
 namespace plotweave {
 
-enum : int {
-  kPageWritten = 0,
-  kPageNotCreated = -1,
-  kPageWriteFailed = -2,
-};
+enum class PageStatus : uint8_t { kWritten, kWriteFailed };
 
-// Creates (or empties) the intermediate page and writes the whole page to it.
-// A page that could not be written completely is removed again.
-int WritePage(const OntologyModel& model, const char* pagePath);
+// Writes the whole page to `out`.
+PageStatus WritePage(const OntologyModel& model, ByteSink& out);
 
 }  // namespace plotweave

@@ -19,38 +19,6 @@ bool ScanField(const char** cursor, FieldSpan* field) {
   return true;
 }
 
-bool ScanInteger(const char** cursor, int64_t* value) {
-  const char* p = *cursor;
-  while (*p != '\0' && IsBlank(static_cast<unsigned char>(*p))) ++p;
-  bool negative = false;
-  if (*p == '+' || *p == '-') {
-    negative = *p == '-';
-    ++p;
-  }
-  if (*p < '0' || *p > '9') return false;
-  // Accumulate as a negative number so that the most negative value fits.
-  const int64_t lowest = INT64_MIN;
-  int64_t acc = 0;
-  bool overflow = false;
-  for (; *p >= '0' && *p <= '9'; ++p) {
-    const int digit = *p - '0';
-    if (acc < (lowest + digit) / 10) {
-      overflow = true;
-    } else {
-      acc = acc * 10 - digit;
-    }
-  }
-  if (overflow) {
-    *value = negative ? INT64_MIN : INT64_MAX;
-  } else if (negative) {
-    *value = acc;
-  } else {
-    *value = acc == lowest ? INT64_MAX : -acc;
-  }
-  *cursor = p;
-  return true;
-}
-
 // Start of a numeric character reference ("&#" and digits) that the first
 // `cut` bytes end inside of, or `cut` when they end outside of any.
 static size_t BackOffReference(const char* src, size_t cut, size_t length) {

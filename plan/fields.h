@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "kscode/scan.h"
+
 namespace plotweave {
 
 // A run of non-blank bytes found in a line; points into the line.
@@ -12,8 +14,6 @@ struct FieldSpan {
   const char* start;
   size_t length;
 };
-
-constexpr bool IsBlank(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // Bytes that end a field: the blanks and the zero byte that ends the line.
 struct FieldEnds {
@@ -27,10 +27,8 @@ inline constexpr FieldEnds kFieldEnds;
 // Skips blanks and takes the next field. False when the line has no more.
 bool ScanField(const char** cursor, FieldSpan* field);
 
-// Skips blanks and reads an optional sign and decimal digits. False when no
-// digit follows. The value is what a long conversion gives (saturated at the
-// 64-bit limits); the callers narrow it as a formatted read would.
-bool ScanInteger(const char** cursor, int64_t* value);
+// Numbers are read with ScanLong; the callers narrow the value as a
+// formatted read would.
 
 // Copies a field into a buffer of `width` bytes. A field that does not fit is
 // cut before the first character that would not fit whole, where a character is

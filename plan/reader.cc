@@ -1,18 +1,10 @@
 #include "plan/reader.h"
 
-#include <cstdio>
 #include <cstring>
 
-#include "kscode/text_stream.h"
 #include "plan/fields.h"
 
-#ifndef PLOTWEAVE_LAB_HOST
-#define PLOTWEAVE_LAB_HOST "http://localhost:8000"
-#endif
-
 namespace plotweave {
-
-const char kPlaceholderImage[] = PLOTWEAVE_LAB_HOST "/VR/style/noimage.png";
 
 namespace {
 
@@ -22,28 +14,41 @@ enum Section { kNone = 0, kProject, kClass, kRelation, kNodes, kLinks, kUnknown 
 constexpr size_t kLineBuffer = 1024;
 constexpr size_t kPieceLimit = 1000;
 constexpr size_t kShortestLine = 5;
-constexpr int kWorkAddressWidth = 256;
-constexpr int kWorkImageWidth = 128;
 
+// One piece of a plan line and where it stands.
 struct LineContext {
   const char* line;
-  long lineNumber;
+  int64_t lineNumber;
+  // Bytes of the same physical line read in earlier pieces.
+  int64_t pieceOffset;
+  DiagnosticSink* diagnostics;
+
+  // Byte column, from 1, of a place in this piece.
+  int64_t ColumnOf(const char* p) const { return pieceOffset + (p - line) + 1; }
 };
 
 // Stores one field and warns when it had to be cut.
-void StoreField(const LineContext& ctx, char* dst, size_t width, const FieldSpan& field,
-                const char* what) {
+void StoreField(const LineContext& ctx, char* dst, size_t width, const FieldSpan& field, PlanField what) {
   if (CopyField(dst, width, field.start, field.length)) {
-    std::printf("Warning: plan line %ld: %s is longer than %d bytes and has been cut.\n",
-                ctx.lineNumber, what, static_cast<int>(width - 1));
+    Diagnostic d{};
+    d.severity = Severity::kWarning;
+    d.code = DiagnosticCode::kFieldCut;
+    d.line = ctx.lineNumber;
+    d.column = ctx.ColumnOf(field.start);
+    d.subject = dst;
+    d.field = static_cast<int32_t>(what);
+    d.limit = static_cast<int32_t>(width - 1);
+    ctx.diagnostics->Report(d);
   }
 }
 
 // Converts the next field as "%s" into dst. False when the line has no more.
-bool ConvertText(const LineContext& ctx, const char** cursor, char* dst, size_t width,
-                 const char* what) {
+// `column` (when given) receives the field's byte column.
+bool ConvertText(const LineContext& ctx, const char** cursor, char* dst, size_t width, PlanField what,
+                 int64_t* column = nullptr) {
   FieldSpan field;
   if (!ScanField(cursor, &field)) return false;
+  if (column != nullptr) *column = ctx.ColumnOf(field.start);
   StoreField(ctx, dst, width, field, what);
   return true;
 }
@@ -51,23 +56,24 @@ bool ConvertText(const LineContext& ctx, const char** cursor, char* dst, size_t 
 void ReadProjectLine(const LineContext& ctx, ProjectLine& entry) {
   const char* cursor = ctx.line;
   FieldSpan tag{ctx.line, 0};
-  if (ScanField(&cursor, &tag)) StoreField(ctx, entry.tag, sizeof entry.tag, tag, "project tag");
+  if (ScanField(&cursor, &tag)) StoreField(ctx, entry.tag, sizeof entry.tag, tag, PlanField::kProjectTag);
   // The text starts after as many bytes as the tag has, counted from the start
   // of the line: a caption line begins with its tag in the first column.
   const char* p = ctx.line + tag.length;
   while (static_cast<unsigned char>(*p) >= 1 && static_cast<unsigned char>(*p) <= 32) ++p;
   FieldSpan text{p, std::strlen(p)};
-  StoreField(ctx, entry.text, sizeof entry.text, text, "project text");
+  StoreField(ctx, entry.text, sizeof entry.text, text, PlanField::kProjectText);
 }
 
 void ReadClassLine(const LineContext& ctx, NodeClass& entry) {
   const char* cursor = ctx.line;
   int16_t flag = 1;
   int64_t value;
-  if (ConvertText(ctx, &cursor, entry.name, sizeof entry.name, "class name") &&
-      ConvertText(ctx, &cursor, entry.borderColor, sizeof entry.borderColor, "class border colour") &&
-      ConvertText(ctx, &cursor, entry.style, sizeof entry.style, "class style") &&
-      ScanInteger(&cursor, &value)) {
+  entry.line = ctx.lineNumber;
+  if (ConvertText(ctx, &cursor, entry.name, sizeof entry.name, PlanField::kClassName) &&
+      ConvertText(ctx, &cursor, entry.borderColor, sizeof entry.borderColor, PlanField::kClassBorderColour) &&
+      ConvertText(ctx, &cursor, entry.style, sizeof entry.style, PlanField::kClassStyle) &&
+      ScanLong(&cursor, &value)) {
     flag = static_cast<int16_t>(value);
   }
   entry.labelFlag = flag;
@@ -77,10 +83,11 @@ void ReadRelationLine(const LineContext& ctx, RelationType& entry) {
   const char* cursor = ctx.line;
   int16_t flag = 0;
   int64_t value;
-  if (ConvertText(ctx, &cursor, entry.name, sizeof entry.name, "relation name") &&
-      ConvertText(ctx, &cursor, entry.color, sizeof entry.color, "relation colour") &&
-      ConvertText(ctx, &cursor, entry.style, sizeof entry.style, "relation style") &&
-      ScanInteger(&cursor, &value)) {
+  entry.line = ctx.lineNumber;
+  if (ConvertText(ctx, &cursor, entry.name, sizeof entry.name, PlanField::kRelationName) &&
+      ConvertText(ctx, &cursor, entry.color, sizeof entry.color, PlanField::kRelationColour) &&
+      ConvertText(ctx, &cursor, entry.style, sizeof entry.style, PlanField::kRelationStyle) &&
+      ScanLong(&cursor, &value)) {
     flag = static_cast<int16_t>(value);
   }
   entry.labelFlag = flag;
@@ -112,20 +119,24 @@ void SetAnchor(NodeEntry& entry, const char* linkTarget, const char* address, co
 }
 
 void ReadNodeLine(const LineContext& ctx, NodeEntry& entry, const char* linkTarget) {
-  char address[kWorkAddressWidth] = "";
-  char image[kWorkImageWidth] = "";
+  char address[kAddressWidth] = "";
+  char image[kImageWidth] = "";
   int32_t number = 0;
   int n = 0;
   const char* cursor = ctx.line;
   entry.imageNode = 0;
-  if (ConvertText(ctx, &cursor, entry.id, sizeof entry.id, "node id")) {
+  entry.line = ctx.lineNumber;
+  entry.classColumn = 0;
+  if (ConvertText(ctx, &cursor, entry.id, sizeof entry.id, PlanField::kNodeId)) {
     n = 1;
     char* targets[] = {entry.className, entry.label, address, image};
     const size_t widths[] = {sizeof entry.className, sizeof entry.label, sizeof address, sizeof image};
-    const char* names[] = {"node class name", "node label", "reference address", "image address"};
-    for (int i = 0; i < 4 && ConvertText(ctx, &cursor, targets[i], widths[i], names[i]); ++i) ++n;
+    const PlanField names[] = {PlanField::kNodeClassName, PlanField::kNodeLabel, PlanField::kReferenceAddress,
+                               PlanField::kImageAddress};
+    int64_t* columns[] = {&entry.classColumn, nullptr, nullptr, nullptr};
+    for (int i = 0; i < 4 && ConvertText(ctx, &cursor, targets[i], widths[i], names[i], columns[i]); ++i) ++n;
     int64_t value;
-    if (n == 5 && ScanInteger(&cursor, &value)) {
+    if (n == 5 && ScanLong(&cursor, &value)) {
       number = static_cast<int32_t>(value);
       n = 6;
     }
@@ -164,18 +175,18 @@ void ReadNodeLine(const LineContext& ctx, NodeEntry& entry, const char* linkTarg
   } else {
     entry.url[0] = '\0';
   }
-  if (n >= 5) {
-    std::memcpy(entry.image, image, sizeof image);
-  } else {
-    CopyField(entry.image, sizeof entry.image, kPlaceholderImage, sizeof kPlaceholderImage - 1);
-  }
+  // Without an image the page shows its placeholder; the field stays empty.
+  std::memcpy(entry.image, image, sizeof image);
 }
 
 void ReadLinkLine(const LineContext& ctx, LinkEntry& entry) {
   const char* cursor = ctx.line;
-  if (ConvertText(ctx, &cursor, entry.fromId, sizeof entry.fromId, "link node 1 ID") &&
-      ConvertText(ctx, &cursor, entry.toId, sizeof entry.toId, "link node 2 ID")) {
-    ConvertText(ctx, &cursor, entry.relation, sizeof entry.relation, "link relation name");
+  entry.line = ctx.lineNumber;
+  entry.fromColumn = entry.toColumn = entry.relationColumn = 0;
+  if (ConvertText(ctx, &cursor, entry.fromId, sizeof entry.fromId, PlanField::kLinkFromId, &entry.fromColumn) &&
+      ConvertText(ctx, &cursor, entry.toId, sizeof entry.toId, PlanField::kLinkToId, &entry.toColumn)) {
+    ConvertText(ctx, &cursor, entry.relation, sizeof entry.relation, PlanField::kLinkRelationName,
+                &entry.relationColumn);
   }
 }
 
@@ -201,8 +212,7 @@ int CapacityOf(int section) {
   }
 }
 
-}  // namespace
-
+// Section of a header line's first field: 1 PROJECT .. 5 LINKS, 6 unknown.
 int HeaderSection(const char* field, size_t length) {
   // Only the first five bytes decide, upper-cased; a shorter field compares
   // its end as a zero byte and so matches nothing.
@@ -218,17 +228,26 @@ int HeaderSection(const char* field, size_t length) {
   return kUnknown;
 }
 
-bool ReadPlan(FILE* stream, OntologyModel& model, const char* linkTarget) {
+}  // namespace
+
+ReadStatus ReadPlan(ByteSource& plan, OntologyModel& model, const char* linkTarget,
+                    DiagnosticSink& diagnostics) {
   static_assert(kPieceLimit <= kLineBuffer);
   char line[kLineBuffer];
-  TextReader reader(stream);
+  BufferedReader reader(plan);
   int section = kNone;
   int next = 0;
-  long lineNumber = 1;
+  int64_t lineNumber = 1;
+  int64_t pieceOffset = 0;
   size_t got;
   while ((got = reader.ReadLine(line, kPieceLimit)) > 0) {
-    const LineContext ctx{line, lineNumber};
-    if (line[got - 1] == '\n') ++lineNumber;
+    const LineContext ctx{line, lineNumber, pieceOffset, &diagnostics};
+    if (line[got - 1] == '\n') {
+      ++lineNumber;
+      pieceOffset = 0;
+    } else {
+      pieceOffset += static_cast<int64_t>(got);
+    }
     if (std::strlen(line) < kShortestLine) continue;
 
     const char* cursor = line;
@@ -252,7 +271,7 @@ bool ReadPlan(FILE* stream, OntologyModel& model, const char* linkTarget) {
     ++next;
     *count = next;
   }
-  return !reader.Failed();
+  return reader.Failed() ? ReadStatus::kReadFailed : ReadStatus::kRead;
 }
 
 }  // namespace plotweave

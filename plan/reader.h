@@ -1,22 +1,42 @@
-// Reads an ontology plan into the model.
+// Reads an ontology plan (KS text) into the model.
 #pragma once
 
-#include <cstdio>
+#include <cstddef>
+#include <cstdint>
 
+#include "io/diagnostics.h"
+#include "io/stream.h"
 #include "plan/model.h"
 
 namespace plotweave {
 
-// Address of the image shown for a node that names none.
-extern const char kPlaceholderImage[];
+// The plan fields a cut warning can name (Diagnostic::field).
+enum class PlanField : uint8_t {
+  kProjectTag,
+  kProjectText,
+  kClassName,
+  kClassBorderColour,
+  kClassStyle,
+  kRelationName,
+  kRelationColour,
+  kRelationStyle,
+  kNodeId,
+  kNodeClassName,
+  kNodeLabel,
+  kReferenceAddress,
+  kImageAddress,
+  kLinkFromId,
+  kLinkToId,
+  kLinkRelationName,
+};
 
-// Reads the open plan stream to its end into `model`, which must be empty.
-// `linkTarget` is the target attribute of the anchors built for node titles.
-// Prints one warning line for every field that had to be cut to fit. Returns
-// false when the stream could not be read to its end.
-bool ReadPlan(FILE* stream, OntologyModel& model, const char* linkTarget);
+enum class ReadStatus : uint8_t { kRead, kReadFailed };
 
-// Section of a header line's first field: 1 PROJECT .. 5 LINKS, 6 unknown.
-int HeaderSection(const char* field, size_t length);
+// Reads the plan to its end into `model`, which must be empty. `linkTarget` is
+// the target attribute of the anchors built for node titles. Every field that
+// had to be cut to fit is reported as a kFieldCut warning, with its line and
+// column. kReadFailed when the plan could not be read to its end.
+ReadStatus ReadPlan(ByteSource& plan, OntologyModel& model, const char* linkTarget,
+                    DiagnosticSink& diagnostics);
 
 }  // namespace plotweave

@@ -1,6 +1,5 @@
 #include "plan/validate.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace plotweave {
@@ -69,74 +68,78 @@ void Unscore(char* text) {
   }
 }
 
+void ReportFault(DiagnosticSink& diagnostics, DiagnosticCode code, const char* subject, int64_t line,
+                 int64_t column) {
+  Diagnostic d{};
+  d.severity = Severity::kError;
+  d.code = code;
+  d.line = line;
+  d.column = column;
+  d.subject = subject;
+  diagnostics.Report(d);
+}
+
 }  // namespace
 
-bool ValidateModel(OntologyModel& model) {
+ValidateStatus ValidateModel(OntologyModel& model, DiagnosticSink& diagnostics) {
   auto className = [&model](int i) -> const char* { return model.classes[i].name; };
   auto relationName = [&model](int i) -> const char* { return model.relations[i].name; };
   auto nodeId = [&model](int i) -> const char* { return model.nodes[i].id; };
   BuildIndex(gClassIndex, model.classCount, className);
   BuildIndex(gRelationIndex, model.relationCount, relationName);
   BuildIndex(gNodeIndex, model.nodeCount, nodeId);
-  auto FindClass = [&](const char* name) { return FindInIndex(gClassIndex, name, className); };
-  auto FindRelation = [&](const char* name) { return FindInIndex(gRelationIndex, name, relationName); };
-  auto HasNode = [&](const char* id) { return FindInIndex(gNodeIndex, id, nodeId) >= 0; };
-
-  for (int i = 0; i < model.nodeCount; ++i) {
-    const int c = FindClass(model.nodes[i].className);
-    if (c >= 0) model.nodes[i].classLabelFlag = model.classes[c].labelFlag;
-  }
-  for (int i = 0; i < model.linkCount; ++i) {
-    const int r = FindRelation(model.links[i].relation);
-    if (r >= 0) model.links[i].relationLabelFlag = model.relations[r].labelFlag;
-  }
 
   int faults = 0;
   for (int i = 0; i < model.nodeCount; ++i) {
     NodeEntry& node = model.nodes[i];
-    const int c = FindClass(node.className);
+    const int c = FindInIndex(gClassIndex, node.className, className);
     if (c >= 0) {
       node.classIndex = static_cast<int16_t>(c);
+      node.classLabelFlag = model.classes[c].labelFlag;
     } else {
-      std::printf("Class Name %s in the Node List is Invalid!\n", node.className);
+      ReportFault(diagnostics, DiagnosticCode::kUnknownClass, node.className, node.line, node.classColumn);
       ++faults;
     }
   }
-  if (faults > 0) return false;
+  // Relations are looked up now and reported last, after the link ends.
+  for (int i = 0; i < model.linkCount; ++i) {
+    LinkEntry& link = model.links[i];
+    const int r = FindInIndex(gRelationIndex, link.relation, relationName);
+    link.relationIndex = static_cast<int16_t>(r);
+    if (r >= 0) link.relationLabelFlag = model.relations[r].labelFlag;
+  }
+  if (faults > 0) return ValidateStatus::kInvalid;
 
   // All first ends are reported before any second end.
   for (int i = 0; i < model.linkCount; ++i) {
-    if (!HasNode(model.links[i].fromId)) {
-      std::printf("Node 1 ID %s in the Link List is Invalid!\n", model.links[i].fromId);
+    const LinkEntry& link = model.links[i];
+    if (FindInIndex(gNodeIndex, link.fromId, nodeId) < 0) {
+      ReportFault(diagnostics, DiagnosticCode::kUnknownFromNode, link.fromId, link.line, link.fromColumn);
       ++faults;
     }
   }
   for (int i = 0; i < model.linkCount; ++i) {
-    if (!HasNode(model.links[i].toId)) {
-      std::printf("Node 2 ID %s in the Link List is Invalid!\n", model.links[i].toId);
+    const LinkEntry& link = model.links[i];
+    if (FindInIndex(gNodeIndex, link.toId, nodeId) < 0) {
+      ReportFault(diagnostics, DiagnosticCode::kUnknownToNode, link.toId, link.line, link.toColumn);
       ++faults;
     }
   }
-  if (faults > 0) return false;
+  if (faults > 0) return ValidateStatus::kInvalid;
 
   for (int i = 0; i < model.linkCount; ++i) {
-    LinkEntry& link = model.links[i];
-    const int r = FindRelation(link.relation);
-    if (r >= 0) {
-      // Written between one pair of quotes in the page, this yields two values.
-      std::snprintf(link.colorStyle, sizeof link.colorStyle, "%s', '%s", model.relations[r].color,
-                    model.relations[r].style);
-    } else {
-      std::printf("Relation Name %s in the Link List is Invalid!\n", link.relation);
+    const LinkEntry& link = model.links[i];
+    if (link.relationIndex < 0) {
+      ReportFault(diagnostics, DiagnosticCode::kUnknownRelation, link.relation, link.line, link.relationColumn);
       ++faults;
     }
   }
-  if (faults > 0) return false;
+  if (faults > 0) return ValidateStatus::kInvalid;
 
   for (int i = 0; i < model.projectCount; ++i) Unscore(model.projects[i].text);
   for (int i = 0; i < model.nodeCount; ++i) Unscore(model.nodes[i].label);
   for (int i = 0; i < model.linkCount; ++i) Unscore(model.links[i].relation);
-  return true;
+  return ValidateStatus::kValid;
 }
 
 }  // namespace plotweave

@@ -10,9 +10,6 @@ namespace plotweave {
 namespace {
 
 using testing::Encode;
-using testing::ReadFileBytes;
-using testing::TempDir;
-using testing::WriteFileBytes;
 
 std::string Hex4(uint16_t v) {
   char buf[5];
@@ -85,36 +82,37 @@ TEST(EncodeChunk, KsPairsAndControlBytes) {
   EXPECT_EQ(Encode("\xAC\xFF\xC8\xFF"), "\xE2\x96\xA3\xE2\x96\xA3");
 }
 
-TEST(EncodePageUtf8, WholeFilesAndChunks) {
-  TempDir dir;
-  WriteFileBytes(dir / "empty.out", "");
-  EXPECT_EQ(EncodePageUtf8((dir / "empty.out").c_str(), (dir / "empty.htm").c_str()), 0);
-  EXPECT_EQ(ReadFileBytes(dir / "empty.htm"), "\xEF\xBB\xBF");
+std::string EncodedPage(const std::string& page) {
+  MemorySource source(page.data(), page.size());
+  testing::StringSink sink;
+  EXPECT_EQ(EncodePage(source, sink), EncodeStatus::kDone);
+  return sink.bytes;
+}
+
+TEST(EncodePage, WholePagesAndChunks) {
+  EXPECT_EQ(EncodedPage(""), "\xEF\xBB\xBF");
 
   // A zero byte ends its chunk; the next line is read anew.
-  WriteFileBytes(dir / "zero.out", std::string("ab\0cd\nef\r\n", 10));
-  EXPECT_EQ(EncodePageUtf8((dir / "zero.out").c_str(), (dir / "zero.htm").c_str()), 0);
-  EXPECT_EQ(ReadFileBytes(dir / "zero.htm"), testing::NativeLines("\xEF\xBB\xBF" "abef\n"));
+  EXPECT_EQ(EncodedPage(std::string("ab\0cd\nef\r\n", 10)), "\xEF\xBB\xBF" "abef\n");
 
   // A line longer than 19,999 bytes is scanned in chunks that never join a pair.
   std::string line(19998, 'a');
   line += "\xB0\xA1\n";
-  WriteFileBytes(dir / "long.out", line);
-  EXPECT_EQ(EncodePageUtf8((dir / "long.out").c_str(), (dir / "long.htm").c_str()), 0);
-  EXPECT_EQ(ReadFileBytes(dir / "long.htm"),
-            "\xEF\xBB\xBF" + std::string(19998, 'a') + "\xE2\x96\xA3" + Encode("\xA1\n"));
-  // The second chunk starts with the trail byte, which pairs with the line feed.
-  EXPECT_EQ(Encode("\xA1\n"), "\xE7\xBF\x95");
+  // The second chunk starts with the trail byte, which pairs with the line
+  // feed: KS A1 0A is U+7FD5.
+  EXPECT_EQ(EncodedPage(line), "\xEF\xBB\xBF" + std::string(19998, 'a') + "\xE2\x96\xA3" "\xE7\xBF\x95");
 }
 
-TEST(EncodePageUtf8, MissingInputPrintsBothMessagesAndEmptiesTheOutput) {
-  TempDir dir;
-  WriteFileBytes(dir / "old.htm", "old page");
-  testing::StdoutCapture capture;
-  EXPECT_EQ(EncodePageUtf8((dir / "none.out").c_str(), (dir / "old.htm").c_str()), -1);
-  EXPECT_EQ(capture.Take(), testing::NativeLines("\nInput File " + (dir / "none.out") + " Not Found!\n\nOutput File " +
-                                                 (dir / "old.htm") + " Creation Error!\n"));
-  EXPECT_EQ(ReadFileBytes(dir / "old.htm"), "");
+TEST(EncodePage, FailuresOfEitherStreamAreReported) {
+  const std::string page(300000, 'p');
+  testing::PieceSource failing(page, 4096, true);
+  testing::StringSink sink;
+  EXPECT_EQ(EncodePage(failing, sink), EncodeStatus::kReadFailed);
+  for (size_t room : {0u, 2u, 65536u, 200000u}) {
+    MemorySource source(page.data(), page.size());
+    testing::FullSink full(room);
+    EXPECT_EQ(EncodePage(source, full), EncodeStatus::kWriteFailed) << room;
+  }
 }
 
 }  // namespace

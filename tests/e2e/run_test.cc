@@ -209,5 +209,54 @@ TEST(RunFlow, OverlongFieldIsCutWithAWarningAndTheRunGoesOn) {
   EXPECT_NE(ReadFileBytes(dir / "p_self.htm").find("'" + std::string(39, 'L') + "'"), std::string::npos);
 }
 
+TEST(RunFlow, EveryFieldCutIsNamedInItsWarning) {
+  TempDir dir;
+  const std::string name = std::string(45, 'N');
+  const std::string shortField = std::string(20, 's');
+  WriteFileBytes(dir / "p.lst", "#PROJECT\n" + std::string(20, 'T') + " " + std::string(300, 'x') + "\n" +
+                                    "#CLASS\n" + name + " " + shortField + " " + shortField + "\n" +
+                                    "#RELATION\n" + name + " " + shortField + " " + shortField + "\n" +
+                                    "#NODES\n" + std::string(45, 'i') + " " + name + " " + std::string(45, 'l') +
+                                    " /" + std::string(300, 'a') + " /" + std::string(200, 'm') + "\n" +
+                                    "#LINKS\n" + std::string(45, 'i') + " " + std::string(45, 'i') + " " + name +
+                                    "\n");
+  EXPECT_CONSOLE(RunProgram(kSelf, dir.path(), {"p.lst"}),
+                 std::string(kBanner) + AnsiLines("p.lst") +
+                     "Warning: plan line 2: project tag is longer than 15 bytes and has been cut.\n"
+                     "Warning: plan line 2: project text is longer than 255 bytes and has been cut.\n"
+                     "Warning: plan line 4: class name is longer than 39 bytes and has been cut.\n"
+                     "Warning: plan line 4: class border colour is longer than 15 bytes and has been cut.\n"
+                     "Warning: plan line 4: class style is longer than 15 bytes and has been cut.\n"
+                     "Warning: plan line 6: relation name is longer than 39 bytes and has been cut.\n"
+                     "Warning: plan line 6: relation colour is longer than 15 bytes and has been cut.\n"
+                     "Warning: plan line 6: relation style is longer than 15 bytes and has been cut.\n"
+                     "Warning: plan line 8: node id is longer than 39 bytes and has been cut.\n"
+                     "Warning: plan line 8: node class name is longer than 39 bytes and has been cut.\n"
+                     "Warning: plan line 8: node label is longer than 39 bytes and has been cut.\n"
+                     "Warning: plan line 8: reference address is longer than 255 bytes and has been cut.\n"
+                     "Warning: plan line 8: image address is longer than 127 bytes and has been cut.\n"
+                     "Warning: plan line 10: link node 1 ID is longer than 39 bytes and has been cut.\n"
+                     "Warning: plan line 10: link node 2 ID is longer than 39 bytes and has been cut.\n"
+                     "Warning: plan line 10: link relation name is longer than 39 bytes and has been cut.\n"
+                     "Creating p_self.htm .... Encoding: KSX -> UTF-8\n"
+                     "Visualization Script p_self.htm has been Created.\n");
+}
+
+TEST(RunFlow, BrokenLinksAndRelationsAreNamedInOrder) {
+  TempDir dir;
+  const std::string nodes = "#CLASS\nP red box\n#RELATION\nnear gray line\n#NODES\nk001 P\nk002 P\n";
+  WriteFileBytes(dir / "ends.lst", nodes + "#LINKS\nk001 x002 near\nx001 k002 far\nk001 k002 far\n");
+  EXPECT_CONSOLE(RunProgram(kBlank, dir.path(), {"ends.lst"}),
+                 std::string(kBanner) + AnsiLines("ends.lst") +
+                     "Node 1 ID x001 in the Link List is Invalid!\n"
+                     "Node 2 ID x002 in the Link List is Invalid!\n");
+  WriteFileBytes(dir / "rel.lst", nodes + "#LINKS\nk001 k002 far\nk002 k001 near\nk002 k001 close\n");
+  EXPECT_CONSOLE(RunProgram(kBlank, dir.path(), {"rel.lst"}),
+                 std::string(kBanner) + AnsiLines("rel.lst") +
+                     "Relation Name far in the Link List is Invalid!\n"
+                     "Relation Name close in the Link List is Invalid!\n");
+  EXPECT_EQ(dir.Listing(), "ends.lst rel.lst");
+}
+
 }  // namespace
 }  // namespace plotweave

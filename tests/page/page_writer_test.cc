@@ -12,20 +12,22 @@
 namespace plotweave {
 namespace {
 
-using testing::ReadFileBytes;
-using testing::TempDir;
+std::unique_ptr<OntologyModel> ModelOf(const std::string& plan) {
+  auto model = std::make_unique<OntologyModel>();
+  std::memset(model.get(), 0, sizeof(OntologyModel));
+  MemorySource source(plan.data(), plan.size());
+  testing::FindingList findings;
+  EXPECT_EQ(ReadPlan(source, *model, "_self", findings), ReadStatus::kRead);
+  EXPECT_EQ(ValidateModel(*model, findings), ValidateStatus::kValid);
+  EXPECT_EQ(findings.Text(), "");
+  return model;
+}
 
 // Reads, validates and writes a plan; returns the intermediate page.
 std::string PageOf(const std::string& plan) {
-  auto model = std::make_unique<OntologyModel>();
-  std::memset(model.get(), 0, sizeof(OntologyModel));
-  FILE* f = testing::StreamOf(plan);
-  ReadPlan(f, *model, "_self");
-  std::fclose(f);
-  EXPECT_TRUE(ValidateModel(*model));
-  TempDir dir;
-  EXPECT_EQ(WritePage(*model, (dir / "p.out").c_str()), kPageWritten);
-  return testing::LfLines(ReadFileBytes(dir / "p.out"));
+  testing::StringSink sink;
+  EXPECT_EQ(WritePage(*ModelOf(plan), sink), PageStatus::kWritten);
+  return sink.bytes;
 }
 
 bool Has(const std::string& page, const std::string& line) {
@@ -72,13 +74,16 @@ TEST(WritePage, FieldsAreWrittenWithoutEscaping) {
   EXPECT_TRUE(Has(page,
                   "        nodesTable.addRow(['k001', 'P', 'it's\\<b>&amp;</b>', '<a href=\"/x.html?a=1&b=2\" "
                   "target=\"_self\">it's\\<b>&amp;</b></a>', 'box', '" +
-                      std::string(kPlaceholderImage) + "', '/x.html?a=1&b=2']);"));
+                      testing::WithBuildHosts("http://localhost:8000/VR/style/noimage.png") +
+                      "', '/x.html?a=1&b=2']);"));
 }
 
-TEST(WritePage, MissingFolderIsReportedNotWritten) {
-  OntologyModel* model = new OntologyModel();
-  EXPECT_EQ(WritePage(*model, "/nonexistent-folder/p.out"), kPageNotCreated);
-  delete model;
+TEST(WritePage, AFailingSinkIsReported) {
+  const auto model = ModelOf("#CLASS\nP red box\n#NODES\nk001 P\n");
+  for (size_t room : {0u, 100u, 3000u}) {
+    testing::FullSink sink(room);
+    EXPECT_EQ(WritePage(*model, sink), PageStatus::kWriteFailed) << room;
+  }
 }
 
 }  // namespace

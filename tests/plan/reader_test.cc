@@ -10,24 +10,18 @@
 namespace plotweave {
 namespace {
 
-using testing::StdoutCapture;
-using testing::StreamOf;
-
 struct ReadResult {
   std::unique_ptr<OntologyModel> model;
-  std::string console;
+  std::string findings;
 };
 
 ReadResult Read(const std::string& plan, const char* target = "_self") {
   ReadResult r{std::make_unique<OntologyModel>(), ""};
   std::memset(r.model.get(), 0, sizeof(OntologyModel));
-  FILE* f = StreamOf(plan);
-  {
-    StdoutCapture capture;
-    EXPECT_TRUE(ReadPlan(f, *r.model, target));
-    r.console = testing::LfLines(capture.Take());
-  }
-  std::fclose(f);
+  MemorySource source(plan.data(), plan.size());
+  testing::FindingList findings;
+  EXPECT_EQ(ReadPlan(source, *r.model, target, findings), ReadStatus::kRead);
+  r.findings = findings.Text();
   return r;
 }
 
@@ -55,9 +49,9 @@ TEST(ReadPlanSections, HeaderIsRecognisedByItsFirstFiveBytesUpperCased) {
   // A blank after the '#' names no known section; a short header is ignored like any short line.
   EXPECT_EQ(Read("# NODES\nk001 Person Jane\n").model->nodeCount, 0);
   EXPECT_EQ(Read("#NOD\nk001 Person Jane\n").model->nodeCount, 0);
-  EXPECT_EQ(HeaderSection("#rela", 5), 3);
-  EXPECT_EQ(HeaderSection("#RELATIONS", 10), 3);
-  EXPECT_EQ(HeaderSection("#LINK", 4), 6);  // only four bytes of the field count
+  EXPECT_EQ(Read("#rela\nnear gray line\n").model->relationCount, 1);
+  EXPECT_EQ(Read("#RELATIONS\nnear gray line\n").model->relationCount, 1);
+  EXPECT_EQ(Read("#LINKAGE\nk001 k002 near\n").model->linkCount, 1);
 }
 
 TEST(ReadPlanSections, CommentLineEndsTheSectionAndHashInLaterFieldIsData) {
@@ -96,7 +90,7 @@ TEST(ReadPlanSections, CapacitiesKeepTheFirstLines) {
   EXPECT_EQ(r.model->nodeCount, 512);
   EXPECT_EQ(r.model->linkCount, 800);
   EXPECT_STREQ(r.model->nodes[511].id, "n1511");
-  EXPECT_EQ(r.console, "");
+  EXPECT_EQ(r.findings, "");
 }
 
 TEST(ReadPlanSections, SectionGivenTwiceOverwritesInPlace) {
@@ -126,11 +120,12 @@ TEST(ReadPlanSections, LongLineIsReadInPiecesOf999Bytes) {
   EXPECT_STREQ(r.model->projects[1].text, "");
   EXPECT_EQ(std::string(r.model->projects[2].text), "");
   EXPECT_EQ(std::strlen(r.model->projects[2].tag), 15u);
-  // Every cut is reported with the plan's own line number.
-  EXPECT_EQ(r.console,
-            "Warning: plan line 2: project text is longer than 255 bytes and has been cut.\n"
-            "Warning: plan line 2: project tag is longer than 15 bytes and has been cut.\n"
-            "Warning: plan line 2: project tag is longer than 15 bytes and has been cut.\n");
+  // Every cut is reported with the plan's own line number and the column
+  // within the whole line, across its pieces.
+  EXPECT_EQ(r.findings,
+            "2:4 cut project text to 255\n"
+            "2:1000 cut project tag to 15\n"
+            "2:1999 cut project tag to 15\n");
 }
 
 TEST(ReadPlanRecords, ProjectTextStartsAfterTheTagLengthFromColumnOne) {
@@ -169,7 +164,7 @@ TEST(ReadPlanRecords, BlankDataLineAddsAnEmptyEntry) {
   ASSERT_EQ(r.model->nodeCount, 1);
   EXPECT_STREQ(r.model->nodes[0].id, "");
   EXPECT_STREQ(r.model->nodes[0].url, "");
-  EXPECT_STREQ(r.model->nodes[0].image, kPlaceholderImage);
+  EXPECT_STREQ(r.model->nodes[0].image, "");
 }
 
 struct NodeCase {
@@ -178,17 +173,17 @@ struct NodeCase {
   const char* label;
   const char* title;
   const char* url;
-  const char* image;  // nullptr: the placeholder
+  const char* image;
   int imageNode;
 };
 
 TEST(ReadPlanRecords, NodeFieldsFollowTheNumberOfFieldsGiven) {
   const NodeCase cases[] = {
-      {"k001", "dummy", "unnamed", "", "", nullptr, 0},
-      {"k001 Person", "Person", "unnamed", "", "", nullptr, 0},
-      {"k001 Person Jane_Doe", "Person", "Jane_Doe", "Jane_Doe", "", nullptr, 0},
+      {"k001", "dummy", "unnamed", "", "", "", 0},
+      {"k001 Person", "Person", "unnamed", "", "", "", 0},
+      {"k001 Person Jane_Doe", "Person", "Jane_Doe", "Jane_Doe", "", "", 0},
       {"k001 Person Jane /j.html", "Person", "Jane", "<a href=\"/j.html\" target=\"_self\">Jane</a>",
-       "/j.html", nullptr, 0},
+       "/j.html", "", 0},
       {"k001 Person Jane /j.html /j.png", "Person", "Jane",
        "<a href=\"/j.html\" target=\"_self\"><img src=\"/j.png\"/></a>", "/j.html", "/j.png", 0},
       {"k001 Person Jane /j.html /j.png 0", "Person", "Jane",
@@ -208,7 +203,7 @@ TEST(ReadPlanRecords, NodeFieldsFollowTheNumberOfFieldsGiven) {
     EXPECT_STREQ(n.label, c.label) << c.line;
     EXPECT_STREQ(n.title, c.title) << c.line;
     EXPECT_STREQ(n.url, c.url) << c.line;
-    EXPECT_STREQ(n.image, c.image ? c.image : kPlaceholderImage) << c.line;
+    EXPECT_STREQ(n.image, c.image) << c.line;
     EXPECT_EQ(n.imageNode, c.imageNode) << c.line;
   }
   ReadResult blank = Read("#NODES\nk001 Person Jane /j.html /j.png 1\n", "_blank");
@@ -221,6 +216,47 @@ TEST(ReadPlanRecords, LinkFieldsWithoutDefaults) {
   EXPECT_STREQ(r.model->links[0].relation, "knows");
   EXPECT_STREQ(r.model->links[1].toId, "k004");
   EXPECT_STREQ(r.model->links[1].relation, "");
+}
+
+TEST(ReadPlanRecords, EntriesKnowTheirLineAndTheColumnsOfTheNamesTheyRefer) {
+  ReadResult r = Read(
+      "#CLASS\r\nPerson red box\n\n#NODES\n  k001\tPerson  Jane\nk002\n#LINKS\nk001   k002 knows\n k003 k004\n");
+  EXPECT_EQ(r.model->classes[0].line, 2);
+  ASSERT_EQ(r.model->nodeCount, 2);
+  EXPECT_EQ(r.model->nodes[0].line, 5);
+  EXPECT_EQ(r.model->nodes[0].classColumn, 8);
+  EXPECT_EQ(r.model->nodes[1].line, 6);
+  EXPECT_EQ(r.model->nodes[1].classColumn, 0);  // no class named: "dummy" stands in
+  ASSERT_EQ(r.model->linkCount, 2);
+  const LinkEntry& full = r.model->links[0];
+  EXPECT_EQ(full.line, 8);
+  EXPECT_EQ(full.fromColumn, 1);
+  EXPECT_EQ(full.toColumn, 8);
+  EXPECT_EQ(full.relationColumn, 13);
+  const LinkEntry& part = r.model->links[1];
+  EXPECT_EQ(part.line, 9);
+  EXPECT_EQ(part.fromColumn, 2);
+  EXPECT_EQ(part.toColumn, 7);
+  EXPECT_EQ(part.relationColumn, 0);
+}
+
+TEST(ReadPlanText, PlanArrivingInSmallPiecesReadsAsAWholeAndAReadFailureIsReported) {
+  const std::string plan = "#NODES\r\nk001 Person Jane\r\nk002 Person John\r\n";
+  for (size_t step : {1u, 2u, 3u, 7u}) {
+    auto model = std::make_unique<OntologyModel>();
+    std::memset(model.get(), 0, sizeof(OntologyModel));
+    testing::PieceSource source(plan, step);
+    testing::FindingList findings;
+    ASSERT_EQ(ReadPlan(source, *model, "_self", findings), ReadStatus::kRead) << step;
+    ASSERT_EQ(model->nodeCount, 2) << step;
+    EXPECT_STREQ(model->nodes[1].label, "John") << step;
+    EXPECT_STREQ(model->nodes[1].title, "John") << step;
+  }
+  auto model = std::make_unique<OntologyModel>();
+  std::memset(model.get(), 0, sizeof(OntologyModel));
+  testing::PieceSource failing(plan, 5, true);
+  testing::FindingList findings;
+  EXPECT_EQ(ReadPlan(failing, *model, "_self", findings), ReadStatus::kReadFailed);
 }
 
 TEST(ReadPlanCuts, OverlongFieldsAreCutOnCharacterBoundariesWithOneWarningEach) {
@@ -237,10 +273,10 @@ TEST(ReadPlanCuts, OverlongFieldsAreCutOnCharacterBoundariesWithOneWarningEach) 
   EXPECT_EQ(std::strlen(n.label), 38u);
   EXPECT_EQ(std::string(n.label), label.substr(0, 38));
   EXPECT_EQ(std::strlen(n.url), 255u);
-  EXPECT_EQ(r.console,
-            "Warning: plan line 3: node id is longer than 39 bytes and has been cut.\n"
-            "Warning: plan line 3: node label is longer than 39 bytes and has been cut.\n"
-            "Warning: plan line 3: reference address is longer than 255 bytes and has been cut.\n");
+  EXPECT_EQ(r.findings,
+            "3:1 cut node id to 39\n"
+            "3:54 cut node label to 39\n"
+            "3:105 cut reference address to 255\n");
 }
 
 TEST(ReadPlanCuts, CutNeverSplitsANumericReference) {

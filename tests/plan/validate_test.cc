@@ -14,38 +14,39 @@ namespace {
 struct Checked {
   std::unique_ptr<OntologyModel> model;
   bool valid;
-  std::string console;
+  std::string findings;
 };
 
 Checked Check(const std::string& plan) {
   Checked c{std::make_unique<OntologyModel>(), false, ""};
   std::memset(c.model.get(), 0, sizeof(OntologyModel));
-  FILE* f = testing::StreamOf(plan);
-  testing::StdoutCapture capture;
-  ReadPlan(f, *c.model, "_self");
-  std::fclose(f);
-  c.valid = ValidateModel(*c.model);
-  c.console = testing::LfLines(capture.Take());
+  MemorySource source(plan.data(), plan.size());
+  testing::FindingList readFindings;
+  EXPECT_EQ(ReadPlan(source, *c.model, "_self", readFindings), ReadStatus::kRead);
+  testing::FindingList findings;
+  c.valid = ValidateModel(*c.model, findings) == ValidateStatus::kValid;
+  c.findings = findings.Text();
   return c;
 }
 
 TEST(ValidateModel, ClassFaultsStopBeforeAnyLinkIsChecked) {
   Checked c = Check("#NODES\nk001 person Jane\nk002 Person John\nk003\n#LINKS\nk001 k009 knows\n");
   EXPECT_FALSE(c.valid);
-  EXPECT_EQ(c.console,
-            "Class Name person in the Node List is Invalid!\n"
-            "Class Name Person in the Node List is Invalid!\n"
-            "Class Name dummy in the Node List is Invalid!\n");
+  // A node line without a class has "dummy" and no column for it.
+  EXPECT_EQ(c.findings,
+            "2:6 class person\n"
+            "3:6 class Person\n"
+            "4:0 class dummy\n");
 }
 
 TEST(ValidateModel, AllFirstEndsAreReportedBeforeSecondEndsThenStop) {
   Checked c = Check("#LINKS\na001 b001 knows\na002 b002 knows\n");
   EXPECT_FALSE(c.valid);
-  EXPECT_EQ(c.console,
-            "Node 1 ID a001 in the Link List is Invalid!\n"
-            "Node 1 ID a002 in the Link List is Invalid!\n"
-            "Node 2 ID b001 in the Link List is Invalid!\n"
-            "Node 2 ID b002 in the Link List is Invalid!\n");
+  EXPECT_EQ(c.findings,
+            "2:1 node 1 a001\n"
+            "3:1 node 1 a002\n"
+            "2:6 node 2 b001\n"
+            "3:6 node 2 b002\n");
 }
 
 TEST(ValidateModel, RelationFaultsComeLastAndAMissingRelationPrintsEmpty) {
@@ -53,9 +54,9 @@ TEST(ValidateModel, RelationFaultsComeLastAndAMissingRelationPrintsEmpty) {
       "#CLASS\nPerson red box\n#RELATION\npart_of gray line 1\n#NODES\nk001 Person A\nk002 Person B\n"
       "#LINKS\nk001 k002 part_of\nk001 k002 part-of\nk002 k001\n");
   EXPECT_FALSE(c.valid);
-  EXPECT_EQ(c.console,
-            "Relation Name part-of in the Link List is Invalid!\n"
-            "Relation Name  in the Link List is Invalid!\n");
+  EXPECT_EQ(c.findings,
+            "10:11 relation part-of\n"
+            "11:0 relation \n");
   // A failed model keeps its underscores: the display rewrite comes only after every check.
   EXPECT_STREQ(c.model->links[0].relation, "part_of");
 }
@@ -66,7 +67,7 @@ TEST(ValidateModel, ValidModelIsResolvedAndItsDisplayTextsLoseUnderscores) {
       "#RELATION\npart_of gray dash-line 1\npart_of red line 0\n#NODES\nk_01 Person Grand_Hall\n"
       "k_02 Place Old_Town /a_b.html /i_c.png 1\nk_01 Place Dup\n#LINKS\nk_01 k_02 part_of\n");
   ASSERT_TRUE(c.valid);
-  EXPECT_EQ(c.console, "");
+  EXPECT_EQ(c.findings, "");
   const OntologyModel& m = *c.model;
   EXPECT_STREQ(m.projects[0].text, "Map of Sites\n");
   EXPECT_STREQ(m.nodes[0].label, "Grand Hall");
@@ -79,7 +80,7 @@ TEST(ValidateModel, ValidModelIsResolvedAndItsDisplayTextsLoseUnderscores) {
   EXPECT_EQ(m.nodes[1].classLabelFlag, 0);
   EXPECT_STREQ(m.nodes[1].title, "<a href=\"/a_b.html\" target=\"_self\">Old_Town</a>");
   EXPECT_STREQ(m.links[0].relation, "part of");
-  EXPECT_STREQ(m.links[0].colorStyle, "gray', 'dash-line");
+  EXPECT_EQ(m.links[0].relationIndex, 0);
   EXPECT_EQ(m.links[0].relationLabelFlag, 1);
   EXPECT_STREQ(m.relations[0].name, "part_of");
 }
@@ -94,19 +95,21 @@ TEST(ValidateModel, FullTablesResolveToTheFirstEntryOfEachName) {
     plan += "n" + std::to_string(1000 + i % 512) + " n" + std::to_string(1000 + (i * 7) % 512) + " r1\n";
   }
   Checked c = Check(plan);
-  ASSERT_TRUE(c.valid) << c.console;
+  ASSERT_TRUE(c.valid) << c.findings;
   EXPECT_EQ(c.model->classCount, 100);
   for (int i = 0; i < 512; ++i) {
     ASSERT_EQ(c.model->nodes[i].classIndex, i % 99) << i;
     ASSERT_EQ(c.model->nodes[i].classLabelFlag, i % 99) << i;
   }
-  EXPECT_STREQ(c.model->links[799].colorStyle, "gray', 'line");
+  EXPECT_EQ(c.model->links[799].relationIndex, 0);
+  EXPECT_EQ(c.model->links[799].relationLabelFlag, 1);
   // One unknown end among 800 links is still found.
   plan += "n1000 n9999 r1\n";
-  EXPECT_EQ(Check(plan).console, "");  // the 801st link is not read
+  EXPECT_EQ(Check(plan).findings, "");  // the 801st link is not read
   const std::string link400 = "\nn" + std::to_string(1000 + 400 % 512) + " n" + std::to_string(1000 + 2800 % 512) + " r1\n";
   plan.replace(plan.find(link400), link400.size(), "\nn1400 n9999 r1\n");
-  EXPECT_EQ(Check(plan).console, "Node 2 ID n9999 in the Link List is Invalid!\n");
+  const size_t line = 1 + 100 + 1 + 2 + 1 + 512 + 1 + 401;
+  EXPECT_EQ(Check(plan).findings, std::to_string(line) + ":7 node 2 n9999\n");
 }
 
 TEST(ValidateModel, UnderscoreRewriteLeavesTrailBytesAlone) {

@@ -97,17 +97,6 @@ TEST(WriteFailure, VisualizationPageOnAFullDiskIsAFailedConversion) {
   }
 }
 
-TEST(WriteFailure, EncoderRemovesAPageThatFailedHalfWay) {
-  TempDir dir;
-  WriteFileBytes(dir / "in.out", std::string(200000, 'a') + "\n");
-  LinkToFullDisk(dir / "out.htm");
-  testing::StdoutCapture capture;
-  EXPECT_EQ(EncodePageUtf8((dir / "in.out").c_str(), (dir / "out.htm").c_str()), -1);
-  EXPECT_EQ(capture.Take(), Creating(dir / "out.htm"));
-  EXPECT_FALSE(FileExists(dir / "out.htm"));
-  EXPECT_EQ(ReadFileBytes(dir / "in.out").size(), 200001u);
-}
-
 // A directory that the run may not write. Permission bits do not stop root,
 // so a root test run runs the program as nobody.
 TEST(WriteFailure, UnwritableDirectoryCreatesNothing) {

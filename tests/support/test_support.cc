@@ -12,9 +12,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
+#include "build_config.h"
 #include "kscode/kscode.h"
 #include "kscode/page_encoder.h"
 
@@ -84,12 +86,53 @@ std::string LfLines(const std::string& text) {
 #endif
 }
 
-FILE* StreamOf(const std::string& bytes) {
-  FILE* f = std::tmpfile();
-  if (f == nullptr) std::abort();
-  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::rewind(f);
-  return f;
+bool StringSink::Write(const void* data, size_t count) {
+  bytes.append(static_cast<const char*>(data), count);
+  return true;
+}
+
+bool FullSink::Write(const void*, size_t count) {
+  if (count > room_) {
+    room_ = 0;
+    return false;
+  }
+  room_ -= count;
+  return true;
+}
+
+size_t PieceSource::Read(void* buffer, size_t capacity) {
+  size_t n = bytes_.size() - pos_;
+  if (n > step_) n = step_;
+  if (n > capacity) n = capacity;
+  if (n == 0 && fails_) failed_ = true;
+  std::memcpy(buffer, bytes_.data() + pos_, n);
+  pos_ += n;
+  return n;
+}
+
+void FindingList::Report(const Diagnostic& d) {
+  // Field names in the reader's order of PlanField, spelled out here so that
+  // a reordered enum shows up as a failure.
+  static const char* const kFields[] = {
+      "project tag",  "project text",     "class name", "class border colour", "class style",
+      "relation name", "relation colour", "relation style", "node id", "node class name", "node label",
+      "reference address", "image address", "link node 1 ID", "link node 2 ID", "link relation name"};
+  std::string line = std::to_string(d.line) + ":" + std::to_string(d.column) + " ";
+  switch (d.code) {
+    case DiagnosticCode::kFieldCut:
+      EXPECT_EQ(d.severity, Severity::kWarning);
+      line += std::string("cut ") + kFields[d.field] + " to " + std::to_string(d.limit);
+      break;
+    case DiagnosticCode::kUnknownClass: line += std::string("class ") + d.subject; break;
+    case DiagnosticCode::kUnknownFromNode: line += std::string("node 1 ") + d.subject; break;
+    case DiagnosticCode::kUnknownToNode: line += std::string("node 2 ") + d.subject; break;
+    case DiagnosticCode::kUnknownRelation: line += std::string("relation ") + d.subject; break;
+  }
+  if (d.code != DiagnosticCode::kFieldCut) {
+    EXPECT_EQ(d.severity, Severity::kError);
+  }
+  text_ += line + "\n";
+  ++count_;
 }
 
 std::string ReadFileBytes(const std::string& path) {
@@ -158,46 +201,6 @@ std::string TempDir::Listing() const {
   return out;
 }
 
-#ifdef _WIN32
-StdoutCapture::StdoutCapture() {
-  std::fflush(stdout);
-  saved_ = _dup(_fileno(stdout));
-  sink_ = std::tmpfile();
-  _dup2(_fileno(sink_), _fileno(stdout));
-  // The sink is a binary file; standard output keeps the text mode it has on a
-  // console or a redirection, where each line end is written as CR LF.
-  _setmode(_fileno(stdout), _O_TEXT);
-}
-#else
-StdoutCapture::StdoutCapture() {
-  std::fflush(stdout);
-  saved_ = dup(fileno(stdout));
-  sink_ = std::tmpfile();
-  dup2(fileno(sink_), fileno(stdout));
-}
-#endif
-
-std::string StdoutCapture::Take() {
-  if (!taken_) {
-    std::fflush(stdout);
-#ifdef _WIN32
-    _dup2(saved_, _fileno(stdout));
-    _close(saved_);
-#else
-    dup2(saved_, fileno(stdout));
-    close(saved_);
-#endif
-    std::rewind(sink_);
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, sink_)) > 0) text_.append(buf, n);
-    std::fclose(sink_);
-    taken_ = true;
-  }
-  return text_;
-}
-
-StdoutCapture::~StdoutCapture() { Take(); }
 
 #ifdef _WIN32
 namespace {
@@ -296,18 +299,12 @@ std::string RunProgram(const std::string& program, const std::string& dir,
 #endif
 
 std::string Encode(const std::string& chunk) {
-  FILE* f = std::tmpfile();
-  if (f == nullptr) std::abort();
+  StringSink sink;
   {
-    ByteWriter out(f);
+    BufferedWriter out(sink);
     EncodeChunk(chunk.c_str(), out);
   }
-  std::rewind(f);
-  std::string bytes;
-  int c;
-  while ((c = std::fgetc(f)) != EOF) bytes += static_cast<char>(c);
-  std::fclose(f);
-  return bytes;
+  return sink.bytes;
 }
 
 std::string Ks(const std::string& utf8) {

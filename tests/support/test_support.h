@@ -1,9 +1,14 @@
 // Small file and process helpers shared by the tests.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "io/diagnostics.h"
+#include "io/stream.h"
 
 namespace plotweave::testing {
 
@@ -19,8 +24,57 @@ std::string NativeLines(const std::string& text);
 // Linux the text is returned as it is.
 std::string LfLines(const std::string& text);
 
-// A temporary file holding `bytes`, rewound and ready to read.
-FILE* StreamOf(const std::string& bytes);
+// A byte sink that keeps everything written to it.
+class StringSink final : public ByteSink {
+ public:
+  bool Write(const void* data, size_t count) override;
+  std::string bytes;
+};
+
+// A byte sink that takes `room` bytes and then fails, like a full disk.
+class FullSink final : public ByteSink {
+ public:
+  explicit FullSink(size_t room) : room_(room) {}
+  bool Write(const void* data, size_t count) override;
+
+ private:
+  size_t room_;
+};
+
+// A byte source that gives `bytes` in reads of at most `step` bytes, and then
+// fails instead of ending when `fails` is set.
+class PieceSource final : public ByteSource {
+ public:
+  PieceSource(std::string bytes, size_t step, bool fails = false)
+      : bytes_(std::move(bytes)), step_(step), fails_(fails) {}
+  size_t Read(void* buffer, size_t capacity) override;
+  bool Failed() const override { return failed_; }
+
+ private:
+  std::string bytes_;
+  size_t step_;
+  bool fails_;
+  size_t pos_ = 0;
+  bool failed_ = false;
+};
+
+// Keeps the findings reported to it.
+class FindingList final : public DiagnosticSink {
+ public:
+  void Report(const Diagnostic& d) override;
+  // One line a finding, for comparing whole lists:
+  //   "3:1 cut node id to 39"      a field cut (line:column, field, bytes kept)
+  //   "2:6 class person"          an unknown class
+  //   "4:1 node 1 a001"           an unknown first end ("node 2" the second)
+  //   "4:11 relation part-of"     an unknown relation
+  // Warnings and errors are told apart by the code alone.
+  std::string Text() const { return text_; }
+  size_t size() const { return count_; }
+
+ private:
+  std::string text_;
+  size_t count_ = 0;
+};
 
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
@@ -40,20 +94,6 @@ class TempDir {
 
  private:
   std::string path_;
-};
-
-// Captures what a block of code prints on standard output.
-class StdoutCapture {
- public:
-  StdoutCapture();
-  ~StdoutCapture();
-  std::string Take();
-
- private:
-  int saved_;
-  FILE* sink_;
-  bool taken_ = false;
-  std::string text_;
 };
 
 // Runs `program` with `args` in folder `dir` and returns what it printed on
