@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Runs the programs where runs go wrong for real and checks what they leave.
 
-  full-disk    each example on a small tmpfs with 0 to 16 KiB left (root only)
+  full-disk    each example on a small tmpfs with 0 to 24 KiB left (root only)
   concurrent   many runs of one plan at once, round after round
   kill         runs ended by SIGKILL at random moments, each followed by a
                run to completion
@@ -398,7 +398,7 @@ def main():
     parser.add_argument("--runner", help="program that runs each program (the Wine wrapper)")
     parser.add_argument("--examples", required=True, help="folder of the example plans")
     parser.add_argument("--disk-kib", type=int, default=256)
-    parser.add_argument("--left-kib", type=int, nargs="+", default=[0, 1, 2, 4, 8, 16])
+    parser.add_argument("--left-kib", type=int, nargs="+", default=[0, 1, 2, 4, 8, 12, 16, 24])
     parser.add_argument("--runs", type=int, default=16)
     parser.add_argument("--rounds", type=int, default=10)
     parser.add_argument("--kills", type=int, default=200)
