@@ -61,6 +61,14 @@ bool CutBaseName(char* joined) {
   return found && lastDot >= 1;
 }
 
+// Forms the name of one of the run's files from the base name; false when it
+// would not fit, so that a name is never silently cut short. The length check
+// of the base name rules that out for the formats of the run.
+bool DeriveName(char (&name)[kPathBuffer], const char* format, const char* base) {
+  const int length = std::snprintf(name, sizeof name, format, base);
+  return length >= 0 && length < kPathBuffer;
+}
+
 // Finds the plan's encoding and, for a Unicode plan, writes its KS text to the
 // scratch file. False (after its message) when the run cannot go on.
 bool NormalisePlanFile(const char* planName, const char* scratchName, PlanEncoding* encoding) {
@@ -179,10 +187,11 @@ int RunPlotweave(int argc, const char* const* argv, const BuildSetting& build) {
   char scratchName[kPathBuffer];
   char intermediateName[kPathBuffer];
   char pageName[kPathBuffer];
-  std::snprintf(planName, sizeof planName, "%s.lst", base);
-  std::snprintf(scratchName, sizeof scratchName, "%s.asc", base);
-  std::snprintf(intermediateName, sizeof intermediateName, "%s.out", base);
-  std::snprintf(pageName, sizeof pageName, build.pageNameFormat, base);
+  if (!DeriveName(planName, "%s.lst", base) || !DeriveName(scratchName, "%s.asc", base) ||
+      !DeriveName(intermediateName, "%s.out", base) || !DeriveName(pageName, build.pageNameFormat, base)) {
+    console::BaseNameTooLong(baseLimit);
+    return 0;
+  }
 
   // Runs of one plan share every file derived from it, so they take turns.
   const PlanLock lock(planName, PlanLock::Wait::kUntilFree);
