@@ -40,7 +40,7 @@ Target TargetOf(const char* path) {
 bool ResolvedName(const char* path, char* out, size_t capacity) {
 #ifndef _WIN32
   struct stat st;
-  static_assert(PATH_MAX < 4096 + 8);
+  // realpath writes at most PATH_MAX bytes.
   if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode) && capacity > PATH_MAX &&
       realpath(path, out) != nullptr) {
     return true;
