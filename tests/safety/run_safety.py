@@ -241,40 +241,44 @@ def full_disk(args, programs):
 # ---------------------------------------------------------------- concurrent
 
 def concurrent(args, programs):
+    """Rounds of runs of one plan at once: first each program alone, then the
+    programs together (they share the plan's scratch and intermediate files)."""
     name = "ontology-utf8.lst"
     pages = reference_pages(programs, args.examples, (name,))
-    tally = Tally(f"concurrent ({args.runs} at once, {args.rounds} rounds)")
+    tally = Tally(f"concurrent ({args.runs} at once, {args.rounds} rounds a group)")
+    groups = [[p] for p in programs] + ([programs] if len(programs) > 1 else [])
     with tempfile.TemporaryDirectory(prefix="plotweave-conc-") as folder:
-        for p in programs:
-            expected = pages[(p.name, name)]
-            page = p.page(name)
+        for group in groups:
             for r in range(args.rounds):
                 clear(folder)
                 shutil.copy(os.path.join(args.examples, name), folder)
                 before = OLD_PAGE if r % 2 else None
                 if before is not None:
-                    with open(os.path.join(folder, page), "wb") as f:
-                        f.write(before)
-                procs = [p.start(folder, name) for _ in range(args.runs)]
-                outs = [proc.communicate(timeout=300)[0] for proc in procs]
-                case = f"{p.name} round {r + 1}"
-                succeeded = 0
-                for out in outs:
+                    for p in group:
+                        with open(os.path.join(folder, p.page(name)), "wb") as f:
+                            f.write(before)
+                starters = [group[i % len(group)] for i in range(args.runs)]
+                procs = [(p, p.start(folder, name)) for p in starters]
+                succeeded = {p.name: 0 for p in group}
+                case = f"{'+'.join(p.name for p in group)} round {r + 1}"
+                for p, proc in procs:
+                    out = proc.communicate(timeout=300)[0]
                     tally.add("runs")
-                    if says_success(out, page):
-                        succeeded += 1
+                    if says_success(out, p.page(name)):
+                        succeeded[p.name] += 1
                         tally.add("succeeded")
                     else:
                         tally.add("failed", f"{case}: {last_line(out)!r}")
                         if not says_error(out):
                             tally.add("FAULT no error message at the end", f"{case}: {last_line(out)!r}")
-                now = read(os.path.join(folder, page))
-                if succeeded and now != expected:
-                    tally.add("FAULT false success", f"{case}: {succeeded} said success, page "
-                              f"{'missing' if now is None else str(len(now)) + ' bytes'}")
-                if not succeeded and now != before:
-                    tally.add("FAULT earlier page lost" if now is None else "FAULT partial page", case)
-                extra = leftovers_of(folder, name, page)
+                for p in group:
+                    now = read(os.path.join(folder, p.page(name)))
+                    if succeeded[p.name] and now != pages[(p.name, name)]:
+                        tally.add("FAULT false success", f"{case}: {succeeded[p.name]} runs of {p.name} said "
+                                  f"success, page {'missing' if now is None else str(len(now)) + ' bytes'}")
+                    if not succeeded[p.name] and now != before:
+                        tally.add("FAULT earlier page lost" if now is None else "FAULT partial page", case)
+                extra = leftovers_of(folder, name, "", tuple(p.page(name) for p in group))
                 if extra:
                     tally.add("FAULT files left after the round", f"{case}: {extra}")
     return tally.report()
