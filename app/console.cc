@@ -46,8 +46,8 @@ void PlanIsKsText(const char* plan) {
   std::printf("System regards %s as ANSI encoding.\n", plan);
 }
 
-// The number is the code the scratch step has always shown for this failure.
-void ScratchNotCreated() { std::printf("Scratch File Creation Error: %d\n", -2); }
+// The number is the code this failure has always been shown with.
+void ScratchNotCreated() { std::printf("Scratch File Creation Error: -2\n"); }
 
 void ScratchWriteFailed(const char* scratch) {
   std::printf("Scratch File %s Write Error! The plan was not converted.\n", scratch);

@@ -137,7 +137,7 @@ def main():
         }
         names = {
             "a": "(a) UTF-8 plan, %d MB: plotweave vs iconv -f UTF-8 -t CP949" % args.megabytes,
-            "b": "(b) page encoder, %d MB KS text: EncodePageUtf8 vs iconv -f CP949 -t UTF-8" % args.megabytes,
+            "b": "(b) page encoder, %d MB KS text: EncodePage vs iconv -f CP949 -t UTF-8" % args.megabytes,
             "c": "(c) full-capacity plan (%d bytes): plotweave vs cp" % os.path.getsize(full_plan),
         }
         def clear_outputs():

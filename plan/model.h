@@ -13,7 +13,7 @@ inline constexpr int kLinkCapacity = 800;
 
 // Field widths; a field of width W holds at most W - 1 bytes and a zero byte.
 inline constexpr int kShortWidth = 16;   // project tag, colours, styles
-inline constexpr int kNameWidth = 40;    // names, ids, labels, relation, colorStyle
+inline constexpr int kNameWidth = 40;    // names, ids, labels, relation
 inline constexpr int kImageWidth = 128;  // image address
 inline constexpr int kTextWidth = 256;   // project text
 inline constexpr int kAddressWidth = 256;  // reference address

@@ -1,7 +1,12 @@
 // Builds the laboratory-server kit into site/ (or the folder given as the
 // first argument): the paths below are the ones Plotweave pages ask for.
 //
+//   npm run build [-- FOLDER] [-- --plain]
+//
 //   site/Graph/network/network.js   vis-network's standalone bundle + links.Network
+//                                   + the reader's tools (search, legend, filters,
+//                                   figure export); --plain, or PLOTWEAVE_KIT_PLAIN=1,
+//                                   leaves the tools out and gives the bare drawing
 //   site/VR/style/noimage.png       placeholder for nodes without an image
 //   site/jsapi                      stand-in for the script loader
 //
@@ -15,33 +20,55 @@ import { fileURLToPath } from 'node:url';
 import { deflateSync } from 'node:zlib';
 
 const here = dirname(fileURLToPath(import.meta.url));
-const out = resolve(process.argv[2] || join(here, 'site'));
+const args = process.argv.slice(2);
+const plain = args.includes('--plain') || process.env.PLOTWEAVE_KIT_PLAIN === '1';
+const folder = args.find((a) => !a.startsWith('--'));
+const out = resolve(folder || join(here, 'site'));
 const require = createRequire(import.meta.url);
 
 const visPackage = require('vis-network/package.json');
 const visBundle = require.resolve('vis-network/standalone/umd/vis-network.min.js');
 const visDir = dirname(require.resolve('vis-network/package.json'));
+const hangulPackage = require('es-hangul/package.json');
+const hangulDir = dirname(require.resolve('es-hangul/package.json'));
+const esbuild = plain ? null : require('esbuild');
 
 rmSync(out, { recursive: true, force: true });
 mkdirSync(join(out, 'Graph', 'network'), { recursive: true });
 mkdirSync(join(out, 'VR', 'style'), { recursive: true });
 
-// One script, since the page loads only network.js.
-const network = [
-  `/* network.js: links.Network on vis-network ${visPackage.version} (Apache-2.0 or MIT, see LICENSE-vis-network-*). */`,
+// One classic script with no imports, since the page loads only network.js
+// (and a page may be opened from a file, where nothing else can be fetched).
+const parts = [
+  `/* network.js: links.Network on vis-network ${visPackage.version} (Apache-2.0 or MIT, see LICENSE-vis-network-*)${
+    plain ? '' : `, with es-hangul ${hangulPackage.version} (MIT, see LICENSE-es-hangul)`}. */`,
   readFileSync(visBundle, 'utf8'),
   ';',
   readFileSync(join(here, 'src', 'links-network.js'), 'utf8'),
-].join('\n');
-writeFileSync(join(out, 'Graph', 'network', 'network.js'), network);
+];
+if (!plain) {
+  const tools = await esbuild.build({
+    entryPoints: [join(here, 'src', 'tools', 'index.js')],
+    bundle: true,
+    format: 'iife',
+    minify: true,
+    target: 'es2019',
+    charset: 'utf8',
+    legalComments: 'none',
+    write: false,
+  });
+  parts.push('/* The reader\'s tools (web/src/tools). */', tools.outputFiles[0].text);
+}
+writeFileSync(join(out, 'Graph', 'network', 'network.js'), parts.join('\n'));
 for (const license of ['LICENSE-APACHE-2.0', 'LICENSE-MIT']) {
   copyFileSync(join(visDir, license), join(out, 'Graph', 'network', license.replace('LICENSE-', 'LICENSE-vis-network-')));
 }
+if (!plain) copyFileSync(join(hangulDir, 'LICENSE'), join(out, 'Graph', 'network', 'LICENSE-es-hangul'));
 
 writeFileSync(join(out, 'jsapi'), readFileSync(join(here, 'src', 'jsapi.js')));
 writeFileSync(join(out, 'VR', 'style', 'noimage.png'), placeholderPng(48, 48));
 
-console.log(`kit built in ${out}`);
+console.log(`kit built in ${out}${plain ? ' (plain: no reader tools)' : ''}`);
 
 // A grey picture frame with a hill and a sun: the usual "no image" sign.
 function placeholderPng(width, height) {

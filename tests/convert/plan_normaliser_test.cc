@@ -38,7 +38,7 @@ std::string Pulled(const std::string& planBytes, size_t planStep, size_t readSte
 
 const std::string kUtf8Mark = "\xEF\xBB\xBF";
 
-TEST(ConvertPlanToKs, PlansWithoutAMarkAreLeftAlone) {
+TEST(NormalisePlan, PlansWithoutAMarkAreLeftAlone) {
   for (const std::string& plan : {std::string("\xEF\xBB\x41rest"), std::string(), std::string("\xEF"),
                                   std::string("\xEF\xBB"), std::string("#NODES\n")}) {
     Converted c = Convert(plan);
@@ -48,7 +48,7 @@ TEST(ConvertPlanToKs, PlansWithoutAMarkAreLeftAlone) {
   }
 }
 
-TEST(ConvertPlanToKs, MarksAreRecognisedAndNotCopied) {
+TEST(NormalisePlan, MarksAreRecognisedAndNotCopied) {
   EXPECT_EQ(Convert(kUtf8Mark + "ab").code, 1);
   EXPECT_EQ(Convert(kUtf8Mark + "ab").scratch, "ab");
   EXPECT_EQ(Convert("\xFE\xFF" + std::string("\0a", 2)).code, 2);
@@ -59,14 +59,14 @@ TEST(ConvertPlanToKs, MarksAreRecognisedAndNotCopied) {
   EXPECT_EQ(le.scratch, "a");
 }
 
-TEST(ConvertPlanToKs, Utf8CharactersBecomeKsCodeOrReferences) {
+TEST(NormalisePlan, Utf8CharactersBecomeKsCodeOrReferences) {
   Converted c = Convert(kUtf8Mark + "A\xEA\xB0\x80\xC2\xB7\xC2\x80\xE2\x82\xAC\xEA\xB0\x82\r\n");
   EXPECT_EQ(c.scratch, "A\xB0\xA1\xA1\xA4&#00128;&#08364;&#44034;\r\n");
   // Compatibility ideographs are stored as their unified forms.
   EXPECT_EQ(Convert(kUtf8Mark + "\xEF\xA4\x80").scratch, "\xD1\xC2");
 }
 
-TEST(ConvertPlanToKs, MalformedUtf8IsConvertedNotRejected) {
+TEST(NormalisePlan, MalformedUtf8IsConvertedNotRejected) {
   // Overlong form, lone continuation byte, zero byte, truncated last character.
   EXPECT_EQ(Convert(kUtf8Mark + "\xC1\x81").scratch, "A");
   EXPECT_EQ(Convert(kUtf8Mark + "\xB7").scratch, "\xA1\xA4");
@@ -81,20 +81,20 @@ TEST(ConvertPlanToKs, MalformedUtf8IsConvertedNotRejected) {
   EXPECT_EQ(Convert(kUtf8Mark + "\xF4\x90\x80\x80").scratch, "&#65533;");
 }
 
-TEST(ConvertPlanToKs, CharactersBeyondTheBmpTravelAsSurrogateReferences) {
+TEST(NormalisePlan, CharactersBeyondTheBmpTravelAsSurrogateReferences) {
   const std::string expected = "&#55357;&#56832;";
   EXPECT_EQ(Convert(kUtf8Mark + "\xF0\x9F\x98\x80").scratch, expected);
   EXPECT_EQ(Convert(std::string("\xFF\xFE\x3D\xD8\x00\xDE", 6)).scratch, expected);
   EXPECT_EQ(Convert(std::string("\xFE\xFF\xD8\x3D\xDE\x00", 6)).scratch, expected);
 }
 
-TEST(ConvertPlanToKs, Utf16UnitsOneByOneAndAnOddLastByteDropped) {
+TEST(NormalisePlan, Utf16UnitsOneByOneAndAnOddLastByteDropped) {
   Converted c = Convert(std::string("\xFE\xFF\xAC\x00\x00\r\x00\n\x00", 9));
   EXPECT_EQ(c.scratch, "\xB0\xA1\r\n");
   EXPECT_EQ(Convert(std::string("\xFF\xFE\x41\x00\x42", 5)).scratch, "A");
 }
 
-TEST(ConvertPlanToKs, FailuresOfEitherStreamAreReported) {
+TEST(NormalisePlan, FailuresOfEitherStreamAreReported) {
   const std::string plan = kUtf8Mark + std::string(200000, 'x');
   {
     testing::PieceSource source(plan, 1000, true);

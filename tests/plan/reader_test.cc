@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "kscode/plan_normaliser.h"
 #include "plan/reader.h"
 #include "tests/support/test_support.h"
 
@@ -111,7 +112,6 @@ TEST(ReadPlanSections, SectionGivenTwiceOverwritesInPlace) {
 
 TEST(ReadPlanSections, LongLineIsReadInPiecesOf999Bytes) {
   const std::string line = "h1 " + std::string(2496, 'x') + "\n";
-  ASSERT_EQ(line.size(), 2500u);
   ReadResult r = Read("#PROJECT\n" + line);
   ASSERT_EQ(r.model->projectCount, 3);
   EXPECT_STREQ(r.model->projects[0].tag, "h1");
@@ -260,7 +260,7 @@ TEST(ReadPlanText, PlanArrivingInSmallPiecesReadsAsAWholeAndAReadFailureIsReport
 }
 
 TEST(ReadPlanCuts, OverlongFieldsAreCutOnCharacterBoundariesWithOneWarningEach) {
-  const std::string hangul = testing::Ks("가");  // two bytes
+  const std::string hangul = "\xB0\xA1";  // KS code of U+AC00, two bytes
   std::string label;
   for (int i = 0; i < 25; ++i) label += hangul;  // 50 bytes
   const std::string id(45, 'i');
@@ -298,6 +298,31 @@ TEST(ReadPlanText, CarriageReturnBeforeLineFeedIsDropped) {
   EXPECT_STREQ(r.model->projects[1].text, "Cr\rinside\n");
   EXPECT_EQ(r.model->nodeCount, 1);
   EXPECT_STREQ(r.model->nodes[0].title, "Jane");
+}
+
+TEST(ReadPlanText, AUnicodePlanReadsThroughTheNormaliserWithoutAScratchCopy) {
+  // The same plan as KS text and as UTF-16 (little-endian, with its mark):
+  // lines, columns and cut warnings come out alike.
+  const std::string ks = "#NODES\r\nk001 P \xB0\xA1" + std::string(40, 'x') + "\r\n";
+  std::string utf16 = "\xFF\xFE";
+  for (char c : std::string("#NODES\r\nk001 P ")) utf16 += std::string{c, '\0'};
+  utf16 += std::string("\x00\xAC", 2);
+  for (int i = 0; i < 40; ++i) utf16 += std::string("x\0", 2);
+  utf16 += std::string("\r\0\n\0", 4);
+
+  ReadResult direct = Read(ks);
+  auto model = std::make_unique<OntologyModel>();
+  std::memset(model.get(), 0, sizeof(OntologyModel));
+  MemorySource plan(utf16.data(), utf16.size());
+  auto source = std::make_unique<NormalisedPlanSource>(plan);
+  testing::FindingList findings;
+  ASSERT_EQ(ReadPlan(*source, *model, "_self", findings), ReadStatus::kRead);
+  EXPECT_EQ(source->encoding(), PlanEncoding::kUtf16Le);
+  ASSERT_EQ(model->nodeCount, 1);
+  EXPECT_STREQ(model->nodes[0].label, direct.model->nodes[0].label);
+  EXPECT_EQ(std::string(model->nodes[0].label), "\xB0\xA1" + std::string(37, 'x'));
+  EXPECT_EQ(findings.Text(), "2:8 cut node label to 39\n");
+  EXPECT_EQ(findings.Text(), direct.findings);
 }
 
 }  // namespace

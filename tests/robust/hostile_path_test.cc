@@ -15,6 +15,8 @@
 namespace plotweave {
 namespace {
 
+using testing::PageName;
+
 const std::string kPlan = "#CLASS\nPlace blue dot\n#NODES\nk001 Place Here\n";
 const std::string kUtf8Plan = "\xEF\xBB\xBF" + kPlan;
 
@@ -52,7 +54,7 @@ TEST(HostilePaths, BlanksDotsAndBytesBeyondAscii) {
       TempDir dir;
       ASSERT_EQ(mkdir((dir / "sub dir").c_str(), 0755), 0);
       WriteFileBytes(dir / c.plan, kPlan);
-      const std::string page = c.base + b->pageSuffix;
+      const std::string page = PageName(b->setting, c.base);
       EXPECT_EQ(RunPlan(*b, dir.path(), {c.arg}), Success(c.plan, page)) << c.arg;
       EXPECT_EQ(ReadFileBytes(dir / page).substr(0, 3), "\xEF\xBB\xBF") << c.arg;
       EXPECT_FALSE(FileExists(dir / (c.base + ".out"))) << c.arg;
@@ -97,7 +99,7 @@ TEST(HostilePaths, SymbolicLinks) {
     // A plan that is a link: it is read through the link and never changed;
     // the derived files are named after the link, next to it.
     ASSERT_EQ(symlink("../store/real.lst", (dir / "work/plan.lst").c_str()), 0);
-    const std::string page = std::string("plan") + b->pageSuffix;
+    const std::string page = PageName(b->setting, "plan");
     EXPECT_EQ(RunPlan(*b, dir / "work", {"plan.lst"}),
               kBanner + EncodingLine(1) + Creating(page) + Created(page));
     EXPECT_EQ(ReadFileBytes(dir / "store/real.lst"), kUtf8Plan);
@@ -106,9 +108,9 @@ TEST(HostilePaths, SymbolicLinks) {
     // A folder reached through a link.
     ASSERT_EQ(symlink("store", (dir / "via").c_str()), 0);
     EXPECT_EQ(RunPlan(*b, dir.path(), {"via/real.lst"}),
-              kBanner + EncodingLine(1) + Creating("via/real" + std::string(b->pageSuffix)) +
-                  Created("via/real" + std::string(b->pageSuffix)));
-    EXPECT_TRUE(FileExists(dir / ("store/real" + std::string(b->pageSuffix))));
+              kBanner + EncodingLine(1) + Creating(PageName(b->setting, "via/real")) +
+                  Created(PageName(b->setting, "via/real")));
+    EXPECT_TRUE(FileExists(dir / (PageName(b->setting, "store/real"))));
 
     // A link to nothing is a plan that is not there.
     ASSERT_EQ(symlink("nowhere.lst", (dir / "dangling.lst").c_str()), 0);
@@ -134,7 +136,7 @@ TEST(HostilePaths, PlanThatIsNoRegularFileIsRefused) {
 
 TEST(HostilePaths, DerivedFileThatIsAFifoIsNotOpened) {
   for (const Build* b : kBuilds) {
-    const std::string page = std::string("p") + b->pageSuffix;
+    const std::string page = PageName(b->setting, "p");
     {
       TempDir dir;
       WriteFileBytes(dir / "p.lst", kUtf8Plan);
@@ -165,7 +167,7 @@ TEST(HostilePaths, DerivedFileThatIsAFifoIsNotOpened) {
 // device was read as the scratch copy, and /dev/full or /dev/zero never end.
 TEST(HostilePaths, DerivedNameLeadingToADeviceIsNeverReadForever) {
   for (const Build* b : kBuilds) {
-    const std::string page = std::string("p") + b->pageSuffix;
+    const std::string page = PageName(b->setting, "p");
     for (const char* device : {"/dev/zero", "/dev/full"}) {
       for (const std::string& plan : {kUtf8Plan, std::string("\xEF\xBB\xBF")}) {
         TempDir dir;

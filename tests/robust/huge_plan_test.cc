@@ -12,6 +12,8 @@
 namespace plotweave {
 namespace {
 
+using testing::PageName;
+
 // Room the run may take beyond a small plan's peak: buffers, never the plan.
 constexpr long kSlackKb = 16 * 1024;
 
@@ -81,7 +83,7 @@ SmallRun RunSmallPlan(const Build& b, const TempDir& dir) {
   const ChildResult r = RunChild(b.program, dir.path(), {"small.lst"});
   EXPECT_EQ(r.exitStatus, 0);
   EXPECT_NE(r.output.find(" has been Created.\n"), std::string::npos) << r.output;
-  const std::string page = ReadFileBytes(dir / (std::string("small") + b.pageSuffix));
+  const std::string page = ReadFileBytes(dir / (PageName(b.setting, "small")));
   return {r.peakRssKb, Count(page, "nodesTable.addRow("), Count(page, "linksTable.addRow(")};
 }
 
@@ -92,7 +94,7 @@ TEST(HugePlan, KsPlanOfThreeHundredMegabytes) {
   for (const Build* b : kBuilds) {
     const SmallRun small = RunSmallPlan(*b, dir);
     const ChildResult r = RunChild(b->program, dir.path(), {"huge.lst"});
-    const std::string page = std::string("huge") + b->pageSuffix;
+    const std::string page = PageName(b->setting, "huge");
     EXPECT_EQ(r.exitStatus, 0) << "signal " << r.signal;
     EXPECT_EQ(r.output, kBanner + AnsiLines("huge.lst") + Creating(page) + Created(page));
     EXPECT_LE(r.peakRssKb, small.peakRssKb + kSlackKb) << "small plan: " << small.peakRssKb << " KB";
@@ -112,7 +114,7 @@ TEST(HugePlan, Utf16PlanGoesThroughTheScratchFileInPieces) {
   for (const Build* b : kBuilds) {
     const SmallRun small = RunSmallPlan(*b, dir);
     const ChildResult r = RunChild(b->program, dir.path(), {"wide.lst"});
-    const std::string page = std::string("wide") + b->pageSuffix;
+    const std::string page = PageName(b->setting, "wide");
     EXPECT_EQ(r.exitStatus, 0) << "signal " << r.signal;
     EXPECT_EQ(r.output, kBanner + EncodingLine(3) + Creating(page) + Created(page));
     EXPECT_LE(r.peakRssKb, small.peakRssKb + kSlackKb) << "small plan: " << small.peakRssKb << " KB";

@@ -12,11 +12,11 @@ namespace plotweave::testing {
 
 struct Build {
   const char* program;
-  const char* pageSuffix;  // after the base name
+  const BuildSetting& setting;
 };
 
-inline const Build kSelfBuild{PLOTWEAVE_SELF_PROGRAM, "_self.htm"};
-inline const Build kBlankBuild{PLOTWEAVE_BLANK_PROGRAM, ".htm"};
+inline const Build kSelfBuild{PLOTWEAVE_SELF_PROGRAM, kSameWindowBuild};
+inline const Build kBlankBuild{PLOTWEAVE_BLANK_PROGRAM, kNewWindowBuild};
 inline const Build* const kBuilds[] = {&kSelfBuild, &kBlankBuild};
 
 inline const std::string kBanner =

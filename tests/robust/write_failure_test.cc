@@ -17,6 +17,8 @@
 namespace plotweave {
 namespace {
 
+using testing::PageName;
+
 // A valid plan whose page (some 250 KB) is far larger than any write buffer,
 // so that writes fail in the middle of the page and not only at the close.
 std::string LargePagePlan() {
@@ -76,7 +78,7 @@ TEST(WriteFailure, IntermediatePageOnAFullDiskIsReportedAndRemoved) {
 TEST(WriteFailure, VisualizationPageOnAFullDiskIsAFailedConversion) {
   for (const Build* b : kBuilds) {
     TempDir dir;
-    const std::string page = std::string("p") + b->pageSuffix;
+    const std::string page = PageName(b->setting, "p");
     WriteFileBytes(dir / "p.lst", LargePagePlan());
 
     // What a successful run writes, for comparison: its intermediate page is

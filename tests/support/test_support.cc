@@ -307,47 +307,38 @@ std::string Encode(const std::string& chunk) {
   return sink.bytes;
 }
 
-std::string Ks(const std::string& utf8) {
-  // Decode UTF-8 and map each character through the program's own reverse table.
-  std::string out;
-  for (size_t i = 0; i < utf8.size();) {
-    unsigned char b = static_cast<unsigned char>(utf8[i]);
-    uint32_t cp;
-    int len;
-    if (b < 0x80) { cp = b; len = 1; }
-    else if (b < 0xE0) { cp = b & 0x1F; len = 2; }
-    else if (b < 0xF0) { cp = b & 0x0F; len = 3; }
-    else { cp = b & 0x07; len = 4; }
-    for (int k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-    i += static_cast<size_t>(len);
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-      continue;
-    }
-    uint8_t lead = 0, trail = 0;
-    if (cp > 0xFFFF || !UnicodeToKs(static_cast<uint16_t>(cp), &lead, &trail)) std::abort();
-    out += static_cast<char>(lead);
-    out += static_cast<char>(trail);
-  }
-  return out;
+std::string PageName(const BuildSetting& build, const std::string& base) {
+  char name[512];
+  std::snprintf(name, sizeof name, build.pageNameFormat, base.c_str());
+  return name;
 }
 
-std::string WithBuildHosts(std::string text) {
-  const char* const kHosts[][2] = {
-      {"http://www.w3.org/", PLOTWEAVE_DTD_HOST "/"},
-      {"https://www.google.com/", PLOTWEAVE_LOADER_HOST "/"},
-      {"http://localhost:8000/", PLOTWEAVE_LAB_HOST "/"},
-  };
+namespace {
+
+// The default hosts and this build's, in the same order.
+const char* const kHosts[][2] = {
+    {"http://www.w3.org/", PLOTWEAVE_DTD_HOST "/"},
+    {"https://www.google.com/", PLOTWEAVE_LOADER_HOST "/"},
+    {"http://localhost:8000/", PLOTWEAVE_LAB_HOST "/"},
+};
+
+std::string ReplaceHosts(std::string text, int from, int to) {
   for (const auto& host : kHosts) {
-    const std::string from = host[0];
-    const std::string to = host[1];
-    if (from == to) continue;
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-      text.replace(at, from.size(), to);
+    const std::string before = host[from];
+    const std::string after = host[to];
+    if (before == after) continue;
+    for (size_t at = text.find(before); at != std::string::npos; at = text.find(before, at + after.size())) {
+      text.replace(at, before.size(), after);
     }
   }
   return text;
 }
+
+}  // namespace
+
+std::string WithBuildHosts(std::string text) { return ReplaceHosts(std::move(text), 0, 1); }
+
+std::string WithDefaultHosts(std::string text) { return ReplaceHosts(std::move(text), 1, 0); }
 
 std::string SourceDir() {
   const char* dir = std::getenv("PLOTWEAVE_SOURCE_DIR");

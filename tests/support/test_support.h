@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/build_setting.h"
 #include "io/diagnostics.h"
 #include "io/stream.h"
 
@@ -104,12 +105,14 @@ std::string RunProgram(const std::string& program, const std::string& dir,
 // What the page encoder writes for one chunk (a line of the intermediate page).
 std::string Encode(const std::string& chunk);
 
-// The bytes of a text given as UTF-8, in KS code (test data only).
-std::string Ks(const std::string& utf8);
+// The name of the page a build writes for a plan's base name.
+std::string PageName(const BuildSetting& build, const std::string& base);
 
 // Golden text is kept with the default hosts of the page's absolute
 // addresses; this gives it with the hosts this build was configured with.
 std::string WithBuildHosts(std::string text);
+// The reverse, for writing golden text from a page of this build.
+std::string WithDefaultHosts(std::string text);
 
 // The source tree, for example plans and golden files.
 std::string SourceDir();

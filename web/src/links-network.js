@@ -23,6 +23,11 @@
  * bubbling 'networksettled' DOM event; whenSettled() returns a promise for
  * the same moment. The layout uses a fixed seed, so a page is drawn the same
  * way every time in a window of the same size.
+ *
+ * A build with the reader's tools sets links.Network.readerTools; draw()
+ * then lets them place the nodes before the first picture and add their
+ * controls after it (see tools/index.js). Without them, the drawing settles
+ * by simulation as below.
  */
 (function (global) {
   'use strict';
@@ -153,10 +158,15 @@
     this._rows = 0;
     this._settledWaiters = [];
     this._ownListeners = {};
+    this._detachTools = null;
     container.removeAttribute('data-layout');
   }
 
   Network.prototype._destroy = function () {
+    if (this._detachTools) {
+      this._detachTools();
+      this._detachTools = null;
+    }
     if (this.vis) {
       this.vis.destroy();
       this.vis = null;
@@ -254,8 +264,15 @@
     });
 
     this._rows = nodeRows.length;
-    this.nodes = new vis.DataSet(nodes);
-    this.edges = new vis.DataSet(edges);
+
+    // The reader's tools, when the build has them and the page address does
+    // not ask for the bare drawing (#plain).
+    var tools = Network.readerTools || null;
+    var toolState = null;
+    if (tools) {
+      toolState = { network: this, container: this.container, nodes: nodes, edges: edges,
+        nodeRows: nodeRows, linkRows: linkRows, options: options };
+    }
 
     var stabilize = options.stabilize === true || options.stabilize === 'true';
     var visOptions = {
@@ -280,6 +297,14 @@
     // Drawing starts from a layout that has already been run for a while so
     // the page opens on a readable picture; what movement remains settles
     // in view.
+    if (tools) {
+      toolState.visOptions = visOptions;
+      var changes = tools.prepare(toolState);
+      for (var key in changes) visOptions[key] = Object.assign({}, visOptions[key], changes[key]);
+    }
+    this.nodes = new vis.DataSet(nodes);
+    this.edges = new vis.DataSet(edges);
+
     var network = new vis.Network(this.container, { nodes: this.nodes, edges: this.edges }, visOptions);
     this.vis = network;
 
@@ -304,6 +329,10 @@
       self.container.dispatchEvent(evt);
       self._trigger('ready', {});
     };
+    if (tools) {
+      this._detachTools = tools.attach(toolState, network, done);
+      return;
+    }
     network.once('stabilized', function () {
       // Show the whole network once it has come to rest.
       network.fit();
