@@ -104,7 +104,7 @@ TEST(WriteFailure, VisualizationPageOnAFullDiskIsAFailedConversion) {
 TEST(WriteFailure, FailedConversionKeepsTheEarlierPage) {
   const std::string earlier = "\xEF\xBB\xBF<html><body>yesterday's page</body></html>\n";
   for (const Build* b : kBuilds) {
-    const std::string page = std::string("p") + b->pageSuffix;
+    const std::string page = PageName(b->setting, "p");
     const std::string failed = kBanner + AnsiLines("p.lst") + "\nInput File p.out Not Found!\n\nOutput File " +
                                page + " Creation Error!\nOutput File Encoding Conversion Error.\n";
     // The intermediate page cannot be read back: its name leads to a device.
