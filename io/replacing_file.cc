@@ -36,13 +36,26 @@ Target TargetOf(const char* path) {
 }
 
 // Copies `path` into `out` (`capacity` bytes), or where it leads when it is a
-// symbolic link to a file. False when it does not fit.
+// symbolic link, so that the link stays and the file it names is replaced. A
+// link to nothing yet names the file to create, beside its own folder when
+// it is relative. False when the name does not fit.
 bool ResolvedName(const char* path, char* out, size_t capacity) {
 #ifndef _WIN32
   struct stat st;
-  // realpath writes at most PATH_MAX bytes.
-  if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode) && capacity > PATH_MAX &&
-      realpath(path, out) != nullptr) {
+  if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode)) {
+    // realpath writes at most PATH_MAX bytes.
+    if (capacity > PATH_MAX && realpath(path, out) != nullptr) return true;
+    const char* slash = std::strrchr(path, '/');
+    const size_t folder = slash != nullptr ? static_cast<size_t>(slash - path) + 1 : 0;
+    if (folder >= capacity) return false;
+    const ssize_t length = readlink(path, out + folder, capacity - folder - 1);
+    if (length < 0 || static_cast<size_t>(length) >= capacity - folder - 1) return false;
+    out[folder + static_cast<size_t>(length)] = '\0';
+    if (out[folder] == '/') {
+      std::memmove(out, out + folder, static_cast<size_t>(length) + 1);
+    } else {
+      std::memcpy(out, path, folder);
+    }
     return true;
   }
 #endif

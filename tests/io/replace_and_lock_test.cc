@@ -96,6 +96,21 @@ TEST(ReplacingFile, ALinkStaysAndWhatItLeadsToIsReplaced) {
   EXPECT_EQ(ReadFileBytes(dir / "store/p.htm"), "new");
   EXPECT_EQ(dir.Listing(), "p.htm store");
   EXPECT_FALSE(FileExists(dir / "store/p.htm.tmp"));
+
+  // A link to a file not made yet: the file is made where the link leads; a
+  // link into a missing folder leads nowhere a file can be made.
+  ASSERT_EQ(symlink("store/q.htm", (dir / "q.htm").c_str()), 0);
+  ASSERT_EQ(symlink("missing/r.htm", (dir / "r.htm").c_str()), 0);
+  {
+    ReplacingFile file((dir / "q.htm").c_str(), "wb");
+    Put(file, "made");
+    EXPECT_TRUE(file.Commit());
+    ReplacingFile nowhere((dir / "r.htm").c_str(), "wb");
+    EXPECT_FALSE(nowhere);
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "q.htm"));
+  EXPECT_EQ(ReadFileBytes(dir / "store/q.htm"), "made");
+  EXPECT_EQ(dir.Listing(), "p.htm q.htm r.htm store");
 }
 #endif
 
