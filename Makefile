@@ -10,12 +10,12 @@ WERROR ?= OFF
 # Every other build type with GCC and clang, compiled only.
 TYPESBUILD ?= build-types
 
-.PHONY: all build windows demo test test-linux test-windows build-types package deps clean
+.PHONY: all build windows demo test test-linux test-windows build-types kit package deps clean
 # Robustness checks: the suite with sanitizers and under valgrind, and short fuzz runs.
 ASANBUILD ?= build-asan
 FUZZBUILD ?= build-fuzz
 FUZZ_SECONDS ?= 30
-FUZZ_TARGETS = plan_reader plan_normaliser page_encoder ks_lookup run
+FUZZ_TARGETS = plan_reader plan_normaliser page_encoder ks_lookup run plan_check
 # The vptr check needs type information, which the libraries are built without.
 SANITIZERS = -fsanitize=address,undefined -fno-sanitize=vptr -fno-sanitize-recover=all -fno-omit-frame-pointer
 .PHONY: robust-deps sanitize valgrind-e2e fuzz-build fuzz-short test-robust
@@ -63,10 +63,23 @@ test-windows: deps windows
 build-types: robust-deps
 	tools/build-types.sh $(TYPESBUILD) $(JOBS)
 
+# web/site/, from web/ with npm (Node and npm are installed when missing);
+# network.js names the version of CMakeLists.txt.
+KIT_SOURCES = web/package.json web/package-lock.json web/build.mjs $(wildcard web/src/*) CMakeLists.txt
+kit: web/site/jsapi
+web/site/jsapi: $(KIT_SOURCES)
+	@command -v npm >/dev/null 2>&1 || tools/apt-install-missing.sh nodejs npm
+	cd web && npm ci --no-audit --no-fund && npm run build
+	@touch $@
+
 # The Debian package (in $(BUILD)/) and the Windows zip (in $(WINBUILD)/).
-package: build windows
-	cd $(BUILD) && cpack -G DEB
-	cd $(WINBUILD) && cpack -G ZIP
+# Every file in them carries the time of the commit, so two builds of one
+# commit give the same bytes.
+SOURCE_DATE_EPOCH ?= $(shell git log -1 --format=%ct 2>/dev/null)
+PACKAGE_ENV = $(if $(SOURCE_DATE_EPOCH),SOURCE_DATE_EPOCH=$(SOURCE_DATE_EPOCH))
+package: kit build windows
+	cd $(BUILD) && $(PACKAGE_ENV) cpack -G DEB
+	cd $(WINBUILD) && $(PACKAGE_ENV) cpack -G ZIP
 
 robust-deps:
 	fuzz/install-deps.sh

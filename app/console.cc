@@ -8,20 +8,6 @@
 
 namespace plotweave::console {
 
-namespace {
-
-// How a cut warning names each field, in PlanField order.
-const char* const kFieldNames[] = {
-    "project tag",     "project text",      "class name",     "class border colour",
-    "class style",     "relation name",     "relation colour", "relation style",
-    "node id",         "node class name",   "node label",      "reference address",
-    "image address",   "link node 1 ID",    "link node 2 ID",  "link relation name",
-};
-static_assert(sizeof kFieldNames / sizeof kFieldNames[0] ==
-              static_cast<size_t>(PlanField::kLinkRelationName) + 1);
-
-}  // namespace
-
 void Usage() { std::printf("\nUsage: Plotweave <Ontology Data File> \n"); }
 
 void Banner() {
@@ -80,7 +66,7 @@ void Printer::Report(const Diagnostic& d) {
   switch (d.code) {
     case DiagnosticCode::kFieldCut:
       std::printf("Warning: plan line %" PRId64 ": %s is longer than %d bytes and has been cut.\n", d.line,
-                  kFieldNames[d.field], static_cast<int>(d.limit));
+                  PlanFieldName(static_cast<PlanField>(d.field)), static_cast<int>(d.limit));
       break;
     case DiagnosticCode::kUnknownClass:
       std::printf("Class Name %s in the Node List is Invalid!\n", d.subject);
@@ -93,6 +79,10 @@ void Printer::Report(const Diagnostic& d) {
       break;
     case DiagnosticCode::kUnknownRelation:
       std::printf("Relation Name %s in the Link List is Invalid!\n", d.subject);
+      break;
+    default:
+      // The format's other traps are the checker's to show; this program's
+      // console text stays as scripts and stored logs know it.
       break;
   }
 }

@@ -7,7 +7,9 @@ Generates its inputs, then times in one run, alternating round by round:
       iconv -f UTF-8 -t CP949 on the same file;
   (b) the page encoder alone on large KS-coded text against
       iconv -f CP949 -t UTF-8;
-  (c) plotweave_self on a plan at full capacity against cp of the same file.
+  (c) plotweave_self on a plan at full capacity against cp of the same file;
+  (d) and (e) plotweave-check against plotweave_self on the plans of (c) and
+      (a): checking must take well under converting.
 Prints the median wall time of each, the ratio ours / theirs, and the peak
 resident memory of every program. Only the standard library is used.
 
@@ -103,7 +105,8 @@ def main():
     args = parser.parse_args()
     program = os.path.abspath(os.path.join(args.build, "app", "plotweave_self"))
     encoder = os.path.abspath(os.path.join(args.build, "bench", "encode_page"))
-    for tool in (program, encoder):
+    checker = os.path.abspath(os.path.join(args.build, "check", "plotweave-check"))
+    for tool in (program, encoder, checker):
         if not os.access(tool, os.X_OK):
             sys.exit("missing %s: build first (make build)" % tool)
 
@@ -134,11 +137,15 @@ def main():
                 ["sh", "-c", 'exec iconv -f CP949 -t UTF-8 "$0" > "$1"', ks_text, sink],
             ),
             "c": ([program, "full.lst"], ["cp", full_plan, sink]),
+            "d": ([checker, "full.lst"], [program, "full.lst"]),
+            "e": ([checker, "big.lst"], [program, "big.lst"]),
         }
         names = {
             "a": "(a) UTF-8 plan, %d MB: plotweave vs iconv -f UTF-8 -t CP949" % args.megabytes,
             "b": "(b) page encoder, %d MB KS text: EncodePage vs iconv -f CP949 -t UTF-8" % args.megabytes,
             "c": "(c) full-capacity plan (%d bytes): plotweave vs cp" % os.path.getsize(full_plan),
+            "d": "(d) full-capacity plan: plotweave-check vs plotweave",
+            "e": "(e) UTF-8 plan, %d MB: plotweave-check vs plotweave" % args.megabytes,
         }
         def clear_outputs():
             # Outputs left by the previous command would make the next one pay

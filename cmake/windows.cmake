@@ -7,7 +7,13 @@ endif()
 # UTF-8 active code page in their manifest, so Hangul plan paths work without
 # a wide-character entry point.
 enable_language(RC)
-set(PLOTWEAVE_WINDOWS_RESOURCES ${PROJECT_SOURCE_DIR}/app/plotweave.rc)
+# The manifest carries the project's version; the resource script finds it
+# beside itself, so both go to the build tree.
+configure_file(${PROJECT_SOURCE_DIR}/app/plotweave.manifest.in ${CMAKE_BINARY_DIR}/resources/plotweave.manifest @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/app/plotweave.rc ${CMAKE_BINARY_DIR}/resources/plotweave.rc COPYONLY)
+set(PLOTWEAVE_WINDOWS_RESOURCES ${CMAKE_BINARY_DIR}/resources/plotweave.rc)
+# No link time in the PE header, so that two builds of one commit are equal.
+add_link_options(-Wl,--no-insert-timestamp)
 
 if(CMAKE_CROSSCOMPILING)
   # Every Windows program CMake or CTest runs (tests, test discovery) goes

@@ -3,7 +3,7 @@
 #
 #   fuzz/run.sh TARGET SECONDS [BUILD_DIR]
 #
-# TARGET is plan_reader, plan_normaliser, page_encoder, ks_lookup or run.
+# TARGET is plan_reader, plan_normaliser, page_encoder, ks_lookup, run or plan_check.
 # BUILD_DIR (default build-fuzz) is configured with clang and
 # -DPLOTWEAVE_FUZZ=ON; `make fuzz-build` does that. New inputs go to
 # BUILD_DIR/corpus/TARGET, never into the committed seeds under fuzz/corpus;
@@ -19,7 +19,7 @@ binary=$build/fuzz/${target}_fuzz
 [ -x "$binary" ] || { echo "fuzz/run.sh: $binary is not built" >&2; exit 2; }
 
 case $target in
-  plan_reader | plan_normaliser | run) seeds=fuzz/corpus/plan ;;
+  plan_reader | plan_normaliser | run | plan_check) seeds=fuzz/corpus/plan ;;
   page_encoder) seeds=fuzz/corpus/page ;;
   ks_lookup) seeds=fuzz/corpus/ks ;;
   *) echo "fuzz/run.sh: unknown target $target" >&2; exit 2 ;;

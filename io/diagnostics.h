@@ -20,6 +20,31 @@ enum class DiagnosticCode : uint8_t {
   kUnknownToNode,
   // A link names a relation that the plan does not define; subject: the name.
   kUnknownRelation,
+  // Traps of the plan format, which lose or change content without a word.
+  // The column is that of the line's first field unless told otherwise;
+  // `field` is a section number (0 before any header, 1 PROJECT .. 5 LINKS,
+  // 6 after an unknown header).
+  //
+  // A line shorter than five bytes, its line feed counted, that holds a field.
+  kShortLine,
+  // A further piece of a line longer than a read; column: where it starts.
+  kLinePiece,
+  // A header that names no known section; subject: its first field; field:
+  // the section it ends.
+  kUnknownHeader,
+  // A section's header given again; field: the section.
+  kSectionRepeated,
+  // A data line in no section (before any header, or after an unknown one).
+  kIgnoredLine,
+  // A data line past its section's capacity; field: the section.
+  kPastCapacity,
+  // A KS lead byte directly before the line feed; column: the lead byte.
+  kLeadByteAtLineEnd,
+  // Fields after those a section reads; column: the first of them; field:
+  // the section; limit: how many.
+  kExtraFields,
+  // A line of blanks only, stored as an empty entry; field: the section.
+  kBlankEntry,
 };
 
 struct Diagnostic {
@@ -29,8 +54,8 @@ struct Diagnostic {
   int64_t line;
   // Byte column within that line, from 1; 0 when the finding has none.
   int64_t column;
-  // The text the finding is about (a name, an id), zero-terminated; valid only
-  // during the Report call.
+  // The text the finding is about (a name, an id), zero-terminated, empty
+  // when there is none; valid only during the Report call.
   const char* subject;
   int32_t field;
   int32_t limit;

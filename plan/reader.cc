@@ -14,6 +14,7 @@ enum Section { kNone = 0, kProject, kClass, kRelation, kNodes, kLinks, kUnknown 
 constexpr size_t kLineBuffer = 1024;
 constexpr size_t kPieceLimit = 1000;
 constexpr size_t kShortestLine = 5;
+constexpr size_t kHeaderFieldWidth = 256;  // a header's first field, as reported
 
 // One piece of a plan line and where it stands.
 struct LineContext {
@@ -53,7 +54,10 @@ bool ConvertText(const LineContext& ctx, const char** cursor, char* dst, size_t 
   return true;
 }
 
-void ReadProjectLine(const LineContext& ctx, ProjectLine& entry) {
+// Each line reader returns where its conversion stopped: what follows there
+// is ignored. A caption line's text runs to its end.
+
+const char* ReadProjectLine(const LineContext& ctx, ProjectLine& entry) {
   const char* cursor = ctx.line;
   FieldSpan tag{ctx.line, 0};
   if (ScanField(&cursor, &tag)) StoreField(ctx, entry.tag, sizeof entry.tag, tag, PlanField::kProjectTag);
@@ -63,9 +67,10 @@ void ReadProjectLine(const LineContext& ctx, ProjectLine& entry) {
   while (static_cast<unsigned char>(*p) >= 1 && static_cast<unsigned char>(*p) <= 32) ++p;
   FieldSpan text{p, std::strlen(p)};
   StoreField(ctx, entry.text, sizeof entry.text, text, PlanField::kProjectText);
+  return p + text.length;
 }
 
-void ReadClassLine(const LineContext& ctx, NodeClass& entry) {
+const char* ReadClassLine(const LineContext& ctx, NodeClass& entry) {
   const char* cursor = ctx.line;
   int16_t flag = 1;
   int64_t value;
@@ -77,9 +82,10 @@ void ReadClassLine(const LineContext& ctx, NodeClass& entry) {
     flag = static_cast<int16_t>(value);
   }
   entry.labelFlag = flag;
+  return cursor;
 }
 
-void ReadRelationLine(const LineContext& ctx, RelationType& entry) {
+const char* ReadRelationLine(const LineContext& ctx, RelationType& entry) {
   const char* cursor = ctx.line;
   int16_t flag = 0;
   int64_t value;
@@ -91,6 +97,7 @@ void ReadRelationLine(const LineContext& ctx, RelationType& entry) {
     flag = static_cast<int16_t>(value);
   }
   entry.labelFlag = flag;
+  return cursor;
 }
 
 // Appends text to a zero-terminated buffer of `width` bytes, never past its end.
@@ -118,7 +125,7 @@ void SetAnchor(NodeEntry& entry, const char* linkTarget, const char* address, co
   Append(t, w, &used, image ? "\"/></a>" : "</a>");
 }
 
-void ReadNodeLine(const LineContext& ctx, NodeEntry& entry, const char* linkTarget) {
+const char* ReadNodeLine(const LineContext& ctx, NodeEntry& entry, const char* linkTarget) {
   char address[kAddressWidth] = "";
   char image[kImageWidth] = "";
   int32_t number = 0;
@@ -177,9 +184,10 @@ void ReadNodeLine(const LineContext& ctx, NodeEntry& entry, const char* linkTarg
   }
   // Without an image the page shows its placeholder; the field stays empty.
   std::memcpy(entry.image, image, sizeof image);
+  return cursor;
 }
 
-void ReadLinkLine(const LineContext& ctx, LinkEntry& entry) {
+const char* ReadLinkLine(const LineContext& ctx, LinkEntry& entry) {
   const char* cursor = ctx.line;
   entry.line = ctx.lineNumber;
   entry.fromColumn = entry.toColumn = entry.relationColumn = 0;
@@ -188,6 +196,7 @@ void ReadLinkLine(const LineContext& ctx, LinkEntry& entry) {
     ConvertText(ctx, &cursor, entry.relation, sizeof entry.relation, PlanField::kLinkRelationName,
                 &entry.relationColumn);
   }
+  return cursor;
 }
 
 int32_t* CountOf(OntologyModel& model, int section) {
@@ -212,6 +221,42 @@ int CapacityOf(int section) {
   }
 }
 
+// Reports a trap of the plan format that loses or changes content without a
+// word; the main program shows none of them, the checker all.
+void Trap(const LineContext& ctx, DiagnosticCode code, const char* at, int32_t field = 0, int32_t limit = 0,
+          const char* subject = nullptr) {
+  Diagnostic d{};
+  d.severity = Severity::kWarning;
+  d.code = code;
+  d.line = ctx.lineNumber;
+  d.column = ctx.ColumnOf(at);
+  d.subject = subject != nullptr ? subject : "";
+  d.field = field;
+  d.limit = limit;
+  ctx.diagnostics->Report(d);
+}
+
+// Whether the byte before a piece's line feed is a KS lead byte without its
+// trail, pairing bytes from the start of the piece.
+bool LeadByteBeforeLineFeed(const char* piece, size_t length) {
+  if (length < 2 || static_cast<unsigned char>(piece[length - 2]) < 0x80) return false;
+  size_t i = 0;
+  while (i < length - 2) i += static_cast<unsigned char>(piece[i]) >= 0x80 ? 2 : 1;
+  return i == length - 2;
+}
+
+// Fields after `rest`, which the line's section does not read.
+void ReportExtraFields(const LineContext& ctx, int section, const char* rest) {
+  FieldSpan field;
+  if (!ScanField(&rest, &field)) return;
+  const char* first = field.start;
+  int32_t count = 1;
+  while (ScanField(&rest, &field)) ++count;
+  Trap(ctx, DiagnosticCode::kExtraFields, first, section, count);
+}
+
+}  // namespace
+
 // Section of a header line's first field: 1 PROJECT .. 5 LINKS, 6 unknown.
 int HeaderSection(const char* field, size_t length) {
   // Only the first five bytes decide, upper-cased; a shorter field compares
@@ -228,46 +273,83 @@ int HeaderSection(const char* field, size_t length) {
   return kUnknown;
 }
 
-}  // namespace
+const char* PlanFieldName(PlanField field) {
+  static const char* const kNames[] = {
+      "project tag",     "project text",      "class name",     "class border colour",
+      "class style",     "relation name",     "relation colour", "relation style",
+      "node id",         "node class name",   "node label",      "reference address",
+      "image address",   "link node 1 ID",    "link node 2 ID",  "link relation name",
+  };
+  static_assert(sizeof kNames / sizeof kNames[0] == static_cast<size_t>(PlanField::kLinkRelationName) + 1);
+  return kNames[static_cast<int>(field)];
+}
 
-ReadStatus ReadPlan(ByteSource& plan, OntologyModel& model, const char* linkTarget,
-                    DiagnosticSink& diagnostics) {
+ReadStatus ReadPlan(ByteSource& plan, OntologyModel& model, const char* linkTarget, DiagnosticSink& diagnostics,
+                    PlanLineWatcher* watcher) {
   static_assert(kPieceLimit <= kLineBuffer);
   char line[kLineBuffer];
+  char header[kHeaderFieldWidth];
   BufferedReader reader(plan);
   int section = kNone;
   int next = 0;
+  unsigned seen = 0;  // sections whose header has been read, a bit each
   int64_t lineNumber = 1;
   int64_t pieceOffset = 0;
   size_t got;
   while ((got = reader.ReadLine(line, kPieceLimit)) > 0) {
     const LineContext ctx{line, lineNumber, pieceOffset, &diagnostics};
+    if (watcher != nullptr) watcher->PieceRead(line, got, lineNumber, pieceOffset);
+    if (pieceOffset > 0) Trap(ctx, DiagnosticCode::kLinePiece, line);
     if (line[got - 1] == '\n') {
       ++lineNumber;
       pieceOffset = 0;
+      if (LeadByteBeforeLineFeed(line, got)) Trap(ctx, DiagnosticCode::kLeadByteAtLineEnd, line + got - 2);
     } else {
       pieceOffset += static_cast<int64_t>(got);
     }
-    if (std::strlen(line) < kShortestLine) continue;
 
     const char* cursor = line;
     FieldSpan first;
     const bool hasField = ScanField(&cursor, &first);
+    if (std::strlen(line) < kShortestLine) {
+      if (hasField) Trap(ctx, DiagnosticCode::kShortLine, first.start);
+      continue;
+    }
     if (hasField && first.start[0] == '#') {
       if (int32_t* count = CountOf(model, section)) *count = next;
+      const int before = section;
       section = HeaderSection(first.start, first.length);
       next = 0;
+      if (watcher != nullptr) watcher->HeaderRead(section);
+      if (section == kUnknown) {
+        CopyField(header, sizeof header, first.start, first.length);
+        Trap(ctx, DiagnosticCode::kUnknownHeader, first.start, before, 0, header);
+      } else if ((seen & (1u << section)) != 0) {
+        Trap(ctx, DiagnosticCode::kSectionRepeated, first.start, section);
+      }
+      seen |= 1u << section;
       continue;
     }
     int32_t* count = CountOf(model, section);
-    if (count == nullptr || next >= CapacityOf(section)) continue;
-    switch (section) {
-      case kProject: ReadProjectLine(ctx, model.projects[next]); break;
-      case kClass: ReadClassLine(ctx, model.classes[next]); break;
-      case kRelation: ReadRelationLine(ctx, model.relations[next]); break;
-      case kNodes: ReadNodeLine(ctx, model.nodes[next], linkTarget); break;
-      case kLinks: ReadLinkLine(ctx, model.links[next]); break;
+    if (count == nullptr) {
+      if (hasField) Trap(ctx, DiagnosticCode::kIgnoredLine, first.start, section);
+      continue;
     }
+    if (next >= CapacityOf(section)) {
+      Trap(ctx, DiagnosticCode::kPastCapacity, hasField ? first.start : line, section);
+      continue;
+    }
+    if (!hasField) Trap(ctx, DiagnosticCode::kBlankEntry, line, section);
+    const char* rest = nullptr;
+    switch (section) {
+      case kProject: rest = ReadProjectLine(ctx, model.projects[next]); break;
+      case kClass: rest = ReadClassLine(ctx, model.classes[next]); break;
+      case kRelation: rest = ReadRelationLine(ctx, model.relations[next]); break;
+      case kNodes: rest = ReadNodeLine(ctx, model.nodes[next], linkTarget); break;
+      case kLinks: rest = ReadLinkLine(ctx, model.links[next]); break;
+    }
+    ReportExtraFields(ctx, section, rest);
+    if (watcher != nullptr) watcher->EntryStored(section, next);
     ++next;
     *count = next;
   }

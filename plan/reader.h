@@ -32,11 +32,38 @@ enum class PlanField : uint8_t {
 
 enum class ReadStatus : uint8_t { kRead, kReadFailed };
 
+// Told about each piece of a line the reader reads and each entry it stores,
+// for callers that point at places in the plan.
+class PlanLineWatcher {
+ public:
+  // A piece of a physical line (the whole line unless it is longer than a
+  // read), before anything about it is reported; valid until the next piece.
+  // `pieceOffset` counts the bytes of the line read in earlier pieces.
+  virtual void PieceRead(const char* piece, size_t length, int64_t line, int64_t pieceOffset) = 0;
+  // The piece just read is a header line, of section `section` (1 PROJECT ..
+  // 5 LINKS, 6 none); told before anything about it is reported.
+  virtual void HeaderRead(int section) = 0;
+  // The piece just read was stored as entry `index` of section `section`
+  // (1 PROJECT .. 5 LINKS).
+  virtual void EntryStored(int section, int index) = 0;
+
+ protected:
+  ~PlanLineWatcher() = default;
+};
+
 // Reads the plan to its end into `model`, which must be empty. `linkTarget` is
 // the target attribute of the anchors built for node titles. Every field that
-// had to be cut to fit is reported as a kFieldCut warning, with its line and
-// column. kReadFailed when the plan could not be read to its end.
-ReadStatus ReadPlan(ByteSource& plan, OntologyModel& model, const char* linkTarget,
-                    DiagnosticSink& diagnostics);
+// had to be cut to fit is reported as a kFieldCut warning, and every other
+// trap of the format (see DiagnosticCode) as a warning of its own, each with
+// its line and byte column. kReadFailed when the plan could not be read to
+// its end.
+ReadStatus ReadPlan(ByteSource& plan, OntologyModel& model, const char* linkTarget, DiagnosticSink& diagnostics,
+                    PlanLineWatcher* watcher = nullptr);
+
+// Section of a header line's first field: 1 PROJECT .. 5 LINKS, 6 unknown.
+int HeaderSection(const char* field, size_t length);
+
+// How messages name a plan field.
+const char* PlanFieldName(PlanField field);
 
 }  // namespace plotweave

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Installs what the browser test needs and builds the laboratory-server kit.
+# Installs what the browser, deployment and package tests need and builds the
+# laboratory-server kit.
 # Safe to run again: Debian packages are installed only when missing.
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
-# fonts-liberation gives the Latin text of the screenshots the usual metrics.
-"$root/tools/apt-install-missing.sh" chromium fonts-nanum fonts-liberation
+# fonts-liberation gives the Latin text of the screenshots the usual metrics;
+# nginx serves the installed kit in the deployment test, lintian checks the
+# Debian package.
+"$root/tools/apt-install-missing.sh" chromium fonts-nanum fonts-liberation nginx lintian
 
 cd "$root/web"
 npm ci --no-audit --no-fund

@@ -7,13 +7,14 @@
 //                                   + the reader's tools (search, legend, filters,
 //                                   figure export); --plain, or PLOTWEAVE_KIT_PLAIN=1,
 //                                   leaves the tools out and gives the bare drawing
+//   site/Graph/network/licenses/    the licence texts of every package in the bundle
 //   site/VR/style/noimage.png       placeholder for nodes without an image
 //   site/jsapi                      stand-in for the script loader
 //
 // Serve the folder with any static server, e.g.
 //   python3 -m http.server 8000 --directory web/site
 
-import { mkdirSync, readFileSync, rmSync, writeFileSync, copyFileSync } from 'node:fs';
+import { mkdirSync, readFileSync, readdirSync, rmSync, writeFileSync, copyFileSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -28,10 +29,9 @@ const require = createRequire(import.meta.url);
 
 const visPackage = require('vis-network/package.json');
 const visBundle = require.resolve('vis-network/standalone/umd/vis-network.min.js');
-const visDir = dirname(require.resolve('vis-network/package.json'));
 const hangulPackage = require('es-hangul/package.json');
-const hangulDir = dirname(require.resolve('es-hangul/package.json'));
 const esbuild = plain ? null : require('esbuild');
+const version = projectVersion(join(here, '..', 'CMakeLists.txt'));
 
 rmSync(out, { recursive: true, force: true });
 mkdirSync(join(out, 'Graph', 'network'), { recursive: true });
@@ -39,9 +39,11 @@ mkdirSync(join(out, 'VR', 'style'), { recursive: true });
 
 // One classic script with no imports, since the page loads only network.js
 // (and a page may be opened from a file, where nothing else can be fetched).
+// The header names the release, since servers are told to cache the script
+// for a long time.
 const parts = [
-  `/* network.js: links.Network on vis-network ${visPackage.version} (Apache-2.0 or MIT, see LICENSE-vis-network-*)${
-    plain ? '' : `, with es-hangul ${hangulPackage.version} (MIT, see LICENSE-es-hangul)`}. */`,
+  `/* network.js ${version} (Plotweave): links.Network on vis-network ${visPackage.version}${
+    plain ? '' : `, with es-hangul ${hangulPackage.version}`}. Licences of the bundled packages: licenses/ beside this file. */`,
   readFileSync(visBundle, 'utf8'),
   ';',
   readFileSync(join(here, 'src', 'links-network.js'), 'utf8'),
@@ -60,15 +62,50 @@ if (!plain) {
   parts.push('/* The reader\'s tools (web/src/tools). */', tools.outputFiles[0].text);
 }
 writeFileSync(join(out, 'Graph', 'network', 'network.js'), parts.join('\n'));
-for (const license of ['LICENSE-APACHE-2.0', 'LICENSE-MIT']) {
-  copyFileSync(join(visDir, license), join(out, 'Graph', 'network', license.replace('LICENSE-', 'LICENSE-vis-network-')));
+
+// Every package that is not a development tool ends up in the bundle (the
+// standalone build carries vis-network's peers, the reader's tools carry
+// theirs), so each one's licence files go with it; a plain kit carries only
+// vis-network and what it needs.
+const lock = JSON.parse(readFileSync(join(here, 'package-lock.json'), 'utf8'));
+const plainOnly = plain ? neededBy('vis-network') : null;
+for (const [path, entry] of Object.entries(lock.packages)) {
+  if (path === '' || entry.dev) continue;
+  const name = path.slice(path.lastIndexOf('node_modules/') + 'node_modules/'.length);
+  if (plainOnly && !plainOnly.has(name)) continue;
+  const dir = join(here, path);
+  const texts = readdirSync(dir).filter((f) => /^(licen[cs]e|copying)/i.test(f)).sort();
+  if (texts.length === 0) throw new Error(`${name} has no licence file to ship`);
+  const target = join(out, 'Graph', 'network', 'licenses', name);
+  mkdirSync(target, { recursive: true });
+  for (const text of texts) copyFileSync(join(dir, text), join(target, text));
 }
-if (!plain) copyFileSync(join(hangulDir, 'LICENSE'), join(out, 'Graph', 'network', 'LICENSE-es-hangul'));
 
 writeFileSync(join(out, 'jsapi'), readFileSync(join(here, 'src', 'jsapi.js')));
 writeFileSync(join(out, 'VR', 'style', 'noimage.png'), placeholderPng(48, 48));
 
-console.log(`kit built in ${out}${plain ? ' (plain: no reader tools)' : ''}`);
+console.log(`kit ${version} built in ${out}${plain ? ' (plain: no reader tools)' : ''}`);
+
+// A package of the lockfile and everything it depends on, peers included.
+function neededBy(root) {
+  const seen = new Set();
+  const todo = [root];
+  while (todo.length > 0) {
+    const name = todo.pop();
+    if (seen.has(name)) continue;
+    seen.add(name);
+    const entry = lock.packages[`node_modules/${name}`] || {};
+    todo.push(...Object.keys({ ...entry.dependencies, ...entry.peerDependencies }));
+  }
+  return seen;
+}
+
+// The one version of the project is the one in project(... VERSION ...).
+function projectVersion(cmakeLists) {
+  const match = /project\(\s*\w+\s+VERSION\s+([0-9][0-9.]*)/.exec(readFileSync(cmakeLists, 'utf8'));
+  if (!match) throw new Error(`no project(... VERSION ...) in ${cmakeLists}`);
+  return match[1];
+}
 
 // A grey picture frame with a hill and a sun: the usual "no image" sign.
 function placeholderPng(width, height) {

@@ -715,7 +715,8 @@ describe('today\'s drawing, without the tools', () => {
   test('#plain and a kit built with --plain draw the same, with no tools', { timeout: 60000 }, async () => {
     const plainScript = readFileSync(join(plainSite, 'Graph', 'network', 'network.js'));
     assert.ok(plainScript.length < statSync(join(SITE, 'Graph', 'network', 'network.js')).size);
-    assert.ok(!existsSync(join(plainSite, 'Graph', 'network', 'LICENSE-es-hangul')));
+    assert.ok(!existsSync(join(plainSite, 'Graph', 'network', 'licenses', 'es-hangul')));
+    assert.ok(existsSync(join(SITE, 'Graph', 'network', 'licenses', 'es-hangul')));
     const file = runProgram('self', dir, planNames[0]);
     const drawings = [];
     for (const how of ['hash', 'build']) {

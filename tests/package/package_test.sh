@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Builds the package of a build directory (a Debian package for Linux, a zip
 # for Windows), unpacks it into a scratch root as an installation would, and
-# checks what landed: the programs, the manual page (formatted by man without a
-# warning), the examples and the laboratory-server kit, and that the installed
-# programs write the same pages and console text as the build tree's programs.
+# checks what landed: the programs, a manual page for each (formatted by man
+# without a warning), the licence files, the examples and the laboratory-server
+# kit, that everything carries the version of project(VERSION), and that the
+# installed programs write the same pages and console text as the build tree's
+# programs.
 #
 #   package_test.sh BUILD_DIR SOURCE_DIR DEB|ZIP [RUNNER]
 # RUNNER runs a program of the build (the Wine wrapper for Windows).
@@ -28,6 +30,7 @@ case $generator in
     prefix=$scratch/root/usr
     exe=
     manpage=$prefix/share/man/man1/plotweave.1.gz
+    checkpage=$prefix/share/man/man1/plotweave-check.1.gz
     [ -e "$prefix/share/man/man1/plotweave_self.1.gz" ] || fail "no manual page for plotweave_self"
     ;;
   ZIP)
@@ -36,13 +39,67 @@ case $generator in
     prefix=$(echo "$scratch"/root/plotweave-*)
     exe=.exe
     manpage=$prefix/share/man/man1/plotweave.1
+    checkpage=$prefix/share/man/man1/plotweave-check.1
     ;;
   *) echo "unknown generator $generator" >&2; exit 2 ;;
 esac
 echo "package: $(basename "$package")"
 
-for program in plotweave plotweave_self; do
+# One version: project(VERSION) in CMakeLists.txt.
+version=$(sed -n 's/^project([A-Za-z]* VERSION \([0-9.]*\).*/\1/p' "$source/CMakeLists.txt")
+[ -n "$version" ] || fail "no project(... VERSION ...) in CMakeLists.txt"
+case $generator in
+  DEB)
+    [ "$(dpkg-deb -f "$package" Version)" = "$version" ] || fail "package version is not $version"
+    maintainer=$(dpkg-deb -f "$package" Maintainer)
+    grep -Eq '^[^<>]+ <[^@<>]+@[a-z0-9.-]+\.[a-z]+>$' <<<"$maintainer" && [[ $maintainer != *localhost* ]] ||
+      fail "maintainer '$maintainer' is no name with a mail address"
+    doc=$prefix/share/doc/plotweave
+    head -1 "$doc/copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+      fail "copyright file missing or not machine-readable"
+    gzip -cd "$doc/changelog.gz" | sed -n 1p | grep "^plotweave ($version) " >/dev/null ||
+      fail "changelog.gz missing or its newest entry is not $version"
+    ;;
+  ZIP)
+    [ "$(basename "$prefix")" = "plotweave-$version-win64" ] || fail "zip folder is not plotweave-$version-win64"
+    for file in LICENSE THIRD_PARTY.md README.txt licenses/mingw-w64.txt licenses/gcc-runtime.txt; do
+      [ -s "$prefix/$file" ] || fail "$file missing from the zip"
+    done
+    cmp -s "$source/LICENSE" "$prefix/LICENSE" || fail "LICENSE in the zip differs from the project's"
+    if [ -f "$prefix/README.txt" ]; then
+      lf=$(tr -cd '\n' <"$prefix/README.txt" | wc -c)
+      crlf=$(grep -c $'\r$' "$prefix/README.txt" || true)
+      [ "$lf" -gt 0 ] && [ "$lf" = "$crlf" ] || fail "README.txt lines do not all end with CR LF"
+      grep -q "Plotweave $version" "$prefix/README.txt" || fail "README.txt does not name version $version"
+      grep -q 'plotweave_self.exe' "$prefix/README.txt" || fail "README.txt does not say how to run the programs"
+    fi
+    ;;
+esac
+
+for program in plotweave plotweave_self plotweave-check; do
   [ -x "$prefix/bin/$program$exe" ] || fail "bin/$program$exe missing"
+done
+
+# The text of a manual page (compressed or not), following a .so redirect.
+page_text() {
+  local text
+  text=$(gzip -cdf "$1")
+  if [[ $text =~ ^\.so\ man1/([^[:space:]]+) ]]; then
+    gzip -cdf "$(dirname "$1")/${BASH_REMATCH[1]}"
+  else
+    printf '%s\n' "$text"
+  fi
+}
+
+# A manual page for every program, carrying the version.
+for program in "$prefix"/bin/*; do
+  name=$(basename "$program" "$exe")
+  page=$(ls "$prefix/share/man/man1/$name.1"* 2>/dev/null | head -1 || true)
+  if [ -z "$page" ]; then
+    fail "no manual page for $name"
+  elif ! page_text "$page" | grep "^\.TH .*\"Plotweave $version\"" >/dev/null; then
+    fail "manual page of $name does not name Plotweave $version in its .TH line"
+  fi
 done
 
 # The manual page: present, formatted without a warning, with its sections.
@@ -56,6 +113,22 @@ if [ -f "$manpage" ]; then
 else
   fail "manual page missing: $manpage"
 fi
+
+# The checker's manual page, and the checker on the installed examples: no
+# finding, status 0.
+if [ -f "$checkpage" ]; then
+  warnings=$(MANWIDTH=80 man --warnings -l "$checkpage" 2>&1 >/dev/null || true)
+  [ -z "$warnings" ] || fail "man reports on plotweave-check.1: $warnings"
+  text=$(MANWIDTH=80 man -l "$checkpage" 2>/dev/null)
+  for section in NAME SYNOPSIS OPTIONS FINDINGS "EXIT STATUS"; do
+    grep -qx "$section" <<<"$text" || fail "plotweave-check manual page has no $section section"
+  done
+else
+  fail "manual page missing: $checkpage"
+fi
+found=$(cd "$prefix/share/plotweave/examples" && $runner "$prefix/bin/plotweave-check$exe" *.lst) ||
+  fail "plotweave-check on the installed examples: status $?"
+[ -z "$found" ] || fail "plotweave-check finds in the examples: $found"
 
 # Examples and, when it has been built, the laboratory-server kit.
 for plan in "$source"/examples/*.lst "$source"/examples/img/*; do

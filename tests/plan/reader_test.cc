@@ -327,3 +327,76 @@ TEST(ReadPlanText, AUnicodePlanReadsThroughTheNormaliserWithoutAScratchCopy) {
 
 }  // namespace
 }  // namespace plotweave
+
+namespace plotweave {
+namespace {
+
+// The traps of the format, as the reader reports them: line, byte column,
+// the trap, its `field` and `limit`, and its subject.
+std::string Traps(const std::string& plan) {
+  auto model = std::make_unique<OntologyModel>();
+  std::memset(model.get(), 0, sizeof(OntologyModel));
+  MemorySource source(plan.data(), plan.size());
+  testing::FindingList findings(true);
+  EXPECT_EQ(ReadPlan(source, *model, "_self", findings), ReadStatus::kRead);
+  return findings.Text();
+}
+
+// Records what the reader tells a watcher.
+class WatchLog final : public PlanLineWatcher {
+ public:
+  void PieceRead(const char* piece, size_t length, int64_t line, int64_t offset) override {
+    log += std::to_string(line) + "+" + std::to_string(offset) + ":" + std::to_string(length) + " ";
+    last = std::string(piece, length);
+  }
+  void HeaderRead(int section) override { log += "h" + std::to_string(section) + " "; }
+  void EntryStored(int section, int index) override {
+    log += "s" + std::to_string(section) + "." + std::to_string(index) + "=" + last.substr(0, 4) + " ";
+  }
+  std::string log, last;
+};
+
+TEST(ReadPlanTraps, LinesLostBeforeHeadersAfterUnknownOnesAndPastCapacity) {
+  EXPECT_EQ(Traps("stray line\n#CLASS\nA red dot\n# NODES\nk001 A x\n#NOD\n#nodes\n  # people\nk002 A y\n"),
+            "1:1 ignored s0 n0\n"
+            "4:1 unknown-header s2 n0 #\n"   // ends #CLASS
+            "5:1 ignored s6 n0\n"
+            "6:1 unknown-header s6 n0 #NOD\n"
+            "8:3 unknown-header s4 n0 #\n"   // ends #NODES
+            "9:1 ignored s6 n0\n");
+  EXPECT_EQ(Traps("#CLASS\n" + Repeat("A red dot\n", 101) + "    \n#CLASS\nB red dot\n"),
+            "102:1 past-capacity s2 n0\n103:1 past-capacity s2 n0\n104:1 repeated s2 n0\n");
+}
+
+TEST(ReadPlanTraps, ShortLongAndBlankLinesExtraFieldsAndALoneLeadByte) {
+  EXPECT_EQ(Traps("#NODES\nk01\n\n  \nk001 C L /a /b 1 more words\n     \n"),
+            "2:1 short-line s0 n0\n"  // a short line without a field loses nothing
+            "5:18 extra-fields s4 n2\n"
+            "6:1 blank-entry s4 n0\n");
+  // A sixth node field that is no number is ignored like any extra field; a
+  // class line's flag likewise.
+  EXPECT_EQ(Traps("#NODES\nk001 C L /a /b x\n#CLASS\nC red dot yes\n#LINKS\na b r s\n#PROJECT\nh1 a b c\n"),
+            "2:16 extra-fields s4 n1\n4:11 extra-fields s2 n1\n6:7 extra-fields s5 n1\n");
+  // The column of a further piece of a long line is its first byte's; each
+  // piece is then read as a line of its own (here a caption whose tag is cut).
+  EXPECT_EQ(Traps("#PROJECT\nh1 " + std::string(2000, 'x') + "\n"),
+            "2:4 cut project text to 255\n2:1000 line-piece s0 n0\n2:1000 cut project tag to 15\n"
+            "2:1999 line-piece s0 n0\n");
+  // Bytes pair up from the start of the line: B0 A1 is one character, the B0
+  // after it has no trail.
+  EXPECT_EQ(Traps("#NODES\nk001 C \xB0\xA1\xB0\nk002 C \xB0\xA1\n"), "2:10 lead-byte s0 n0\n");
+}
+
+TEST(ReadPlanTraps, WatcherSeesEveryPieceEveryHeaderAndEveryStoredEntry) {
+  const std::string plan = "x\n#NODES\nk001 C\n#LINKS\n" + std::string(1200, 'a') + " b r\n";
+  auto model = std::make_unique<OntologyModel>();
+  std::memset(model.get(), 0, sizeof(OntologyModel));
+  MemorySource source(plan.data(), plan.size());
+  testing::FindingList findings;
+  WatchLog watch;
+  ASSERT_EQ(ReadPlan(source, *model, "_self", findings, &watch), ReadStatus::kRead);
+  EXPECT_EQ(watch.log, "1+0:2 2+0:7 h4 3+0:7 s4.0=k001 4+0:7 h5 5+0:999 s5.0=aaaa 5+999:206 s5.1=aaaa ");
+}
+
+}  // namespace
+}  // namespace plotweave

@@ -127,6 +127,19 @@ void FindingList::Report(const Diagnostic& d) {
     case DiagnosticCode::kUnknownFromNode: line += std::string("node 1 ") + d.subject; break;
     case DiagnosticCode::kUnknownToNode: line += std::string("node 2 ") + d.subject; break;
     case DiagnosticCode::kUnknownRelation: line += std::string("relation ") + d.subject; break;
+    default: {
+      if (!traps_) return;
+      EXPECT_EQ(d.severity, Severity::kWarning);
+      static const char* const kTraps[] = {"short-line",    "line-piece",   "unknown-header",
+                                           "repeated",      "ignored",      "past-capacity",
+                                           "lead-byte",     "extra-fields", "blank-entry"};
+      line += std::string(kTraps[static_cast<int>(d.code) - static_cast<int>(DiagnosticCode::kShortLine)]) +
+              " s" + std::to_string(d.field) + " n" + std::to_string(d.limit);
+      if (d.subject[0] != '\0') line += std::string(" ") + d.subject;
+      text_ += line + "\n";
+      ++count_;
+      return;
+    }
   }
   if (d.code != DiagnosticCode::kFieldCut) {
     EXPECT_EQ(d.severity, Severity::kError);

@@ -62,17 +62,23 @@ class PieceSource final : public ByteSource {
 // Keeps the findings reported to it.
 class FindingList final : public DiagnosticSink {
  public:
+  // The reader's traps of the plan format are kept only when asked for, so
+  // that a list of cuts and faults reads the same with or without them.
+  explicit FindingList(bool traps = false) : traps_(traps) {}
   void Report(const Diagnostic& d) override;
   // One line a finding, for comparing whole lists:
   //   "3:1 cut node id to 39"      a field cut (line:column, field, bytes kept)
   //   "2:6 class person"          an unknown class
   //   "4:1 node 1 a001"           an unknown first end ("node 2" the second)
   //   "4:11 relation part-of"     an unknown relation
+  //   "5:1 short-line s0 n0"      a trap: its name, `field` and `limit`, and
+  //                               the subject when there is one
   // Warnings and errors are told apart by the code alone.
   std::string Text() const { return text_; }
   size_t size() const { return count_; }
 
  private:
+  bool traps_;
   std::string text_;
   size_t count_ = 0;
 };

@@ -1,0 +1,47 @@
+#include "check/places.h"
+
+#include <cstring>
+
+#include "plan/fields.h"
+
+namespace plotweave {
+
+void RecordPlace(EntryPlace& place, long line, const char* piece, long firstColumn, const ColumnCarry& carry,
+                 bool projectLine) {
+  place.line = static_cast<int32_t>(line);
+  place.firstColumn = static_cast<int32_t>(firstColumn);
+  place.carry = carry;
+  place.projectLine = projectLine;
+  const size_t length = std::strlen(piece);
+  const size_t kept = length < sizeof place.text ? length : sizeof place.text - 1;
+  std::memcpy(place.text, piece, kept);
+  place.text[kept] = '\0';
+}
+
+long FieldColumn(const EntryPlace& place, int field, bool fromUnicode) {
+  const char* text = place.text;
+  const char* cursor = text;
+  const char* at = nullptr;
+  FieldSpan span;
+  for (int i = 0; i <= field && ScanField(&cursor, &span); ++i) {
+    if (place.projectLine && i == 1) break;
+    at = i == field ? span.start : nullptr;
+    if (place.projectLine && field == 1) {
+      // The caption text starts as many bytes into the line as the tag is
+      // long, after blanks and control bytes.
+      const char* p = text + span.length;
+      while (static_cast<unsigned char>(*p) >= 1 && static_cast<unsigned char>(*p) <= 32) ++p;
+      at = *p != '\0' ? p : nullptr;
+      break;
+    }
+  }
+  if (at == nullptr) {
+    // Past the line's last character.
+    at = text + std::strlen(text);
+    while (at > text && (at[-1] == '\n' || at[-1] == '\r')) --at;
+  }
+  ColumnCarry carry = place.carry;
+  return place.firstColumn + CountCharacters(text, static_cast<size_t>(at - text), fromUnicode, &carry);
+}
+
+}  // namespace plotweave

@@ -1,0 +1,167 @@
+#include "check/report.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace plotweave {
+
+namespace {
+
+// Appends to a zero-terminated buffer and never past its end; what does not
+// fit is dropped.
+struct LineOut {
+  char* buf;
+  size_t width;
+  size_t used = 0;
+
+  void Bytes(const char* text, size_t n) {
+    if (n > width - 1 - used) n = width - 1 - used;
+    std::memcpy(buf + used, text, n);
+    used += n;
+    buf[used] = '\0';
+  }
+  void Text(const char* text) { Bytes(text, std::strlen(text)); }
+  void Number(long value) {
+    char digits[24];
+    const int n = std::snprintf(digits, sizeof digits, "%ld", value);
+    Bytes(digits, static_cast<size_t>(n));
+  }
+  // A JSON string of at most `limit` bytes, quotes included, so that the
+  // rest of the object always fits. Bytes that are not UTF-8 (a plan name in
+  // another encoding) become U+FFFD, so that the output always parses.
+  void JsonString(const char* text, size_t limit);
+};
+
+// Length of the well-formed UTF-8 character at p, or 0.
+size_t Utf8Length(const unsigned char* p) {
+  const unsigned char b = p[0];
+  size_t n;
+  unsigned long cp;
+  if (b < 0x80) return 1;
+  if (b >= 0xC2 && b <= 0xDF) {
+    n = 2;
+    cp = b & 0x1F;
+  } else if (b >= 0xE0 && b <= 0xEF) {
+    n = 3;
+    cp = b & 0x0F;
+  } else if (b >= 0xF0 && b <= 0xF4) {
+    n = 4;
+    cp = b & 0x07;
+  } else {
+    return 0;
+  }
+  for (size_t i = 1; i < n; ++i) {
+    if ((p[i] & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (p[i] & 0x3F);
+  }
+  const unsigned long lowest[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (cp < lowest[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  return n;
+}
+
+void LineOut::JsonString(const char* text, size_t limit) {
+  const size_t end = used + limit - 1;  // where the closing quote goes at the latest
+  Bytes("\"", 1);
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+  while (*p != '\0') {
+    const unsigned char b = *p;
+    char piece[8];
+    size_t n;
+    if (b == '"' || b == '\\') {
+      piece[0] = '\\';
+      piece[1] = static_cast<char>(b);
+      n = 2;
+    } else if (b < 0x20) {
+      n = static_cast<size_t>(std::snprintf(piece, sizeof piece, "\\u%04x", b));
+    } else if ((n = Utf8Length(p)) == 0) {
+      n = static_cast<size_t>(std::snprintf(piece, sizeof piece, "\\ufffd"));
+    } else {
+      std::memcpy(piece, p, n);
+      p += n - 1;
+    }
+    // A character goes in whole or not at all.
+    if (used + n > end || used + n + 1 >= width) break;
+    Bytes(piece, n);
+    ++p;
+  }
+  Bytes("\"", 1);
+}
+
+const char* ColourOf(FindingSeverity severity) {
+  switch (severity) {
+    case FindingSeverity::kError: return "\033[1;31m";
+    case FindingSeverity::kWarning: return "\033[1;35m";
+    case FindingSeverity::kNote: return "\033[1;36m";
+  }
+  return "";
+}
+
+}  // namespace
+
+size_t FormatTextFinding(const char* plan, const Finding& finding, bool colour, char* out,
+                         size_t width) {
+  LineOut line{out, width};
+  const FindingSeverity severity = KindOf(finding.code).severity;
+  if (colour) line.Text("\033[1m");
+  line.Text(plan);
+  line.Text(":");
+  line.Number(finding.line);
+  line.Text(":");
+  line.Number(finding.column);
+  line.Text(":");
+  if (colour) line.Text("\033[0m");
+  line.Text(" ");
+  if (colour) line.Text(ColourOf(severity));
+  line.Text(SeverityName(severity));
+  line.Text(":");
+  if (colour) line.Text("\033[0m");
+  line.Text(" ");
+  line.Text(finding.message);
+  line.Text(" [");
+  line.Text(KindOf(finding.code).name);
+  line.Text("]\n");
+  return line.used;
+}
+
+size_t FormatJsonFinding(const char* plan, const Finding& finding, char* out, size_t width) {
+  LineOut line{out, width};
+  line.Text("{\"plan\":");
+  line.JsonString(plan, 2048);
+  line.Text(",\"line\":");
+  line.Number(finding.line);
+  line.Text(",\"column\":");
+  line.Number(finding.column);
+  line.Text(",\"severity\":\"");
+  line.Text(SeverityName(KindOf(finding.code).severity));
+  line.Text("\",\"code\":\"");
+  line.Text(KindOf(finding.code).name);
+  line.Text("\",\"message\":");
+  line.JsonString(finding.message, 3200);
+  line.Text("}\n");
+  return line.used;
+}
+
+size_t FormatJsonSummary(const char* plan, const PlanSummary& summary, char* out, size_t width) {
+  LineOut line{out, width};
+  line.Text("{\"plan\":");
+  line.JsonString(plan, 2048);
+  const struct {
+    const char* name;
+    long value;
+  } fields[] = {{"nodes", summary.nodes},         {"links", summary.links},
+                {"classes", summary.classes},     {"relations", summary.relations},
+                {"errors", summary.counts.errors}, {"warnings", summary.counts.warnings},
+                {"notes", summary.counts.notes}};
+  const char* separator = ",\"summary\":{\"";
+  for (const auto& f : fields) {
+    line.Text(separator);
+    line.Text(f.name);
+    line.Text("\":");
+    line.Number(f.value);
+    separator = ",\"";
+  }
+  line.Text("}}\n");
+  return line.used;
+}
+
+}  // namespace plotweave
