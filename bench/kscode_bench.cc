@@ -9,6 +9,7 @@
 #include "kscode/kscode.h"
 #include "kscode/page_encoder.h"
 #include "kscode/plan_normaliser.h"
+#include "kscode/unit_text.h"
 
 namespace plotweave {
 namespace {
@@ -26,13 +27,15 @@ std::string KsLine() {
   return line;
 }
 
-// A plan in UTF-8: half Hangul, half ASCII.
-std::string Utf8Plan(size_t bytes) {
+// A plan in UTF-8: half Hangul, half ASCII. With `step` 97 the syllables
+// walk all 11,172, so four in five have no KS code and become references;
+// with `step` 0 they stay on the first row of KS X 1001 Hangul.
+std::string Utf8Plan(size_t bytes, unsigned step = 97) {
   std::string text;
   unsigned syllable = 0xAC00;
   while (text.size() < bytes) {
     text += "k0001 Person ";
-    for (int i = 0; i < 8; ++i, syllable = 0xAC00 + (syllable - 0xAC00 + 97) % 11172) {
+    for (int i = 0; i < 8; ++i, syllable = step ? 0xAC00 + (syllable - 0xAC00 + step) % 11172 : 0xAC00 + i * 4) {
       text += static_cast<char>(0xE0 | (syllable >> 12));
       text += static_cast<char>(0x80 | ((syllable >> 6) & 0x3F));
       text += static_cast<char>(0x80 | (syllable & 0x3F));
@@ -99,6 +102,22 @@ void EncodeLine(benchmark::State& state, const std::string& line) {
 void BM_EncodeChunk(benchmark::State& state) { EncodeLine(state, KsLine()); }
 BENCHMARK(BM_EncodeChunk);
 
+// Page text as a plan of modern Hangul leaves it: KS pairs between the
+// five-digit references of syllables that KS X 1001 lacks.
+void BM_EncodeChunkReferences(benchmark::State& state) {
+  std::string line = "        nodesTable.addRow(['k001', 'Person', '";
+  for (int i = 0; i < 24; ++i) {
+    if (i % 3 == 0) {
+      line += "\xB0\xA1";
+    } else {
+      line += "&#" + std::to_string(44034 + i * 37) + ";";
+    }
+  }
+  line += "', 'box']);\n";
+  EncodeLine(state, line);
+}
+BENCHMARK(BM_EncodeChunkReferences);
+
 void BM_EncodeChunkAscii(benchmark::State& state) {
   EncodeLine(state, "        linksTable.addRow(['k001', 'k002', 'darkcyan', 'line', 'locatedIn', 'locatedIn']);\n");
 }
@@ -153,6 +172,24 @@ void BM_ConvertUtf16(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
 }
 BENCHMARK(BM_ConvertUtf16)->Unit(benchmark::kMillisecond);
+
+// The run converters alone, memory to memory: KS X 1001 Hangul, then
+// syllables of which most become references.
+void BM_ConvertUtf8Run(benchmark::State& state) {
+  const std::string text = Utf8Plan(1 << 20, static_cast<unsigned>(state.range(0)));
+  static unsigned char out[1 << 16];
+  for (auto _ : state) {
+    const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+    size_t i = 0;
+    while (i < text.size()) {
+      const RunResult r = ConvertUtf8Run(in + i, text.size() - i, out, sizeof out);
+      benchmark::DoNotOptimize(out[0]);
+      i += r.consumed;
+    }
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
+}
+BENCHMARK(BM_ConvertUtf8Run)->Arg(0)->Arg(97);
 
 void BM_ReadTextLines(benchmark::State& state) {
   const std::string text = Utf8Plan(4 << 20);

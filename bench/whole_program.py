@@ -1,24 +1,36 @@
 #!/usr/bin/env python3
 """Whole-program benchmark: Plotweave against iconv and cp on the same files.
 
-Generates its inputs, then times in one run, alternating round by round:
-  (a) plotweave_self on a large UTF-8 plan with a byte-order mark (far beyond
-      the tables' capacity, so the plan normaliser dominates) against
-      iconv -f UTF-8 -t CP949 on the same file;
-  (b) the page encoder alone on large KS-coded text against
-      iconv -f CP949 -t UTF-8;
-  (c) plotweave_self on a plan at full capacity against cp of the same file;
+Generates its inputs from a fixed seed, then times in one run, alternating
+ours and theirs round by round:
+  (a1) plotweave_self on a large UTF-8 plan whose Hangul all lies in KS X 1001
+       against iconv -f UTF-8 -t CP949 on the same file;
+  (a2) the same on a UTF-8 plan about 60 % Hangul drawn from all 11,172
+       syllables (most of them become numeric references), with symbols
+       outside KS X 1001 and characters beyond U+FFFF;
+  (a3) plotweave_self on the text of (a2) as UTF-16LE against
+       iconv -f UTF-16LE -t CP949;
+  (b)  the page encoder alone on large KS text with many references (the
+       scratch text of (a2)) against iconv -f CP949 -t UTF-8;
+  (c)  plotweave_self on a KS plan at full capacity against cp of it;
   (d) and (e) plotweave-check against plotweave_self on the plans of (c) and
-      (a): checking must take well under converting.
-Prints the median wall time of each, the ratio ours / theirs, and the peak
-resident memory of every program. Only the standard library is used.
+       (a1): checking must take well under converting.
+iconv cannot put the byte-order mark or characters beyond U+FFFF into CP949,
+so the iconv side of (a1)-(a3) runs with -c, which drops them.
+Prints the median wall time of each, the ratio ours / theirs, the spread of
+the rounds, and the peak resident memory of every program (GNU time).
+Only the standard library is used.
 
-Usage: bench/whole_program.py [--build DIR] [--megabytes N] [--rounds N]
+With --baseline DIR, the programs of a second build (an earlier commit, say)
+run in the same rounds, so that before and after meet the same load.
+
+Usage: bench/whole_program.py [--build DIR] [--baseline DIR] [--megabytes N] [--rounds N] [--only a1,b,...]
 """
 
 import argparse
 import os
 import random
+import resource
 import shutil
 import statistics
 import subprocess
@@ -26,28 +38,61 @@ import sys
 import tempfile
 import time
 
+SEED = 20261207
+LETTERS = "abcdefghijklmnopqrstuvwxyz"
 
-def hangul_words(rng, count):
-    # Syllables of the 2,350 that KS X 1001 holds, so iconv maps them too.
-    syllables = []
-    for lead in range(0xB0, 0xC9):
-        for trail in range(0xA1, 0xFF):
-            syllables.append(bytes([lead, trail]).decode("cp949"))
-    letters = "abcdefghijklmnopqrstuvwxyz"
+
+def ks_syllables():
+    # The 2,350 syllables of KS X 1001, so iconv and Plotweave both map them.
+    return [bytes([lead, trail]).decode("cp949") for lead in range(0xB0, 0xC9) for trail in range(0xA1, 0xFF)]
+
+
+def all_syllables():
+    return [chr(cp) for cp in range(0xAC00, 0xD7A4)]
+
+
+# Characters a modern editor writes that KS X 1001 lacks: the euro sign, an en
+# dash's neighbours, arrows, and characters beyond U+FFFF (emoji, rare hanja).
+EXTRA_SYMBOLS = ["\u20ac", "\u2013", "\u2014", "\u21e8", "\u2713", "\u00e9", "\u00fc"]
+ASTRAL = ["\U0001F600", "\U0001F4A1", "\U0001F680", "\U00020B9F", "\U0002A6A5"]
+
+
+def ks_words(rng, count):
+    syllables = ks_syllables()
     words = []
     for _ in range(count):
         if rng.random() < 0.5:
             words.append("".join(rng.choice(syllables) for _ in range(rng.randint(2, 5))))
         else:
-            words.append("".join(rng.choice(letters) for _ in range(rng.randint(3, 9))))
+            words.append("".join(rng.choice(LETTERS) for _ in range(rng.randint(3, 9))))
     return words
 
 
-def plan_block(rng, words, lines):
+def mixed_words(rng, count):
+    # Mostly Hangul from every syllable; one word in twenty carries a symbol
+    # outside KS X 1001, one in forty a character beyond U+FFFF.
+    syllables = all_syllables()
+    words = []
+    for _ in range(count):
+        roll = rng.random()
+        if roll < 0.9:
+            word = "".join(rng.choice(syllables) for _ in range(rng.randint(3, 8)))
+        else:
+            word = "".join(rng.choice(LETTERS) for _ in range(rng.randint(3, 8)))
+        extra = rng.random()
+        if extra < 0.05:
+            word += rng.choice(EXTRA_SYMBOLS)
+        elif extra < 0.075:
+            word += rng.choice(ASTRAL)
+        words.append(word)
+    return words
+
+
+def plan_block(rng, words, lines, label_words):
     out = ["#PROJECT\nh1 Benchmark_plan\n#CLASS\nPerson darkred box 1\n#NODES\n"]
     for i in range(lines):
-        label = "_".join(rng.choice(words) for _ in range(rng.randint(1, 3)))
-        out.append("n%05d Person %s /people/%d.html\n" % (i, label, i))
+        label = "_".join(rng.choice(words) for _ in range(rng.randint(*label_words)))
+        out.append("n%05d Person %s /p/%d\n" % (i, label, i))
     return "".join(out)
 
 
@@ -58,6 +103,27 @@ def write_repeated(path, prefix, block, size):
         while written < size:
             f.write(block)
             written += len(block)
+
+
+def ks_with_references(text):
+    # The plan normaliser's scratch text: KS X 1001 as KS code, everything
+    # else as one five-digit reference per UTF-16 unit.
+    out = []
+    for ch in text:
+        if ord(ch) < 0x80:
+            out.append(ch.encode("ascii"))
+            continue
+        try:
+            code = ch.encode("cp949")
+        except UnicodeEncodeError:
+            code = b""
+        if len(code) == 2 and code[0] >= 0xA1 and code[1] >= 0xA1:
+            out.append(code)
+            continue
+        units = ch.encode("utf-16-be")
+        for k in range(0, len(units), 2):
+            out.append(b"&#%05d;" % (units[k] << 8 | units[k + 1]))
+    return b"".join(out)
 
 
 def full_capacity_plan(rng, words):
@@ -83,10 +149,15 @@ def full_capacity_plan(rng, words):
 
 
 def run(argv, cwd):
-    """Runs a command; returns its wall time in seconds."""
+    """Runs a command; returns its wall time and its processor time (user and
+    system, of the command and its children) in seconds."""
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
     start = time.perf_counter()
     subprocess.run(argv, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, cwd=cwd)
-    return time.perf_counter() - start
+    wall = time.perf_counter() - start
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+    return wall, cpu
 
 
 def peak_resident_kib(argv, cwd):
@@ -97,81 +168,130 @@ def peak_resident_kib(argv, cwd):
     return int(done.stderr.strip().splitlines()[-1])
 
 
+def iconv(source, target, path, sink):
+    return ["sh", "-c", 'exec iconv -c -f %s -t %s "$0" > "$1"' % (source, target), path, sink]
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", default="build")
     parser.add_argument("--megabytes", type=int, default=100)
-    parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--rounds", type=int, default=7)
+    parser.add_argument("--only", default="", help="comma-separated cases, e.g. a2,b")
+    parser.add_argument("--baseline", default="", help="a second build timed in the same rounds")
     args = parser.parse_args()
-    program = os.path.abspath(os.path.join(args.build, "app", "plotweave_self"))
-    encoder = os.path.abspath(os.path.join(args.build, "bench", "encode_page"))
-    checker = os.path.abspath(os.path.join(args.build, "check", "plotweave-check"))
-    for tool in (program, encoder, checker):
-        if not os.access(tool, os.X_OK):
-            sys.exit("missing %s: build first (make build)" % tool)
 
-    rng = random.Random(20261207)
-    words = hangul_words(rng, 2000)
+    def tools(build, required=True):
+        found = (os.path.abspath(os.path.join(build, "app", "plotweave_self")),
+                 os.path.abspath(os.path.join(build, "bench", "encode_page")),
+                 os.path.abspath(os.path.join(build, "check", "plotweave-check")))
+        for tool in found:
+            if required and not os.access(tool, os.X_OK):
+                sys.exit("missing %s: build first (make build)" % tool)
+        # A baseline from before a tool existed runs without it.
+        return tuple(tool if os.access(tool, os.X_OK) else None for tool in found)
+
+    program, encoder, checker = tools(args.build)
+    base_program, base_encoder, base_checker = tools(args.baseline, False) if args.baseline else (None, None, None)
+
+    rng = random.Random(SEED)
     size = args.megabytes * 1024 * 1024
     work = tempfile.mkdtemp(prefix="plotweave-bench-")
     try:
-        block = plan_block(rng, words, 20000)
-        big_plan = os.path.join(work, "big.lst")
-        write_repeated(big_plan, b"\xef\xbb\xbf", block.encode("utf-8"), size)
+        words = ks_words(rng, 2000)
+        ks_block = plan_block(rng, words, 20000, (1, 3))
+        write_repeated(os.path.join(work, "ks.lst"), b"\xef\xbb\xbf", ks_block.encode("utf-8"), size)
+
+        # A block the size of a few megabytes repeated: every reference and
+        # every syllable still comes round often, as in a real plan.
+        mixed_block = plan_block(rng, mixed_words(rng, 4000), 8000, (10, 16))
+        hangul = sum(1 for ch in mixed_block if 0xAC00 <= ord(ch) <= 0xD7A3)
+        astral = sum(1 for ch in mixed_block if ord(ch) > 0xFFFF)
+        write_repeated(os.path.join(work, "mixed.lst"), b"\xef\xbb\xbf", mixed_block.encode("utf-8"), size)
+        write_repeated(os.path.join(work, "wide.lst"), b"\xff\xfe", mixed_block.encode("utf-16-le"), size)
         ks_text = os.path.join(work, "page.out")
-        write_repeated(ks_text, b"", block.encode("cp949"), size)
+        write_repeated(ks_text, b"", ks_with_references(mixed_block), size)
         full_plan = os.path.join(work, "full.lst")
         with open(full_plan, "wb") as f:
             f.write(full_capacity_plan(rng, words).encode("cp949"))
 
         sink = os.path.join(work, "sink")
         page = os.path.join(work, "page.htm")
-        cases = {
-            "a": (
-                [program, "big.lst"],
-                # iconv stops at the byte-order mark, which CP949 cannot hold; -c passes over it.
-                ["sh", "-c", 'exec iconv -c -f UTF-8 -t CP949 "$0" > "$1"', big_plan, sink],
-            ),
-            "b": (
-                [encoder, ks_text, page],
-                ["sh", "-c", 'exec iconv -f CP949 -t UTF-8 "$0" > "$1"', ks_text, sink],
-            ),
-            "c": ([program, "full.lst"], ["cp", full_plan, sink]),
-            "d": ([checker, "full.lst"], [program, "full.lst"]),
-            "e": ([checker, "big.lst"], [program, "big.lst"]),
+        def commands(program, encoder, checker):
+            return {
+                "a1": [program, "ks.lst"],
+                "a2": [program, "mixed.lst"],
+                "a3": [program, "wide.lst"],
+                "b": [encoder, ks_text, page],
+                "c": [program, "full.lst"],
+                "d": [checker, "full.lst"],
+                "e": [checker, "ks.lst"],
+            }
+        ours = commands(program, encoder, checker)
+        base = commands(base_program, base_encoder, base_checker) if args.baseline else {}
+        theirs = {
+            "a1": iconv("UTF-8", "CP949", os.path.join(work, "ks.lst"), sink),
+            "a2": iconv("UTF-8", "CP949", os.path.join(work, "mixed.lst"), sink),
+            "a3": iconv("UTF-16LE", "CP949", os.path.join(work, "wide.lst"), sink),
+            "b": iconv("CP949", "UTF-8", ks_text, sink),
+            "c": ["cp", full_plan, sink],
+            "d": [program, "full.lst"],
+            "e": [program, "ks.lst"],
         }
+        cases = {k: [ours[k], theirs[k]] + ([base[k]] if base and base[k][0] else []) for k in ours}
+        goals = {"a1": 0.25, "a2": 0.4, "a3": 0.25, "b": 0.25, "c": 1.3, "d": 1.0, "e": 1.0}
+        mb = args.megabytes
         names = {
-            "a": "(a) UTF-8 plan, %d MB: plotweave vs iconv -f UTF-8 -t CP949" % args.megabytes,
-            "b": "(b) page encoder, %d MB KS text: EncodePage vs iconv -f CP949 -t UTF-8" % args.megabytes,
+            "a1": "(a1) UTF-8 plan, %d MB, KS X 1001 Hangul: plotweave vs iconv -c -f UTF-8 -t CP949" % mb,
+            "a2": "(a2) UTF-8 plan, %d MB, %.0f %% Hangul of all syllables, %d astral per block: "
+                  "plotweave vs iconv -c -f UTF-8 -t CP949" % (mb, 100.0 * hangul / len(mixed_block), astral),
+            "a3": "(a3) UTF-16LE plan (%d MB), text of (a2): plotweave vs iconv -c -f UTF-16LE -t CP949"
+                  % (os.path.getsize(os.path.join(work, "wide.lst")) >> 20),
+            "b": "(b) page encoder, %d MB KS text with references: EncodePage vs iconv -f CP949 -t UTF-8" % mb,
             "c": "(c) full-capacity plan (%d bytes): plotweave vs cp" % os.path.getsize(full_plan),
             "d": "(d) full-capacity plan: plotweave-check vs plotweave",
-            "e": "(e) UTF-8 plan, %d MB: plotweave-check vs plotweave" % args.megabytes,
+            "e": "(e) UTF-8 plan of (a1): plotweave-check vs plotweave",
         }
+        if args.only:
+            wanted = args.only.split(",")
+            cases = {k: v for k, v in cases.items() if k in wanted}
+
         def clear_outputs():
             # Outputs left by the previous command would make the next one pay
             # for truncating them.
-            for name in (sink, page, os.path.join(work, "big_self.htm"), os.path.join(work, "full_self.htm")):
-                if os.path.exists(name):
-                    os.remove(name)
+            for name in os.listdir(work):
+                if name.endswith(".htm") or name == "sink":
+                    os.remove(os.path.join(work, name))
 
-        times = {k: ([], []) for k in cases}
+        times = {k: [[] for _ in argvs] for k, argvs in cases.items()}
         for _ in range(args.rounds):
-            for key, (ours, theirs) in cases.items():
-                for side, argv in enumerate((ours, theirs)):
+            for key, argvs in cases.items():
+                for side, argv in enumerate(argvs):
                     clear_outputs()
                     times[key][side].append(run(argv, work))
         have_time = os.access("/usr/bin/time", os.X_OK)
-        for key, (ours_argv, theirs_argv) in cases.items():
-            ours = statistics.median(times[key][0])
-            theirs = statistics.median(times[key][1])
+        for key, argvs in cases.items():
+            # Wall time is what counts; processor time is less disturbed by
+            # other work on a shared machine, so both are shown.
+            wall = [statistics.median(t for t, _ in side) for side in times[key]]
+            cpu = [statistics.median(c for _, c in side) for side in times[key]]
+            walls = [t for t, _ in times[key][0]]
             print(names[key])
-            print("    ours %8.1f ms   theirs %8.1f ms   ratio %.3f" % (ours * 1000, theirs * 1000, ours / theirs))
+            print("    ours %8.2f ms   theirs %8.2f ms   ratio %.3f (goal %.2f)   ours range %.2f-%.2f ms"
+                  % (wall[0] * 1000, wall[1] * 1000, wall[0] / wall[1], goals[key],
+                     min(walls) * 1000, max(walls) * 1000))
+            print("    processor time: ours %.2f ms, theirs %.2f ms, ratio %.3f"
+                  % (cpu[0] * 1000, cpu[1] * 1000, cpu[0] / cpu[1]))
+            if len(argvs) > 2:
+                print("    baseline %8.2f ms   ratio %.3f   processor time %.2f ms, ratio %.3f"
+                      % (wall[2] * 1000, wall[2] / wall[1], cpu[2] * 1000, cpu[2] / cpu[1]))
             if have_time:
-                clear_outputs()
-                ours_kib = peak_resident_kib(ours_argv, work)
-                clear_outputs()
-                theirs_kib = peak_resident_kib(theirs_argv, work)
-                print("    peak resident: ours %.2f MiB, theirs %.2f MiB" % (ours_kib / 1024, theirs_kib / 1024))
+                peaks = []
+                for argv in argvs:
+                    clear_outputs()
+                    peaks.append(peak_resident_kib(argv, work) / 1024)
+                print("    peak resident: ours %.2f MiB, theirs %.2f MiB%s"
+                      % (peaks[0], peaks[1], ", baseline %.2f MiB" % peaks[2] if len(peaks) > 2 else ""))
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

@@ -12,6 +12,9 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 install(TARGETS plotweave_self plotweave plotweave-check RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(PLOTWEAVE_STATIC_PIE)
+  install(FILES ${PROJECT_SOURCE_DIR}/cmake/lintian/plotweave DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides)
+endif()
 
 if(WIN32)
   set(PLOTWEAVE_DOCDIR .)
@@ -152,7 +155,11 @@ interactive network. Two programs: plotweave opens node pages in a new window,
 plotweave_self in the same one. A third, plotweave-check, reports every trap in
 a plan with its line and column before a page is made.")
   find_program(PLOTWEAVE_DPKG_SHLIBDEPS dpkg-shlibdeps)
-  if(PLOTWEAVE_DPKG_SHLIBDEPS)
+  if(PLOTWEAVE_STATIC_PIE)
+    # Statically linked programs need no shared library at run time; the
+    # package still names the C library whose code it carries, as it always has.
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6")
+  elseif(PLOTWEAVE_DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   else()
     set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libgcc-s1")

@@ -39,9 +39,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace plotweave;
   MemorySource in(data, size);
   fuzz::StringSink memory;
+  fuzz::StringSink plainMemory;  // the same chunks by the plain path
   {
     static const char kMark[] = "\xEF\xBB\xBF";
     BufferedWriter writer(memory);
+    BufferedWriter plainWriter(plainMemory);
     writer.Write(kMark, 3);
     BufferedReader reader(in);
     static char line[kPageChunkBuffer];
@@ -51,11 +53,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       std::unique_ptr<char[]> chunk(new char[got + 1]);
       std::memcpy(chunk.get(), line, got + 1);
       EncodeChunk(chunk.get(), writer);
+      EncodeChunkPlain(chunk.get(), plainWriter);
     }
     FUZZ_CHECK(!reader.Failed());
     FUZZ_CHECK(writer.Flush());
+    FUZZ_CHECK(plainWriter.Flush());
   }
   const std::string& page = memory.bytes;
+  FUZZ_CHECK(page.compare(3, std::string::npos, plainMemory.bytes) == 0);
   FUZZ_CHECK(page.compare(0, 3, "\xEF\xBB\xBF") == 0);
   FUZZ_CHECK(page.find('\0') == std::string::npos);
   FUZZ_CHECK(fuzz::DecodeStrictUtf8(page.substr(3), nullptr));

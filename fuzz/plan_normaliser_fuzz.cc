@@ -94,16 +94,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t* text = data + skip;
   const size_t textSize = size - skip;
 
+  const PlanEncoding encoding =
+      form == kUtf8 ? PlanEncoding::kUtf8 : form == kUtf16Be ? PlanEncoding::kUtf16Be : PlanEncoding::kUtf16Le;
   MemorySource in(text, textSize);
   fuzz::StringSink scratch;
   {
     BufferedReader reader(in);
-    const PlanEncoding encoding =
-        form == kUtf8 ? PlanEncoding::kUtf8 : form == kUtf16Be ? PlanEncoding::kUtf16Be : PlanEncoding::kUtf16Le;
     FUZZ_CHECK(NormalisePlan(reader, encoding, scratch) == NormaliseStatus::kDone);
   }
   const std::string& ks = scratch.bytes;
   CheckScratchText(ks);
+  {
+    // The plain path, character by character, gives the very same text.
+    MemorySource again(text, textSize);
+    BufferedReader reader(again);
+    fuzz::StringSink plain;
+    FUZZ_CHECK(NormalisePlanPlain(reader, encoding, plain) == NormaliseStatus::kDone);
+    FUZZ_CHECK(plain.bytes == ks);
+  }
 
   // The pulled source gives the same text, read in uneven pieces, when the
   // input carries its mark (a mark it lacks would make it KS text).

@@ -123,6 +123,16 @@ class BufferedWriter {
     }
   }
   void Write(const char* text) { Write(text, std::strlen(text)); }
+  // Room to write into the buffer directly, for converters that store whole
+  // words: flushes first when fewer than `least` bytes (at most a buffer's
+  // worth) are free. Returns where the bytes go and sets *room to how many
+  // fit; Commit then keeps the first `count` of them.
+  unsigned char* Reserve(size_t least, size_t* room) {
+    if (kStreamBufferSize - len_ < least) Flush();
+    *room = kStreamBufferSize - len_;
+    return buf_ + len_;
+  }
+  void Commit(size_t count) { len_ += count; }
   // Hands what is buffered to the sink; false once any write has failed.
   bool Flush();
   bool Failed() const { return failed_; }

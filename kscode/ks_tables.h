@@ -13,6 +13,7 @@ inline constexpr int kKsHanjaLastIndex = 4888;    // last KS X 1001 hanja
 inline constexpr int kKsSupplementCount = 92;
 inline constexpr int kKsReverseCount = 7955;
 inline constexpr int kCompatFoldCount = 268;      // U+F900..U+FA0B
+inline constexpr int kKsReverseIndexCount = 0x10000;  // every 16-bit unit
 
 struct KsSupplementPair {
   uint32_t codeIndex;
@@ -37,5 +38,10 @@ extern const KsSupplementPair KsSupplementList[kKsSupplementCount];
 extern const KsReversePair KsReverseTable[kKsReverseCount];
 // Unified ideograph for each of U+F900..U+FA0B.
 extern const uint16_t CompatFoldTable[kCompatFoldCount];
+// KS code of every 16-bit unit, lead << 8 | trail, 0 for none: the window
+// search of KsReverseTable done ahead for each unit, compatibility ideographs
+// folded. Constant data, so a run neither builds it nor pays for its pages
+// until it reads them.
+extern const uint16_t KsReverseIndexTable[kKsReverseIndexCount];
 
 }  // namespace plotweave

@@ -140,7 +140,7 @@ uint32_t gPairUtf8[128 * 256];
 
 // UTF-8 form of a code point below U+10000: up to three bytes, lowest first,
 // and their count in the top byte.
-uint32_t PackUtf8(uint32_t cp) {
+inline uint32_t PackUtf8(uint32_t cp) {
   if (cp < 0x80) return (1u << 24) | cp;
   if (cp < 0x800) return (2u << 24) | (0xC0 | (cp >> 6)) | ((0x80 | (cp & 0x3F)) << 8);
   return (3u << 24) | (0xE0 | (cp >> 12)) | ((0x80 | ((cp >> 6) & 0x3F)) << 8) |
@@ -200,6 +200,60 @@ void CodePointToUtf8(int64_t cp, BufferedWriter& out) {
                4);
 }
 
+// The reference as the plan normaliser writes it, "&#" and five digits and
+// ";", read as one word. False for any other form and for a surrogate half,
+// which may pair with the reference after it: the general reading takes those.
+inline bool FiveDigitReference(const char* p, const char* end, uint32_t* value) {
+  if (end - p < 8) return false;
+  uint64_t w;
+  std::memcpy(&w, p, 8);
+  w = LittleEndian(w);
+  constexpr uint64_t kFrameMask = 0xFF0000000000FFFFull;
+  constexpr uint64_t kFrame = (static_cast<uint64_t>(';') << 56) | ('#' << 8) | '&';
+  // The five digit bytes, first digit lowest; each must lie in '0'..'9'. The
+  // frame and the digits are tested together, with one branch.
+  const uint64_t text = (w >> 16) & 0xFFFFFFFFFFull;
+  constexpr uint64_t kHigh = 0xF0F0F0F0F0ull;
+  constexpr uint64_t kZeros = 0x3030303030ull;
+  const uint64_t wrong = ((w & kFrameMask) ^ kFrame) | ((text & kHigh) ^ kZeros) |
+                         (((text + 0x0606060606ull) & kHigh) ^ kZeros);
+  if (wrong != 0) return false;
+  // Three leading zero digits make eight; then pairs, quads and the whole.
+  uint64_t v = (text & 0x0F0F0F0F0Full) << 24;
+  v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFull;
+  v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFull;
+  v = (v * 10000 + (v >> 32)) & 0xFFFFFFFFull;
+  if (v >= 0xD800 && v <= 0xDFFF) return false;
+  *value = static_cast<uint32_t>(v);
+  return true;
+}
+
+// Converts the escape or reference at p, or writes the byte at p when none
+// starts there; returns the position after what it consumed.
+const char* EncodeEscapeOrByte(const char* p, BufferedWriter& out) {
+  Escape e;
+  if (!ReadEscape(p, &e)) {
+    out.Put(static_cast<unsigned char>(*p));
+    return p + 1;
+  }
+  if (!e.hasNumber) {
+    WriteEscapeText(p, e.consumed, out);
+    return p + e.consumed;
+  }
+  p += e.consumed;
+  int64_t value = e.value;
+  if (IsHighSurrogate(value)) {
+    // A high half directly followed by a low half is one character.
+    Escape next;
+    if ((*p == 'U' || *p == '&') && ReadEscape(p, &next) && next.hasNumber && IsLowSurrogate(next.value)) {
+      value = 0x10000 + ((value - 0xD800) << 10) + (next.value - 0xDC00);
+      p += next.consumed;
+    }
+  }
+  CodePointToUtf8(value, out);
+  return p;
+}
+
 }  // namespace
 
 void EncodeChunk(const char* chunk, BufferedWriter& out) {
@@ -210,7 +264,17 @@ void EncodeChunk(const char* chunk, BufferedWriter& out) {
     if (kPlain.plain[b]) {
       const char* run = p;
       p = SkipPlain(p, end);
-      out.Write(run, static_cast<size_t>(p - run));
+      const size_t length = static_cast<size_t>(p - run);
+      if (length <= 16 && end - run >= 16) {
+        // A short run, as between the words of a line: one fixed-size copy,
+        // of which only `length` bytes are kept.
+        size_t room;
+        unsigned char* dst = out.Reserve(16, &room);
+        std::memcpy(dst, run, 16);
+        out.Commit(length);
+      } else {
+        out.Write(run, length);
+      }
       continue;
     }
     if (b >= 0x80) {
@@ -226,29 +290,32 @@ void EncodeChunk(const char* chunk, BufferedWriter& out) {
       continue;
     }
     if (b == 0) break;
-    Escape e;
-    if ((b == 'U' || b == '&') && ReadEscape(p, &e)) {
-      if (!e.hasNumber) {
-        WriteEscapeText(p, e.consumed, out);
-        p += e.consumed;
-        continue;
+    uint32_t value;
+    if (b == '&' && FiveDigitReference(p, end, &value)) {
+      p += 8;
+      if (value - 1 < 0xFFFF) {
+        PutPacked(PackUtf8(value), out);
+      } else {
+        CodePointToUtf8(value, out);  // 0, or beyond U+FFFF
       }
-      p += e.consumed;
-      int64_t value = e.value;
-      if (IsHighSurrogate(value)) {
-        // A high half directly followed by a low half is one character.
-        Escape next;
-        if ((*p == 'U' || *p == '&') && ReadEscape(p, &next) && next.hasNumber &&
-            IsLowSurrogate(next.value)) {
-          value = 0x10000 + ((value - 0xD800) << 10) + (next.value - 0xDC00);
-          p += next.consumed;
-        }
-      }
-      CodePointToUtf8(value, out);
       continue;
     }
-    out.Put(b);
-    ++p;
+    p = EncodeEscapeOrByte(p, out);
+  }
+}
+
+void EncodeChunkPlain(const char* chunk, BufferedWriter& out) {
+  const char* p = chunk;
+  while (*p != '\0') {
+    const unsigned char b = static_cast<unsigned char>(*p);
+    if (b >= 0x80) {
+      const unsigned char trail = static_cast<unsigned char>(p[1]);
+      const uint16_t cp = trail == 0 ? 0 : KsToUnicode(b, trail);
+      CodePointToUtf8(cp == 0 ? kNoCharacterMark : cp, out);
+      p += trail == 0 ? 1 : 2;
+    } else {
+      p = EncodeEscapeOrByte(p, out);
+    }
   }
 }
 

@@ -17,7 +17,13 @@ EncodeStatus EncodePage(ByteSource& in, ByteSink& out);
 // A read of the page takes at most this many bytes and a zero byte.
 inline constexpr size_t kPageChunkBuffer = 20000;
 
-// Converts one line chunk (zero-terminated) to UTF-8.
+// Converts one line chunk (zero-terminated) to UTF-8: plain runs a word at
+// a time, KS pairs through a per-run cache, references in the normaliser's
+// five-digit form in one step.
 void EncodeChunk(const char* chunk, BufferedWriter& out);
+
+// The same conversion byte by byte, by the plain rules and nothing else; the
+// fast path must always agree with it.
+void EncodeChunkPlain(const char* chunk, BufferedWriter& out);
 
 }  // namespace plotweave

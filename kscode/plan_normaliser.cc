@@ -4,6 +4,7 @@
 
 #include "kscode/kscode.h"
 #include "kscode/scan.h"
+#include "kscode/unit_text.h"
 
 namespace plotweave {
 
@@ -37,10 +38,13 @@ inline void PutCodeUnit(uint16_t unit, const uint16_t* index, BufferedWriter& ou
 }
 
 // Each step below converts what one span of the reader holds, at most
-// `bound` bytes of it, and returns false once the plan has ended.
+// `bound` bytes of it, and returns false once the plan has ended. With `fast`
+// a step first hands the span to a run converter, which takes the common
+// characters many at a time; what it leaves, and everything without `fast`,
+// goes character by character by the plain rules.
 
 inline bool Utf16Step(BufferedReader& in, BufferedWriter& out, const uint16_t* index, bool bigEndian,
-                      size_t bound) {
+                      size_t bound, bool fast) {
   const int high = bigEndian ? 0 : 1;  // which byte of a unit is its high byte
   {
     size_t avail;
@@ -48,6 +52,16 @@ inline bool Utf16Step(BufferedReader& in, BufferedWriter& out, const uint16_t* i
     if (avail == 0) return false;
     if (avail > bound) avail = bound;
     size_t i = 0;
+    if (fast) {
+      size_t room;
+      unsigned char* dst = out.Reserve(kMaxUnitText, &room);
+      const RunResult run = ConvertUtf16Run(span, avail, bigEndian, dst, room);
+      out.Commit(run.produced);
+      if (run.consumed > 0) {
+        in.Skip(run.consumed);
+        return true;
+      }
+    }
     for (; i + 2 <= avail; i += 2) {
       const int unit = span[i + high] * 256 + span[i + 1 - high];
       PutCodeUnit(static_cast<uint16_t>(unit), index, out);
@@ -69,21 +83,7 @@ inline bool Utf16Step(BufferedReader& in, BufferedWriter& out, const uint16_t* i
 // it may come out negative.
 inline int ThreeByteValue(int b1, int b2, int b3) { return ((b1 - 0xE0) << 12) + ((b2 - 0x80) << 6) + (b3 - 0x80); }
 
-// Length of the run of bytes 0x01..0x7F at the start of p, eight at a time.
-// A zero byte ends the run too: a zero unit writes nothing.
-size_t AsciiPrefix(const unsigned char* p, size_t n) {
-  constexpr uint64_t kHighs = 0x8080808080808080ull;
-  size_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    uint64_t word;
-    std::memcpy(&word, p + i, 8);
-    if (((word & kHighs) | HasZeroByte(word)) != 0) break;
-  }
-  while (i < n && static_cast<unsigned>(p[i] - 1) < 0x7F) ++i;
-  return i;
-}
-
-inline bool Utf8Step(BufferedReader& in, BufferedWriter& out, const uint16_t* index, size_t bound) {
+inline bool Utf8Step(BufferedReader& in, BufferedWriter& out, const uint16_t* index, size_t bound, bool fast) {
   // Continuation bytes are not checked: any byte serves and adds its value
   // less 0x80, so malformed input still yields one unit per character.
   {
@@ -91,25 +91,17 @@ inline bool Utf8Step(BufferedReader& in, BufferedWriter& out, const uint16_t* in
     const unsigned char* span = in.Span(&avail);
     if (avail == 0) return false;
     if (avail > bound) avail = bound;
-    // The common case, many characters at a time: ASCII runs and three-byte
-    // forms (Hangul, hanja) that lie wholly in the buffered bytes.
-    size_t i = 0;
-    while (i < avail) {
-      const unsigned b = span[i];
-      if (b - 1 < 0x7F) {
-        const size_t run = AsciiPrefix(span + i, avail - i);
-        out.Write(span + i, run);
-        i += run;
-      } else if (b >= 0xE0 && b < 0xF0 && i + 3 <= avail) {
-        PutCodeUnit(static_cast<uint16_t>(ThreeByteValue(b, span[i + 1], span[i + 2]) & 0xFFFF), index, out);
-        i += 3;
-      } else {
-        break;
+    if (fast) {
+      // ASCII runs and three-byte forms (Hangul, hanja) that lie wholly in
+      // the buffered bytes.
+      size_t room;
+      unsigned char* dst = out.Reserve(kMaxUnitText, &room);
+      const RunResult run = ConvertUtf8Run(span, avail, dst, room);
+      out.Commit(run.produced);
+      if (run.consumed > 0) {
+        in.Skip(run.consumed);
+        return true;
       }
-    }
-    if (i > 0) {
-      in.Skip(i);
-      return true;
     }
 
     const int b1 = span[0];
@@ -173,11 +165,11 @@ inline bool CopyStep(BufferedReader& in, BufferedWriter& out, size_t bound) {
 }
 
 inline bool Step(PlanEncoding encoding, BufferedReader& in, BufferedWriter& out, const uint16_t* index,
-                 size_t bound) {
+                 size_t bound, bool fast = true) {
   switch (encoding) {
-    case PlanEncoding::kUtf8: return Utf8Step(in, out, index, bound);
-    case PlanEncoding::kUtf16Be: return Utf16Step(in, out, index, true, bound);
-    case PlanEncoding::kUtf16Le: return Utf16Step(in, out, index, false, bound);
+    case PlanEncoding::kUtf8: return Utf8Step(in, out, index, bound, fast);
+    case PlanEncoding::kUtf16Be: return Utf16Step(in, out, index, true, bound, fast);
+    case PlanEncoding::kUtf16Le: return Utf16Step(in, out, index, false, bound, fast);
     case PlanEncoding::kKs: break;
   }
   return CopyStep(in, out, bound);
@@ -218,14 +210,26 @@ NormaliseStatus DetectPlanEncoding(BufferedReader& plan, PlanEncoding* encoding)
   return NormaliseStatus::kDone;
 }
 
-NormaliseStatus NormalisePlan(BufferedReader& plan, PlanEncoding encoding, ByteSink& out) {
+namespace {
+
+NormaliseStatus Normalise(BufferedReader& plan, PlanEncoding encoding, ByteSink& out, bool fast) {
   const uint16_t* const index = KsReverseIndex();
   BufferedWriter writer(out);
-  while (Step(encoding, plan, writer, index, kStreamBufferSize)) {
+  while (Step(encoding, plan, writer, index, kStreamBufferSize, fast)) {
   }
   const bool written = writer.Flush();
   if (plan.Failed()) return NormaliseStatus::kReadFailed;
   return written ? NormaliseStatus::kDone : NormaliseStatus::kWriteFailed;
+}
+
+}  // namespace
+
+NormaliseStatus NormalisePlan(BufferedReader& plan, PlanEncoding encoding, ByteSink& out) {
+  return Normalise(plan, encoding, out, true);
+}
+
+NormaliseStatus NormalisePlanPlain(BufferedReader& plan, PlanEncoding encoding, ByteSink& out) {
+  return Normalise(plan, encoding, out, false);
 }
 
 bool NormalisedPlanSource::Pending::Write(const void* data, size_t count) {

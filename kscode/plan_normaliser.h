@@ -23,6 +23,11 @@ NormaliseStatus DetectPlanEncoding(BufferedReader& plan, PlanEncoding* encoding)
 // as it is).
 NormaliseStatus NormalisePlan(BufferedReader& plan, PlanEncoding encoding, ByteSink& out);
 
+// The same conversion character by character by the plain rules, without the
+// run converters that NormalisePlan hands the common characters to; the two
+// must always agree.
+NormaliseStatus NormalisePlanPlain(BufferedReader& plan, PlanEncoding encoding, ByteSink& out);
+
 // The same conversion read on demand: a byte source whose bytes are the KS
 // text of the plan behind it, mark detected on the first read. Its memory is
 // fixed, whatever the plan's length; it is large (some 200 KiB), so keep it

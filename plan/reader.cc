@@ -16,6 +16,15 @@ constexpr size_t kPieceLimit = 1000;
 constexpr size_t kShortestLine = 5;
 constexpr size_t kHeaderFieldWidth = 256;  // a header's first field, as reported
 
+// Whether the zero-terminated text is shorter than `length` bytes; reads no
+// more of it than that, where a whole length would scan every line again.
+bool ShorterThan(const char* text, size_t length) {
+  for (size_t i = 0; i < length; ++i) {
+    if (text[i] == '\0') return true;
+  }
+  return false;
+}
+
 // One piece of a plan line and where it stands.
 struct LineContext {
   const char* line;
@@ -311,7 +320,7 @@ ReadStatus ReadPlan(ByteSource& plan, OntologyModel& model, const char* linkTarg
     const char* cursor = line;
     FieldSpan first;
     const bool hasField = ScanField(&cursor, &first);
-    if (std::strlen(line) < kShortestLine) {
+    if (ShorterThan(line, kShortestLine)) {
       if (hasField) Trap(ctx, DiagnosticCode::kShortLine, first.start);
       continue;
     }

@@ -304,6 +304,20 @@ def build_fold(reverse):
     return fold
 
 
+def build_reverse_index(reverse, fold):
+    # What a search of the code point's window gives, for every 16-bit unit,
+    # as lead << 8 | trail (0 for none); a compatibility ideograph takes the
+    # code of its unified ideograph.
+    index = [0] * 0x10000
+    for first, end, low, high in REVERSE_WINDOWS:
+        for cp, lead, trail in reverse[first:end]:
+            if low <= cp <= high:
+                index[cp] = lead << 8 | trail
+    for i, cp in enumerate(fold):
+        index[0xF900 + i] = index[cp]
+    return index
+
+
 def verify_extended(ideographs, supplements):
     # Cheap guard against a rule change that breaks the stated layout; the
     # C++ tests check the same facts on the compiled tables.
@@ -357,6 +371,7 @@ def render():
     verify_extended(ideographs, supplements)
     reverse = build_reverse(ks)
     fold = build_fold(reverse)
+    reverse_index = build_reverse_index(reverse, fold)
 
     hex4 = "0x{:04X}".format
     out = [
@@ -388,6 +403,10 @@ def render():
         "",
         "const uint16_t CompatFoldTable[kCompatFoldCount] = {",
         rows(fold, 16, hex4),
+        "};",
+        "",
+        "const uint16_t KsReverseIndexTable[kKsReverseIndexCount] = {",
+        rows(reverse_index, 16, lambda v: hex4(v) if v else "0"),
         "};",
         "",
         "}  // namespace plotweave",

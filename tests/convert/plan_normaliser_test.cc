@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 #include <string>
 
 #include "kscode/plan_normaliser.h"
@@ -153,6 +154,100 @@ TEST(NormalisedPlanSource, AReadFailureEndsTheTextAndIsReported) {
   while ((got = source->Read(buffer, sizeof buffer)) > 0) total += got;
   EXPECT_EQ(total, 10000u);
   EXPECT_TRUE(source->Failed());
+}
+
+// The fast path against the plain one, on random text.
+
+// UTF-8 as a plan may hold it, well formed or not: ASCII, zero bytes, Hangul
+// from every syllable, hanja, two- and four-byte forms, forms beyond U+10FFFF,
+// lone continuation bytes, lead bytes no form starts with, and three-byte
+// forms with any continuation bytes.
+std::string RandomUtf8Plan(std::mt19937& rng, size_t length) {
+  std::uniform_int_distribution<int> kind(0, 11);
+  std::uniform_int_distribution<int> byte(0, 255);
+  std::uniform_int_distribution<int> syllable(0xAC00, 0xD7A3);
+  std::uniform_int_distribution<int> bmp(0x800, 0xFFFF);
+  std::uniform_int_distribution<int> astral(0x10000, 0x1FFFFF);
+  std::string text;
+  while (text.size() < length) {
+    const int k = kind(rng);
+    if (k <= 2) {
+      text += "n01 Person_";
+    } else if (k <= 6) {
+      const int cp = k == 6 ? bmp(rng) : syllable(rng);
+      text += static_cast<char>(0xE0 | (cp >> 12));
+      text += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      text += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (k == 7) {
+      const int cp = 0x80 + byte(rng) * 7;
+      text += static_cast<char>(0xC0 | (cp >> 6));
+      text += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (k == 8) {
+      const int cp = astral(rng);
+      text += static_cast<char>(0xF0 | ((cp >> 18) & 0x07));
+      text += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      text += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      text += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (k == 9) {
+      text += static_cast<char>(0xE0 | (byte(rng) & 0x0F));
+      text += static_cast<char>(byte(rng));
+      text += static_cast<char>(byte(rng));
+    } else {
+      text += static_cast<char>(byte(rng));  // zero, continuation, F8..FF, anything
+    }
+  }
+  return text;
+}
+
+std::string Normalised(const std::string& text, PlanEncoding encoding, size_t step, bool fast) {
+  testing::PieceSource source(text, step);
+  BufferedReader in(source);
+  testing::StringSink sink;
+  const NormaliseStatus status =
+      fast ? NormalisePlan(in, encoding, sink) : NormalisePlanPlain(in, encoding, sink);
+  EXPECT_EQ(status, NormaliseStatus::kDone);
+  return sink.bytes;
+}
+
+// Reads of odd sizes cut characters across spans, where the fast path must
+// hand over to the plain one.
+constexpr size_t kSteps[] = {1, 2, 3, 7, 4096, 1 << 20};
+
+TEST(NormaliserFastPath, Utf8AgreesWithThePlainPathOnRandomText) {
+  std::mt19937 rng(2024);
+  for (int round = 0; round < 60; ++round) {
+    const std::string text = RandomUtf8Plan(rng, 1 + round * 331);
+    const size_t step = kSteps[round % 6];
+    const std::string plain = Normalised(text, PlanEncoding::kUtf8, step, false);
+    ASSERT_EQ(Normalised(text, PlanEncoding::kUtf8, step, true), plain) << "round " << round;
+    ASSERT_EQ(Pulled("\xEF\xBB\xBF" + text, step, 1 + round % 5 * 1000), plain) << "round " << round;
+  }
+}
+
+TEST(NormaliserFastPath, Utf16AgreesWithThePlainPathOnRandomText) {
+  std::mt19937 rng(2025);
+  std::uniform_int_distribution<int> any(0, 0xFFFF);
+  std::uniform_int_distribution<int> syllable(0xAC00, 0xD7A3);
+  std::uniform_int_distribution<int> kind(0, 5);
+  for (bool bigEndian : {false, true}) {
+    const PlanEncoding encoding = bigEndian ? PlanEncoding::kUtf16Be : PlanEncoding::kUtf16Le;
+    for (int round = 0; round < 30; ++round) {
+      std::string text;
+      for (int i = 0; i < 1 + round * 150; ++i) {
+        const int k = kind(rng);
+        // Hangul, ASCII, zero units, surrogate halves and anything else.
+        const int u = k <= 1 ? syllable(rng) : k == 2 ? 0x20 + i % 0x5F : k == 3 ? 0 : k == 4 ? 0xD800 + any(rng) % 0x800 : any(rng);
+        text += static_cast<char>(bigEndian ? u >> 8 : u & 0xFF);
+        text += static_cast<char>(bigEndian ? u & 0xFF : u >> 8);
+      }
+      if (round % 2 == 1) text += 'x';  // an odd last byte, dropped
+      const size_t step = kSteps[round % 6];
+      const std::string plain = Normalised(text, encoding, step, false);
+      ASSERT_EQ(Normalised(text, encoding, step, true), plain) << "round " << round;
+      ASSERT_EQ(Pulled((bigEndian ? "\xFE\xFF" : "\xFF\xFE") + text, step, 1 + round % 5 * 1000), plain)
+          << "round " << round;
+    }
+  }
 }
 
 }  // namespace
