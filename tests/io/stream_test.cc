@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "io/stream.h"
@@ -32,6 +33,41 @@ TEST(BufferedReader, CarriageReturnBeforeLineFeedReadsAsTheLineFeedWhereverTheRe
   // A line longer than the limit arrives in pieces; a CR LF split by the
   // limit still reads as one LF.
   EXPECT_EQ(Lines("abcd\r\nef\n", 5, 5), (std::vector<std::string>{"abcd", "\n", "ef\n"}));
+}
+
+// Line reading by the rule alone, a byte at a time.
+std::vector<std::string> PlainLines(const std::string& text, size_t capacity) {
+  std::vector<std::string> lines;
+  size_t i = 0;
+  while (i < text.size()) {
+    std::string line;
+    while (line.size() < capacity - 1 && i < text.size()) {
+      char c = text[i++];
+      if (c == '\r' && i < text.size() && text[i] == '\n') c = text[i++];
+      line += c;
+      if (c == '\n') break;
+    }
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+TEST(BufferedReader, ReadsLinesAsTheByteByByteRuleDoesOnRandomText) {
+  // Short and long lines, CRs alone and before LFs, wherever the line limit
+  // and the ends of the reads fall.
+  std::mt19937 rng(15);
+  const char alphabet[] = {'a', ' ', '\r', '\n', '\0', '\xb0', 'b', '\t'};
+  for (int round = 0; round < 200; ++round) {
+    std::string text;
+    const size_t length = rng() % 600;
+    const unsigned breakEvery = 1 + rng() % 120;
+    for (size_t k = 0; k < length; ++k) {
+      text += rng() % breakEvery == 0 ? alphabet[2 + rng() % 2] : alphabet[rng() % sizeof alphabet];
+    }
+    const size_t capacity = 2 + rng() % 80;
+    const size_t step = 1 + rng() % 70;
+    ASSERT_EQ(Lines(text, step, capacity), PlainLines(text, capacity)) << round;
+  }
 }
 
 TEST(BufferedReader, PeekGathersSmallReadsWithoutConsumingAndReportsFailure) {
