@@ -6,8 +6,12 @@ CMAKE_FLAGS ?=
 # The Windows build (MinGW-w64 cross compiler; its tests run under Wine).
 WINBUILD ?= build-windows
 WINDOWS_CMAKE_FLAGS ?=
+# Warnings as errors: off for an ordinary build, on for `make test` (and so CI).
+WERROR ?= OFF
+# Every other build type with GCC and clang, compiled only.
+TYPESBUILD ?= build-types
 
-.PHONY: all build windows demo test test-linux test-windows kit package deps clean
+.PHONY: all build windows demo test test-linux test-windows build-types kit package deps clean
 # Robustness checks: the suite with sanitizers and under valgrind, and short fuzz runs.
 ASANBUILD ?= build-asan
 FUZZBUILD ?= build-fuzz
@@ -23,6 +27,7 @@ $(BUILD)/CMakeCache.txt:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
 
 build: $(BUILD)/CMakeCache.txt
+	cmake -DPLOTWEAVE_WERROR=$(WERROR) $(BUILD) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
 $(WINBUILD)/CMakeCache.txt:
@@ -31,6 +36,7 @@ $(WINBUILD)/CMakeCache.txt:
 
 # plotweave_self.exe and plotweave.exe in $(WINBUILD)/app/.
 windows: $(WINBUILD)/CMakeCache.txt
+	cmake -DPLOTWEAVE_WERROR=$(WERROR) $(WINBUILD) >/dev/null
 	cmake --build $(WINBUILD) -j $(JOBS)
 
 # The example page, and its standalone copy that draws from disk with no
@@ -49,7 +55,8 @@ deps:
 	@if [ -x tools/install-test-deps.sh ]; then tools/install-test-deps.sh; fi
 	tools/install-wine-deps.sh
 
-test: test-linux test-windows test-robust
+test: WERROR = ON
+test: test-linux test-windows test-robust build-types
 
 test-linux: deps build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 900
@@ -57,6 +64,11 @@ test-linux: deps build
 # The same tests against the .exe programs, run under Wine.
 test-windows: deps windows
 	tools/run-wine-tests.sh $(WINBUILD) -j $(JOBS) --timeout 300
+
+# Release, Debug, MinSizeRel and RelWithDebInfo with GCC and clang build
+# without a warning (compiled, not run; the tests run on the default build).
+build-types: robust-deps
+	tools/build-types.sh $(TYPESBUILD) $(JOBS)
 
 # web/site/, from web/ with npm (Node and npm are installed when missing);
 # network.js names the version of CMakeLists.txt.
@@ -112,4 +124,4 @@ fuzz-short: fuzz-build
 test-robust: sanitize valgrind-e2e fuzz-short
 
 clean:
-	rm -rf $(BUILD) $(WINBUILD) $(ASANBUILD) $(FUZZBUILD)
+	rm -rf $(BUILD) $(WINBUILD) $(ASANBUILD) $(FUZZBUILD) $(TYPESBUILD)

@@ -5,6 +5,8 @@
 
 #include "app/console.h"
 #include "io/file.h"
+#include "io/replacing_file.h"
+#include "io/run_lock.h"
 #include "kscode/page_encoder.h"
 #include "kscode/plan_normaliser.h"
 #include "page/page_writer.h"
@@ -57,6 +59,14 @@ bool CutBaseName(char* joined) {
     }
   }
   return found && lastDot >= 1;
+}
+
+// Forms the name of one of the run's files from the base name; false when it
+// would not fit, so that a name is never silently cut short. The length check
+// of the base name rules that out for the formats of the run.
+bool DeriveName(char (&name)[kPathBuffer], const char* format, const char* base) {
+  const int length = std::snprintf(name, sizeof name, format, base);
+  return length >= 0 && length < kPathBuffer;
 }
 
 // Finds the plan's encoding and, for a Unicode plan, writes its KS text to the
@@ -132,13 +142,12 @@ bool WriteIntermediateFile(const char* intermediateName) {
   return true;
 }
 
-// Turns the intermediate page into the UTF-8 page. Both files are opened
-// before either is checked, so the page named for the output is always
-// emptied first: a stale page never passes for a new one. A page that was
-// not read or written whole is removed, never left looking complete.
+// Turns the intermediate page into the UTF-8 page. The page is written beside
+// its name and takes the place of the earlier page only once it is whole, so
+// a run that fails, however far it got, leaves the earlier page as it was.
 bool EncodePageFile(const char* intermediateName, const char* pageName) {
   FileHandle input(intermediateName, "rb");
-  FileHandle output(pageName, "wt");
+  ReplacingFile output(pageName, "wt");
   if (!input || !output || !IsRegularFile(intermediateName)) {
     console::EncoderFilesNotOpened(intermediateName, pageName);
     return false;
@@ -146,10 +155,9 @@ bool EncodePageFile(const char* intermediateName, const char* pageName) {
   console::EncodingPage(pageName);
   FileSource source(input.get());
   FileSink sink(output.get());
-  bool complete = EncodePage(source, sink) == EncodeStatus::kDone;
-  complete = output.Close() && complete;
-  if (!complete) std::remove(pageName);
-  return complete;
+  const bool encoded = EncodePage(source, sink) == EncodeStatus::kDone;
+  // A page that was not read or written whole is dropped, never put in place.
+  return encoded && output.Commit();
 }
 
 }  // namespace
@@ -179,10 +187,14 @@ int RunPlotweave(int argc, const char* const* argv, const BuildSetting& build) {
   char scratchName[kPathBuffer];
   char intermediateName[kPathBuffer];
   char pageName[kPathBuffer];
-  std::snprintf(planName, sizeof planName, "%s.lst", base);
-  std::snprintf(scratchName, sizeof scratchName, "%s.asc", base);
-  std::snprintf(intermediateName, sizeof intermediateName, "%s.out", base);
-  std::snprintf(pageName, sizeof pageName, build.pageNameFormat, base);
+  if (!DeriveName(planName, "%s.lst", base) || !DeriveName(scratchName, "%s.asc", base) ||
+      !DeriveName(intermediateName, "%s.out", base) || !DeriveName(pageName, build.pageNameFormat, base)) {
+    console::BaseNameTooLong(baseLimit);
+    return 0;
+  }
+
+  // Runs of one plan share every file derived from it, so they take turns.
+  const PlanLock lock(planName, PlanLock::Wait::kUntilFree);
 
   // Every run starts from the empty model, also when one process runs several.
   if (gModelUsed) std::memset(&gModel, 0, sizeof gModel);

@@ -99,6 +99,26 @@ TEST(WriteFailure, VisualizationPageOnAFullDiskIsAFailedConversion) {
   }
 }
 
+// A page from an earlier run outlives a failed conversion (the full-disk test
+// under tests/safety/ fails the page at every point of its writing).
+TEST(WriteFailure, FailedConversionKeepsTheEarlierPage) {
+  const std::string earlier = "\xEF\xBB\xBF<html><body>yesterday's page</body></html>\n";
+  for (const Build* b : kBuilds) {
+    const std::string page = PageName(b->setting, "p");
+    const std::string failed = kBanner + AnsiLines("p.lst") + "\nInput File p.out Not Found!\n\nOutput File " +
+                               page + " Creation Error!\nOutput File Encoding Conversion Error.\n";
+    // The intermediate page cannot be read back: its name leads to a device.
+    TempDir dir;
+    WriteFileBytes(dir / "p.lst", LargePagePlan());
+    WriteFileBytes(dir / page, earlier);
+    ASSERT_EQ(symlink("/dev/zero", (dir / "p.out").c_str()), 0);
+    EXPECT_EQ(RunPlan(*b, dir, "p.lst"), failed);
+    EXPECT_EQ(ReadFileBytes(dir / page), earlier);
+    EXPECT_TRUE(FileExists(dir / "p.out"));
+    EXPECT_EQ(dir.Listing().size(), std::string("p.lst p.out ").size() + page.size());
+  }
+}
+
 // A directory that the run may not write. Permission bits do not stop root,
 // so a root test run runs the program as nobody.
 TEST(WriteFailure, UnwritableDirectoryCreatesNothing) {

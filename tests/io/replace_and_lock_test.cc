@@ -1,0 +1,147 @@
+// The page is put in place whole or not at all, and runs of one plan exclude
+// each other while runs of other plans do not.
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "io/replacing_file.h"
+#include "io/run_lock.h"
+#include "tests/support/test_support.h"
+
+namespace plotweave {
+namespace {
+
+using testing::FileExists;
+using testing::ReadFileBytes;
+using testing::TempDir;
+using testing::WriteFileBytes;
+
+void Put(ReplacingFile& file, const std::string& bytes) {
+  ASSERT_TRUE(file);
+  ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file.get()), bytes.size());
+}
+
+TEST(ReplacingFile, TakesThePlaceOfTheOldFileOnlyWhenCommitted) {
+  TempDir dir;
+  const std::string page = dir / "p_self.htm";
+  WriteFileBytes(page, "old page");
+  {
+    ReplacingFile file(page.c_str(), "wb");
+    Put(file, "new page, longer than the old");
+    // Written, but not in place yet: a reader still sees the old page whole.
+    EXPECT_EQ(ReadFileBytes(page), "old page");
+    EXPECT_TRUE(file.Commit());
+  }
+  EXPECT_EQ(ReadFileBytes(page), "new page, longer than the old");
+  EXPECT_EQ(dir.Listing(), "p_self.htm");
+
+  // Dropped before the commit: the page stays as it was, and no file is left.
+  {
+    ReplacingFile file(page.c_str(), "wb");
+    Put(file, "half");
+  }
+  EXPECT_EQ(ReadFileBytes(page), "new page, longer than the old");
+  EXPECT_EQ(dir.Listing(), "p_self.htm");
+
+  // With no page before, none after.
+  {
+    ReplacingFile file((dir / "q.htm").c_str(), "wb");
+    Put(file, "half");
+  }
+  EXPECT_EQ(dir.Listing(), "p_self.htm");
+}
+
+TEST(ReplacingFile, TakesOverWhatAnInterruptedWriterLeft) {
+  TempDir dir;
+  const std::string page = dir / "p.htm";
+  WriteFileBytes(page + ".tmp", std::string(5000, 'x'));
+  ReplacingFile file(page.c_str(), "wb");
+  Put(file, "whole");
+  EXPECT_TRUE(file.Commit());
+  EXPECT_EQ(ReadFileBytes(page), "whole");
+  EXPECT_EQ(dir.Listing(), "p.htm");
+}
+
+TEST(ReplacingFile, FailedReplaceKeepsWhatStoodThere) {
+  // A folder that is not empty cannot be replaced by a file on any system.
+  TempDir dir;
+  const std::string page = dir / "p.htm";
+  ASSERT_TRUE(std::filesystem::create_directory(page));
+  WriteFileBytes(page + "/inside", "kept");
+  ReplacingFile file(page.c_str(), "wb");
+  EXPECT_FALSE(file);
+  EXPECT_FALSE(file.Commit());
+  EXPECT_EQ(ReadFileBytes(page + "/inside"), "kept");
+  EXPECT_EQ(dir.Listing(), "p.htm");
+}
+
+#ifndef _WIN32
+TEST(ReplacingFile, ALinkStaysAndWhatItLeadsToIsReplaced) {
+  TempDir dir;
+  ASSERT_TRUE(std::filesystem::create_directory(dir / "store"));
+  WriteFileBytes(dir / "store/p.htm", "old");
+  ASSERT_EQ(symlink("store/p.htm", (dir / "p.htm").c_str()), 0);
+  {
+    ReplacingFile file((dir / "p.htm").c_str(), "wb");
+    Put(file, "new");
+    EXPECT_TRUE(file.Commit());
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "p.htm"));
+  EXPECT_EQ(ReadFileBytes(dir / "store/p.htm"), "new");
+  EXPECT_EQ(dir.Listing(), "p.htm store");
+  EXPECT_FALSE(FileExists(dir / "store/p.htm.tmp"));
+
+  // A link to a file not made yet: the file is made where the link leads; a
+  // link into a missing folder leads nowhere a file can be made.
+  ASSERT_EQ(symlink("store/q.htm", (dir / "q.htm").c_str()), 0);
+  ASSERT_EQ(symlink("missing/r.htm", (dir / "r.htm").c_str()), 0);
+  {
+    ReplacingFile file((dir / "q.htm").c_str(), "wb");
+    Put(file, "made");
+    EXPECT_TRUE(file.Commit());
+    ReplacingFile nowhere((dir / "r.htm").c_str(), "wb");
+    EXPECT_FALSE(nowhere);
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "q.htm"));
+  EXPECT_EQ(ReadFileBytes(dir / "store/q.htm"), "made");
+  EXPECT_EQ(dir.Listing(), "p.htm q.htm r.htm store");
+}
+#endif
+
+TEST(PlanLock, RunsOfOnePlanExcludeEachOtherAndLeaveNoFile) {
+  TempDir dir;
+  WriteFileBytes(dir / "a.lst", "#NODES\n");
+  WriteFileBytes(dir / "b.lst", "#NODES\n");
+  {
+    const PlanLock first((dir / "a.lst").c_str(), PlanLock::Wait::kUntilFree);
+    EXPECT_TRUE(first.held());
+    const PlanLock second((dir / "a.lst").c_str(), PlanLock::Wait::kNo);
+    EXPECT_FALSE(second.held());
+    // Another plan in the same folder is free, and the plan stays readable.
+    const PlanLock other((dir / "b.lst").c_str(), PlanLock::Wait::kNo);
+    EXPECT_TRUE(other.held());
+    EXPECT_EQ(ReadFileBytes(dir / "a.lst"), "#NODES\n");
+  }
+  const PlanLock again((dir / "a.lst").c_str(), PlanLock::Wait::kNo);
+  EXPECT_TRUE(again.held());
+  EXPECT_EQ(dir.Listing(), "a.lst b.lst");
+}
+
+TEST(PlanLock, NoPlanNoLock) {
+  TempDir dir;
+  ASSERT_TRUE(std::filesystem::create_directory(dir / "folder.lst"));
+  for (const char* name : {"missing.lst", "folder.lst"}) {
+    const PlanLock lock((dir / name).c_str(), PlanLock::Wait::kUntilFree);
+    EXPECT_FALSE(lock.held()) << name;
+  }
+  EXPECT_EQ(dir.Listing(), "folder.lst");
+}
+
+}  // namespace
+}  // namespace plotweave
