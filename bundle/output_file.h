@@ -1,9 +1,6 @@
-// The copy's file: its default name, the check that it is not the page
-// itself, and a temporary file in the same folder that takes the final name
-// only once it is complete.
+// The copy's name: its default, the page's folder, and the check that it is
+// not the page itself.
 #pragma once
-
-#include <cstdio>
 
 #include "bundle/image_address.h"
 
@@ -20,28 +17,5 @@ bool FolderOf(const char* path, char (&folder)[kPathCapacity]);
 // Whether both names exist and are the same file (also through links or
 // other spellings of the path).
 bool SameFile(const char* a, const char* b);
-
-class TempOutput {
- public:
-  TempOutput() = default;
-  ~TempOutput();
-  TempOutput(const TempOutput&) = delete;
-  TempOutput& operator=(const TempOutput&) = delete;
-
-  // Creates a new file beside `finalName`; false when none can be created.
-  bool Create(const char* finalName);
-  FILE* get() const { return file_; }
-  const char* tempName() const { return temp_; }
-  // Flushes and closes the file and gives it the final name; false (and the
-  // temporary file removed) when any of that fails.
-  bool Commit();
-
- private:
-  void Discard();
-
-  FILE* file_ = nullptr;
-  char temp_[kPathCapacity] = {};
-  char final_[kPathCapacity] = {};
-};
 
 }  // namespace plotweave

@@ -9,6 +9,7 @@
 #include "bundle/standalone.h"
 #include "build_config.h"
 #include "io/file.h"
+#include "io/replacing_file.h"
 
 namespace plotweave {
 
@@ -192,8 +193,10 @@ int RunBundle(int argc, const char* const* argv, const char* program, const char
   notes.note = PrintNote;
   notes.context = err;
 
-  TempOutput copy;
-  if (!copy.Create(output)) return CannotWrite(err, output, errno);
+  // Bundling takes no lock, so two runs for one copy each write a temporary
+  // file of their own; the last to finish leaves a whole copy.
+  ReplacingFile copy(output, "wb", TempName::kUnique);
+  if (!copy) return CannotWrite(err, output, errno);
   BundleReport report;
   const BundleResult result = WriteStandalone(page.get(), shape, sources, copy.get(), notes, &report);
   const int error = errno;

@@ -14,9 +14,6 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 # plotweave-bundle finds the installed kit at ../share/plotweave/web/site from
 # its own folder, so bin/ and share/ keep their places in every layout.
 install(TARGETS plotweave_self plotweave plotweave-check plotweave-bundle RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-if(PLOTWEAVE_STATIC_PIE)
-  install(FILES ${PROJECT_SOURCE_DIR}/cmake/lintian/plotweave DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides)
-endif()
 
 if(WIN32)
   set(PLOTWEAVE_DOCDIR .)
@@ -81,8 +78,16 @@ if(WIN32)
   endforeach()
 else()
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${PLOTWEAVE_DOCDIR})
-  install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian-overrides
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME plotweave)
+  # One overrides file per package: the static programs' lines join the
+  # others rather than one file taking the other's place.
+  set(overrides ${PROJECT_SOURCE_DIR}/packaging/lintian-overrides)
+  if(PLOTWEAVE_STATIC_PIE)
+    file(READ ${overrides} common)
+    file(READ ${PROJECT_SOURCE_DIR}/cmake/lintian/plotweave static)
+    set(overrides ${CMAKE_CURRENT_BINARY_DIR}/lintian-overrides)
+    file(WRITE ${overrides} "${common}${static}")
+  endif()
+  install(FILES ${overrides} DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME plotweave)
   find_package(Python3 COMPONENTS Interpreter)
   if(Python3_FOUND AND PLOTWEAVE_COMPRESS_DOCS)
     set(changelog ${CMAKE_CURRENT_BINARY_DIR}/doc/changelog)

@@ -105,6 +105,33 @@ TEST(BundleProgram, PathsWithBlanksAndHangul) {
 }
 
 #ifndef _WIN32
+// The copy's name may be a link: what it leads to takes the copy, and the
+// link (or the device behind it) is never replaced by a plain file.
+TEST(BundleProgram, ACopyNamedThroughALinkKeepsTheLink) {
+  TempDir dir;
+  testing::WriteKit(dir / "kit");
+  const std::string page = testing::PageWith({}, {testing::NodeRow("a", "a", "")});
+  WriteFileBytes(dir / "p.htm", page);
+  ASSERT_TRUE(std::filesystem::create_directory(dir / "store"));
+  ASSERT_EQ(symlink("store/copy.htm", (dir / "copy.htm").c_str()), 0);
+  ASSERT_EQ(symlink("/dev/null", (dir / "null.htm").c_str()), 0);
+
+  BundleRun run = RunBundleHere({"--kit", dir / "kit", "-o", dir / "copy.htm", dir / "p.htm"});
+  EXPECT_EQ(run.status, kBundleOk) << run.err;
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "copy.htm"));
+  const std::string copy = ReadFileBytes(dir / "store/copy.htm");
+  EXPECT_NE(copy.find("<html"), std::string::npos);
+
+  run = RunBundleHere({"--kit", dir / "kit", "-o", dir / "null.htm", dir / "p.htm"});
+  EXPECT_EQ(run.status, kBundleOk) << run.err;
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "null.htm"));
+  struct stat null;
+  ASSERT_EQ(stat("/dev/null", &null), 0);
+  EXPECT_TRUE(S_ISCHR(null.st_mode));
+  EXPECT_EQ(dir.Listing(), "copy.htm kit null.htm p.htm store");
+  EXPECT_EQ(ReadFileBytes(dir / "p.htm"), page);
+}
+
 // A tmpfs of its own, for a folder that refuses writes for root as well, or
 // a disk that fills up; unmounted at the end.
 class SmallMount {

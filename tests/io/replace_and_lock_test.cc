@@ -2,10 +2,13 @@
 // each other while runs of other plans do not.
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <unistd.h>
 #endif
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -79,6 +82,55 @@ TEST(ReplacingFile, FailedReplaceKeepsWhatStoodThere) {
   EXPECT_FALSE(file.Commit());
   EXPECT_EQ(ReadFileBytes(page + "/inside"), "kept");
   EXPECT_EQ(dir.Listing(), "p.htm");
+}
+
+TEST(ReplacingFile, UniqueTemporaryNamesKeepWritersWithoutALockApart) {
+  TempDir dir;
+  const std::string copy = dir / "c.htm";
+  // Something another writer has under the name the first attempt would take
+  // is neither written into nor removed.
+#ifdef _WIN32
+  const long pid = _getpid();
+#else
+  const long pid = getpid();
+#endif
+  const std::string taken = copy + ".part-" + std::to_string(pid) + "-0";
+  WriteFileBytes(taken, "another writer's");
+  {
+    ReplacingFile first(copy.c_str(), "wb", TempName::kUnique);
+    ReplacingFile second(copy.c_str(), "wb", TempName::kUnique);
+    Put(first, "first, longer");
+    Put(second, "second");
+    EXPECT_TRUE(first.Commit());
+    EXPECT_EQ(ReadFileBytes(copy), "first, longer");
+    EXPECT_TRUE(second.Commit());
+  }
+  EXPECT_EQ(ReadFileBytes(copy), "second");
+  EXPECT_EQ(ReadFileBytes(taken), "another writer's");
+  std::filesystem::remove(taken);
+  EXPECT_EQ(dir.Listing(), "c.htm");
+
+  // Dropped before the commit: the copy stays and no file is left.
+  {
+    ReplacingFile dropped(copy.c_str(), "wb", TempName::kUnique);
+    Put(dropped, "half");
+  }
+  EXPECT_EQ(ReadFileBytes(copy), "second");
+  EXPECT_EQ(dir.Listing(), "c.htm");
+}
+
+TEST(ReplacingFile, ErrnoTellsWhyNothingWasWritten) {
+  TempDir dir;
+  ASSERT_TRUE(std::filesystem::create_directory(dir / "folder"));
+  errno = 0;
+  ReplacingFile onFolder((dir / "folder").c_str(), "wb", TempName::kUnique);
+  EXPECT_FALSE(onFolder);
+  EXPECT_EQ(errno, EISDIR);
+  errno = 0;
+  ReplacingFile inMissingFolder((dir / "missing/p.htm").c_str(), "wb");
+  EXPECT_FALSE(inMissingFolder);
+  EXPECT_EQ(errno, ENOENT);
+  EXPECT_EQ(dir.Listing(), "folder");
 }
 
 #ifndef _WIN32

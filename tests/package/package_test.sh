@@ -91,6 +91,7 @@ case $generator in
       [ "$lf" -gt 0 ] && [ "$lf" = "$crlf" ] || fail "README.txt lines do not all end with CR LF"
       grep -q "Plotweave $version" "$prefix/README.txt" || fail "README.txt does not name version $version"
       grep -q 'plotweave_self.exe' "$prefix/README.txt" || fail "README.txt does not say how to run the programs"
+      grep -q 'plotweave-bundle.exe' "$prefix/README.txt" || fail "README.txt does not say how to bundle a page"
     fi
     ;;
 esac

@@ -42,10 +42,10 @@ SUCCESS_END = b" has been Created."
 
 
 class Program:
-    def __init__(self, spec, runner):
-        suffix, _, path = spec.partition("=")
+    def __init__(self, arg, runner):
+        suffix, _, path = arg.partition("=")
         if not path:
-            raise SystemExit("--program takes SUFFIX=PATH, not " + spec)
+            raise SystemExit("--program takes SUFFIX=PATH, not " + arg)
         self.suffix = suffix
         self.path = os.path.abspath(path)
         self.runner = os.path.abspath(runner) if runner else None
@@ -411,7 +411,7 @@ def main():
     args = parser.parse_args()
     if args.seed is None:
         args.seed = random.randrange(1 << 30)
-    programs = [Program(spec, args.runner) for spec in args.program]
+    programs = [Program(arg, args.runner) for arg in args.program]
     tests = {"full-disk": full_disk, "concurrent": concurrent, "kill": kill, "lock": lock}
     return tests[args.test](args, programs)
 
