@@ -81,8 +81,6 @@ void Printer::Report(const Diagnostic& d) {
       std::printf("Relation Name %s in the Link List is Invalid!\n", d.subject);
       break;
     default:
-      // The format's other traps are the checker's to show; this program's
-      // console text stays as scripts and stored logs know it.
       break;
   }
 }

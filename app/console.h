@@ -29,6 +29,9 @@ void PageCreated(const char* page);
 class Printer final : public DiagnosticSink {
  public:
   void Report(const Diagnostic& diagnostic) override;
+  // The format's traps are the checker's to show; this program's console
+  // text stays as scripts and stored logs know it.
+  bool WantsTraps() const override { return false; }
 };
 
 }  // namespace plotweave::console

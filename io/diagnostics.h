@@ -64,6 +64,9 @@ struct Diagnostic {
 class DiagnosticSink {
  public:
   virtual void Report(const Diagnostic& diagnostic) = 0;
+  // Whether the sink shows the plan format's traps (kShortLine onwards). A sink that never shows them spares the reader
+  // the work of finding them on every line.
+  virtual bool WantsTraps() const { return true; }
 
  protected:
   ~DiagnosticSink() = default;

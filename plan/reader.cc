@@ -32,6 +32,9 @@ struct LineContext {
   // Bytes of the same physical line read in earlier pieces.
   int64_t pieceOffset;
   DiagnosticSink* diagnostics;
+  // Whether the sink shows the format's traps; finding them costs a scan of
+  // some lines, which a sink that drops them should not pay for.
+  bool traps;
 
   // Byte column, from 1, of a place in this piece.
   int64_t ColumnOf(const char* p) const { return pieceOffset + (p - line) + 1; }
@@ -234,6 +237,7 @@ int CapacityOf(int section) {
 // word; the main program shows none of them, the checker all.
 void Trap(const LineContext& ctx, DiagnosticCode code, const char* at, int32_t field = 0, int32_t limit = 0,
           const char* subject = nullptr) {
+  if (!ctx.traps) return;
   Diagnostic d{};
   d.severity = Severity::kWarning;
   d.code = code;
@@ -257,7 +261,7 @@ bool LeadByteBeforeLineFeed(const char* piece, size_t length) {
 // Fields after `rest`, which the line's section does not read.
 void ReportExtraFields(const LineContext& ctx, int section, const char* rest) {
   FieldSpan field;
-  if (!ScanField(&rest, &field)) return;
+  if (!ctx.traps || !ScanField(&rest, &field)) return;
   const char* first = field.start;
   int32_t count = 1;
   while (ScanField(&rest, &field)) ++count;
@@ -304,15 +308,16 @@ ReadStatus ReadPlan(ByteSource& plan, OntologyModel& model, const char* linkTarg
   unsigned seen = 0;  // sections whose header has been read, a bit each
   int64_t lineNumber = 1;
   int64_t pieceOffset = 0;
+  const bool traps = diagnostics.WantsTraps();
   size_t got;
   while ((got = reader.ReadLine(line, kPieceLimit)) > 0) {
-    const LineContext ctx{line, lineNumber, pieceOffset, &diagnostics};
+    const LineContext ctx{line, lineNumber, pieceOffset, &diagnostics, traps};
     if (watcher != nullptr) watcher->PieceRead(line, got, lineNumber, pieceOffset);
     if (pieceOffset > 0) Trap(ctx, DiagnosticCode::kLinePiece, line);
     if (line[got - 1] == '\n') {
       ++lineNumber;
       pieceOffset = 0;
-      if (LeadByteBeforeLineFeed(line, got)) Trap(ctx, DiagnosticCode::kLeadByteAtLineEnd, line + got - 2);
+      if (traps && LeadByteBeforeLineFeed(line, got)) Trap(ctx, DiagnosticCode::kLeadByteAtLineEnd, line + got - 2);
     } else {
       pieceOffset += static_cast<int64_t>(got);
     }
