@@ -11,6 +11,7 @@ import { forgetPositions, loadPositions, nodeKeys, pageKey, savePositions, store
 import { findNodes, searchEntry } from './search.js';
 import { buildLegend, legendEntries } from './legend.js';
 import { TaintedFigure, drawFigure, figureName, offerDownload, pngOf } from './figure.js';
+import { element } from './dom.js';
 import { strings } from './strings.js';
 import { STYLE } from './style.js';
 
@@ -121,11 +122,7 @@ function textOf(html) {
 }
 
 function button(text, className) {
-  const b = document.createElement('button');
-  b.type = 'button';
-  b.className = className;
-  b.textContent = text;
-  return b;
+  return element('button', { type: 'button', className, textContent: text });
 }
 
 // Called once the drawing exists: builds the tools and reports when the
@@ -246,45 +243,30 @@ function attach(state, vis, settled) {
   vis.on('dragEnd', (p) => { if (p.nodes && p.nodes.length) remember(state, vis); });
 
   // ---- toolbar
-  const toolbar = document.createElement('div');
-  toolbar.className = 'pw-toolbar';
-  toolbar.setAttribute('role', 'group');
-  toolbar.setAttribute('aria-label', words.tools);
+  const toolbar = element('div', { className: 'pw-toolbar' }, { role: 'group', 'aria-label': words.tools });
 
-  const searchWrap = document.createElement('div');
-  searchWrap.className = 'pw-search';
-  const input = document.createElement('input');
-  input.type = 'search';
-  input.className = 'pw-search-input';
-  input.setAttribute('aria-label', words.search);
-  input.placeholder = words.searchHint;
-  input.autocomplete = 'off';
-  input.spellcheck = false;
-  input.setAttribute('aria-autocomplete', 'list');
-  const list = document.createElement('ul');
-  list.className = 'pw-results';
-  list.id = `pw-results-${Math.random().toString(36).slice(2)}`;
-  list.setAttribute('role', 'listbox');
-  list.setAttribute('aria-label', words.results);
-  list.hidden = true;
-  input.setAttribute('aria-controls', list.id);
+  const searchWrap = element('div', { className: 'pw-search' });
+  const list = element('ul', {
+    className: 'pw-results',
+    id: `pw-results-${Math.random().toString(36).slice(2)}`,
+    hidden: true,
+  }, { role: 'listbox', 'aria-label': words.results });
+  const input = element('input', {
+    type: 'search',
+    className: 'pw-search-input',
+    placeholder: words.searchHint,
+    autocomplete: 'off',
+    spellcheck: false,
+  }, { 'aria-label': words.search, 'aria-autocomplete': 'list', 'aria-controls': list.id });
   searchWrap.append(input, list);
 
   const relayout = button(words.relayout, 'pw-button');
   const save = button(words.saveImage, 'pw-button');
-  const scale = document.createElement('select');
-  scale.className = 'pw-scale';
-  scale.setAttribute('aria-label', words.scale);
+  const scale = element('select', { className: 'pw-scale' }, { 'aria-label': words.scale });
   for (const [value, text] of [['2', words.scale2], ['3', words.scale3]]) {
-    const o = document.createElement('option');
-    o.value = value;
-    o.textContent = text;
-    scale.appendChild(o);
+    scale.appendChild(element('option', { value, textContent: text }));
   }
-  const status = document.createElement('span');
-  status.className = 'pw-status';
-  status.setAttribute('role', 'status');
-  status.setAttribute('aria-live', 'polite');
+  const status = element('span', { className: 'pw-status' }, { role: 'status', 'aria-live': 'polite' });
   toolbar.append(searchWrap, relayout, save, scale, status);
 
   // ---- search
@@ -328,24 +310,13 @@ function attach(state, vis, settled) {
     list.textContent = '';
     if (!input.value.trim()) { closeList(); return; }
     if (results.length === 0) {
-      const li = document.createElement('li');
-      li.className = 'pw-none';
-      li.textContent = words.noResults;
-      li.setAttribute('role', 'option');
-      li.setAttribute('aria-disabled', 'true');
-      list.appendChild(li);
+      list.appendChild(element('li', { className: 'pw-none', textContent: words.noResults },
+        { role: 'option', 'aria-disabled': 'true' }));
     }
     results.forEach((entry, k) => {
-      const li = document.createElement('li');
-      li.id = `${list.id}-${k}`;
-      li.setAttribute('role', 'option');
-      li.setAttribute('aria-selected', 'false');
-      const name = document.createElement('span');
-      name.textContent = entry.label || entry.id;
-      const id = document.createElement('span');
-      id.className = 'pw-id';
-      id.textContent = entry.id;
-      li.append(name, id);
+      const li = element('li', { id: `${list.id}-${k}` }, { role: 'option', 'aria-selected': 'false' });
+      li.append(element('span', { textContent: entry.label || entry.id }),
+        element('span', { className: 'pw-id', textContent: entry.id }));
       li.addEventListener('mousedown', (ev) => ev.preventDefault());
       li.addEventListener('click', () => choose(entry));
       list.appendChild(li);

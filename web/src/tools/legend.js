@@ -3,13 +3,7 @@
 // stands for. Everything from the page goes in as text or as attribute
 // values, never as markup.
 
-const SVG = 'http://www.w3.org/2000/svg';
-
-function svg(name, attributes) {
-  const el = document.createElementNS(SVG, name);
-  for (const [k, v] of Object.entries(attributes)) el.setAttribute(k, String(v));
-  return el;
-}
+import { element, svg } from './dom.js';
 
 // A small picture of a node's shape in its class's border colour.
 function shapeSwatch(shape, colour) {
@@ -83,15 +77,9 @@ export function legendEntries(nodes, links) {
 }
 
 function entryButton(swatches, text, words, onToggle) {
-  const button = document.createElement('button');
-  button.type = 'button';
-  button.className = 'pw-entry';
-  button.setAttribute('aria-pressed', 'true');
-  for (const s of swatches) button.appendChild(s);
-  const label = document.createElement('span');
-  label.textContent = text;
-  button.appendChild(label);
-  button.title = words.hide;
+  const button = element('button', { type: 'button', className: 'pw-entry', title: words.hide },
+    { 'aria-pressed': 'true' });
+  button.append(...swatches, element('span', { textContent: text }));
   button.addEventListener('click', () => {
     const shown = button.getAttribute('aria-pressed') !== 'true';
     button.setAttribute('aria-pressed', shown ? 'true' : 'false');
@@ -102,40 +90,21 @@ function entryButton(swatches, text, words, onToggle) {
 }
 
 function group(title, items) {
-  const wrap = document.createElement('div');
-  wrap.className = 'pw-legend-group';
-  const heading = document.createElement('div');
-  heading.className = 'pw-legend-heading';
-  heading.textContent = title;
-  const list = document.createElement('ul');
-  for (const item of items) {
-    const li = document.createElement('li');
-    li.appendChild(item);
-    list.appendChild(li);
-  }
-  wrap.append(heading, list);
+  const list = element('ul');
+  for (const item of items) list.appendChild(element('li')).appendChild(item);
+  const wrap = element('div', { className: 'pw-legend-group' });
+  wrap.append(element('div', { className: 'pw-legend-heading', textContent: title }), list);
   return wrap;
 }
 
 // Builds the legend region. onClass(entry, shown) and onKind(entry, shown)
 // apply a switch.
 export function buildLegend(entries, words, onClass, onKind) {
-  const region = document.createElement('section');
-  region.className = 'pw-legend';
-  region.setAttribute('role', 'region');
-  region.setAttribute('aria-label', words.legend);
-  const header = document.createElement('div');
-  header.className = 'pw-legend-header';
-  const title = document.createElement('span');
-  title.className = 'pw-legend-title';
-  title.textContent = words.legend;
-  const toggle = document.createElement('button');
-  toggle.type = 'button';
-  toggle.className = 'pw-collapse';
-  const body = document.createElement('div');
-  body.className = 'pw-legend-body';
-  body.id = `pw-legend-${Math.random().toString(36).slice(2)}`;
-  toggle.setAttribute('aria-controls', body.id);
+  const region = element('section', { className: 'pw-legend' }, { role: 'region', 'aria-label': words.legend });
+  const header = element('div', { className: 'pw-legend-header' });
+  const title = element('span', { className: 'pw-legend-title', textContent: words.legend });
+  const body = element('div', { className: 'pw-legend-body', id: `pw-legend-${Math.random().toString(36).slice(2)}` });
+  const toggle = element('button', { type: 'button', className: 'pw-collapse' }, { 'aria-controls': body.id });
   const setOpen = (open) => {
     toggle.setAttribute('aria-expanded', open ? 'true' : 'false');
     toggle.textContent = open ? '\u25b4' : '\u25be';
