@@ -268,6 +268,44 @@ void ReportExtraFields(const LineContext& ctx, int section, const char* rest) {
   Trap(ctx, DiagnosticCode::kExtraFields, first, section, count);
 }
 
+// Whether a line (ending in its line feed) could open a section: its first
+// field starts with '#'. A line that cannot is dropped whole wherever lines
+// are not stored.
+bool MayOpenSection(const unsigned char* line) {
+  while (*line != '\n' && IsBlank(*line)) ++line;
+  return *line == '#';
+}
+
+// Moves past the lines that the loop below would read only to drop them, in
+// a section that stores nothing more and for a caller that wants no word
+// about them: whole lines short enough to be one piece, until the first one
+// that could open a section. Nothing is copied out of the reader, so a long
+// run of lines past a section's capacity costs one search for each line end.
+// Returns the number of lines passed.
+int64_t SkipDroppedLines(BufferedReader& reader) {
+  int64_t lines = 0;
+  for (;;) {
+    const size_t ahead = reader.Peek(kPieceLimit);
+    size_t ignored;
+    const unsigned char* span = reader.Span(&ignored);
+    size_t at = 0;
+    bool header = false;
+    for (;;) {
+      const size_t window = ahead - at < kPieceLimit - 1 ? ahead - at : kPieceLimit - 1;
+      const void* lf = std::memchr(span + at, '\n', window);
+      if (lf == nullptr) break;
+      header = MayOpenSection(span + at);
+      if (header) break;
+      at = static_cast<size_t>(static_cast<const unsigned char*>(lf) - span) + 1;
+      ++lines;
+    }
+    reader.Skip(at);
+    // A possible header, a line longer than a piece, or the plan's last line
+    // without a line feed is left to the line loop.
+    if (header || at == 0) return lines;
+  }
+}
+
 }  // namespace
 
 // Section of a header line's first field: 1 PROJECT .. 5 LINKS, 6 unknown.
@@ -309,8 +347,18 @@ ReadStatus ReadPlan(ByteSource& plan, OntologyModel& model, const char* linkTarg
   int64_t lineNumber = 1;
   int64_t pieceOffset = 0;
   const bool traps = diagnostics.WantsTraps();
+  // Lines a section cannot store go unseen unless someone listens for them.
+  const bool quiet = !traps && watcher == nullptr;
   size_t got;
-  while ((got = reader.ReadLine(line, kPieceLimit)) > 0) {
+  for (;;) {
+    if (quiet && (CountOf(model, section) == nullptr || next >= CapacityOf(section))) {
+      const int64_t skipped = SkipDroppedLines(reader);
+      if (skipped > 0) {
+        lineNumber += skipped;
+        pieceOffset = 0;
+      }
+    }
+    if ((got = reader.ReadLine(line, kPieceLimit)) == 0) break;
     const LineContext ctx{line, lineNumber, pieceOffset, &diagnostics, traps};
     if (watcher != nullptr) watcher->PieceRead(line, got, lineNumber, pieceOffset);
     if (pieceOffset > 0) Trap(ctx, DiagnosticCode::kLinePiece, line);
