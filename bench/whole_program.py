@@ -15,6 +15,9 @@ ours and theirs round by round:
   (c)  plotweave_self on a KS plan at full capacity against cp of it;
   (d) and (e) plotweave-check against plotweave_self on the plans of (c) and
        (a1): checking must take well under converting.
+For (a1)-(a3) it also times the file traffic every run on a Unicode plan
+makes, with nothing converted (bench/file_traffic): the plan read, the
+scratch copy of the size the run writes written, read back and removed.
 iconv cannot put the byte-order mark or characters beyond U+FFFF into CP949,
 so the iconv side of (a1)-(a3) runs with -c, which drops them.
 Prints the median wall time of each, the ratio ours / theirs, the spread of
@@ -184,15 +187,16 @@ def main():
     def tools(build, required=True):
         found = (os.path.abspath(os.path.join(build, "app", "plotweave_self")),
                  os.path.abspath(os.path.join(build, "bench", "encode_page")),
-                 os.path.abspath(os.path.join(build, "check", "plotweave-check")))
+                 os.path.abspath(os.path.join(build, "check", "plotweave-check")),
+                 os.path.abspath(os.path.join(build, "bench", "file_traffic")))
         for tool in found:
             if required and not os.access(tool, os.X_OK):
                 sys.exit("missing %s: build first (make build)" % tool)
         # A baseline from before a tool existed runs without it.
         return tuple(tool if os.access(tool, os.X_OK) else None for tool in found)
 
-    program, encoder, checker = tools(args.build)
-    base_program, base_encoder, base_checker = tools(args.baseline, False) if args.baseline else (None, None, None)
+    program, encoder, checker, traffic = tools(args.build)
+    base_program, base_encoder, base_checker, _ = tools(args.baseline, False) if args.baseline else (None,) * 4
 
     rng = random.Random(SEED)
     size = args.megabytes * 1024 * 1024
@@ -211,6 +215,10 @@ def main():
         write_repeated(os.path.join(work, "wide.lst"), b"\xff\xfe", mixed_block.encode("utf-16-le"), size)
         ks_text = os.path.join(work, "page.out")
         write_repeated(ks_text, b"", ks_with_references(mixed_block), size)
+        # Scratch bytes per plan byte, for the file traffic a run cannot avoid.
+        ks_ratio = len(ks_with_references(ks_block)) / len(ks_block.encode("utf-8"))
+        mixed_ratio = len(ks_with_references(mixed_block)) / len(mixed_block.encode("utf-8"))
+        wide_ratio = len(ks_with_references(mixed_block)) / len(mixed_block.encode("utf-16-le"))
         full_plan = os.path.join(work, "full.lst")
         with open(full_plan, "wb") as f:
             f.write(full_capacity_plan(rng, words).encode("cp949"))
@@ -238,7 +246,17 @@ def main():
             "d": [program, "full.lst"],
             "e": [program, "ks.lst"],
         }
-        cases = {k: [ours[k], theirs[k]] + ([base[k]] if base and base[k][0] else []) for k in ours}
+        scratch = os.path.join(work, "traffic.asc")
+        floors = {
+            "a1": [traffic, "ks.lst", scratch, "%.4f" % ks_ratio],
+            "a2": [traffic, "mixed.lst", scratch, "%.4f" % mixed_ratio],
+            "a3": [traffic, "wide.lst", scratch, "%.4f" % wide_ratio],
+        }
+        # Each case runs ours, theirs, then the baseline and the file traffic
+        # alone where they apply.
+        cases = {k: [ours[k], theirs[k]] + ([base[k]] if base and base[k][0] else []) + ([floors[k]] if k in floors else [])
+                 for k in ours}
+        has_base = {k: bool(base and base[k][0]) for k in ours}
         goals = {"a1": 0.25, "a2": 0.4, "a3": 0.25, "b": 0.25, "c": 1.3, "d": 1.0, "e": 1.0}
         mb = args.megabytes
         names = {
@@ -260,7 +278,7 @@ def main():
             # Outputs left by the previous command would make the next one pay
             # for truncating them.
             for name in os.listdir(work):
-                if name.endswith(".htm") or name == "sink":
+                if name.endswith(".htm") or name in ("sink", "traffic.asc"):
                     os.remove(os.path.join(work, name))
 
         times = {k: [[] for _ in argvs] for k, argvs in cases.items()}
@@ -282,16 +300,22 @@ def main():
                      min(walls) * 1000, max(walls) * 1000))
             print("    processor time: ours %.2f ms, theirs %.2f ms, ratio %.3f"
                   % (cpu[0] * 1000, cpu[1] * 1000, cpu[0] / cpu[1]))
-            if len(argvs) > 2:
+            if has_base[key]:
                 print("    baseline %8.2f ms   ratio %.3f   processor time %.2f ms, ratio %.3f"
                       % (wall[2] * 1000, wall[2] / wall[1], cpu[2] * 1000, cpu[2] / cpu[1]))
+            if key in floors:
+                # Reading the plan, writing the scratch copy, reading it back
+                # and removing it, with nothing converted: no run can be
+                # faster than this.
+                print("    file traffic alone %8.2f ms   ratio %.3f   processor time %.2f ms, ratio %.3f"
+                      % (wall[-1] * 1000, wall[-1] / wall[1], cpu[-1] * 1000, cpu[-1] / cpu[1]))
             if have_time:
                 peaks = []
                 for argv in argvs:
                     clear_outputs()
                     peaks.append(peak_resident_kib(argv, work) / 1024)
                 print("    peak resident: ours %.2f MiB, theirs %.2f MiB%s"
-                      % (peaks[0], peaks[1], ", baseline %.2f MiB" % peaks[2] if len(peaks) > 2 else ""))
+                      % (peaks[0], peaks[1], ", baseline %.2f MiB" % peaks[2] if has_base[key] else ""))
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

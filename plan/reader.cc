@@ -1,7 +1,9 @@
 #include "plan/reader.h"
 
+#include <bit>
 #include <cstring>
 
+#include "kscode/byte_mask.h"
 #include "plan/fields.h"
 
 namespace plotweave {
@@ -268,6 +270,63 @@ void ReportExtraFields(const LineContext& ctx, int section, const char* rest) {
   Trap(ctx, DiagnosticCode::kExtraFields, first, section, count);
 }
 
+// Whether a line (ending in its line feed) could open a section: its first
+// field starts with '#'. A line that cannot is dropped whole wherever lines
+// are not stored.
+bool MayOpenSection(const unsigned char* line) {
+  while (*line != '\n' && IsBlank(*line)) ++line;
+  return *line == '#';
+}
+
+// A line short enough to be read as one piece: its line feed stands among its
+// first kPieceLimit - 1 bytes.
+constexpr size_t kLongestWholeLine = kPieceLimit - 1;
+
+// Moves past the lines that the loop below would read only to drop them, in
+// a section that stores nothing more and for a caller that wants no word
+// about them: whole lines short enough to be one piece, until the first one
+// that could open a section. Nothing is copied out of the reader, and the line
+// feeds are found 64 bytes at a time, so a long run of lines past a section's
+// capacity costs little more than reading it. Returns the number of lines
+// passed.
+int64_t SkipDroppedLines(BufferedReader& reader) {
+  int64_t lines = 0;
+  for (;;) {
+    const size_t ahead = reader.Peek(kPieceLimit);
+    size_t ignored;
+    const unsigned char* span = reader.Span(&ignored);
+    size_t at = 0;          // start of the first line not passed
+    bool handOver = false;  // that line is one for the line loop
+    for (size_t block = 0; !handOver && block + 64 <= ahead; block += 64) {
+      for (uint64_t feeds = ByteMask64(span + block, '\n'); feeds != 0; feeds &= feeds - 1) {
+        const size_t end = block + static_cast<size_t>(std::countr_zero(feeds)) + 1;
+        handOver = end - at > kLongestWholeLine || MayOpenSection(span + at);
+        if (handOver) break;
+        at = end;
+        ++lines;
+      }
+      handOver = handOver || block + 64 - at > kLongestWholeLine;
+    }
+    // The last bytes, fewer than a block, a line at a time.
+    while (!handOver) {
+      const size_t left = ahead - at;
+      const void* lf = std::memchr(span + at, '\n', left < kLongestWholeLine ? left : kLongestWholeLine);
+      if (lf == nullptr) {
+        // Too long for one piece, or cut off by the end of the buffer (then
+        // read on) or of the plan.
+        handOver = left >= kLongestWholeLine;
+        break;
+      }
+      handOver = MayOpenSection(span + at);
+      if (handOver) break;
+      at = static_cast<size_t>(static_cast<const unsigned char*>(lf) - span) + 1;
+      ++lines;
+    }
+    reader.Skip(at);
+    if (handOver || at == 0) return lines;
+  }
+}
+
 }  // namespace
 
 // Section of a header line's first field: 1 PROJECT .. 5 LINKS, 6 unknown.
@@ -309,8 +368,18 @@ ReadStatus ReadPlan(ByteSource& plan, OntologyModel& model, const char* linkTarg
   int64_t lineNumber = 1;
   int64_t pieceOffset = 0;
   const bool traps = diagnostics.WantsTraps();
+  // Lines a section cannot store go unseen unless someone listens for them.
+  const bool quiet = !traps && watcher == nullptr;
   size_t got;
-  while ((got = reader.ReadLine(line, kPieceLimit)) > 0) {
+  for (;;) {
+    if (quiet && (CountOf(model, section) == nullptr || next >= CapacityOf(section))) {
+      const int64_t skipped = SkipDroppedLines(reader);
+      if (skipped > 0) {
+        lineNumber += skipped;
+        pieceOffset = 0;
+      }
+    }
+    if ((got = reader.ReadLine(line, kPieceLimit)) == 0) break;
     const LineContext ctx{line, lineNumber, pieceOffset, &diagnostics, traps};
     if (watcher != nullptr) watcher->PieceRead(line, got, lineNumber, pieceOffset);
     if (pieceOffset > 0) Trap(ctx, DiagnosticCode::kLinePiece, line);

@@ -2,7 +2,9 @@
 
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "kscode/plan_normaliser.h"
 #include "plan/reader.h"
@@ -396,6 +398,70 @@ TEST(ReadPlanTraps, WatcherSeesEveryPieceEveryHeaderAndEveryStoredEntry) {
   WatchLog watch;
   ASSERT_EQ(ReadPlan(source, *model, "_self", findings, &watch), ReadStatus::kRead);
   EXPECT_EQ(watch.log, "1+0:2 2+0:7 h4 3+0:7 s4.0=k001 4+0:7 h5 5+0:999 s5.0=aaaa 5+999:206 s5.1=aaaa ");
+}
+
+// Lines a full section drops are passed over without being read one by one
+// when nobody listens for them; what ends such a run must still be found.
+std::unique_ptr<OntologyModel> ReadModel(const std::string& plan, size_t step, bool traps) {
+  auto model = std::make_unique<OntologyModel>();
+  std::memset(model.get(), 0, sizeof(OntologyModel));
+  testing::PieceSource source(plan, step);
+  testing::FindingList findings(traps);
+  EXPECT_EQ(ReadPlan(source, *model, "_self", findings), ReadStatus::kRead);
+  return model;
+}
+
+TEST(ReadPlanDroppedLines, HeadersAfterAFullSectionAreFoundWhereverTheyStand) {
+  const std::string full = "#NODES\n" + Repeat("k001 Person Jane\n", 513);
+  // A second piece of a long line, an indented header, a header after a CR
+  // LF, and the plan's last line without a line feed.
+  for (const std::string& header :
+       {std::string(999, 'y') + "#LINKS\n", std::string(" \t#LINKS\n"), std::string("x\r\n#LINKS\n"),
+        std::string(998, 'y') + "\r\n#LINKS\n"}) {
+    for (size_t step : {1u, 700u, 65536u}) {
+      auto model = ReadModel(full + header + "k001 k001 knows\nlast line", step, false);
+      EXPECT_EQ(model->nodeCount, 512);
+      ASSERT_EQ(model->linkCount, 2) << step;
+      EXPECT_STREQ(model->links[0].relation, "knows");
+      EXPECT_STREQ(model->links[1].fromId, "last");
+      EXPECT_EQ(model->links[1].line, model->links[0].line + 1);
+    }
+  }
+  // A line of '#' that is too short to be a header stays dropped.
+  auto model = ReadModel(full + "#LI\nk001 k001 knows\n", 65536, false);
+  EXPECT_EQ(model->linkCount, 0);
+}
+
+TEST(ReadPlanDroppedLines, ListeningOrNotTheModelIsTheSame) {
+  // Random plans of the awkward lines below, with sections overfilled often;
+  // the reader that reports every dropped line and the one that passes over
+  // them must fill the same model, line numbers included.
+  const std::vector<std::string> kinds = {
+      "#NODES\n", "#LINKS\n", "#CLASS\n", "#RELATION\n", "#PROJECT\n", "  #nodes\n", "#\n", "#NO\n",
+      "# x\n", "\t#LINKS\r\n", "\r#NODES\n", "\n", "   \n", "\r\n", "a\0#NODES\n", "\0\0\0\0\0#LINKS\n",
+      "k001 Person Jane /a /b 1\n", "k002 Person\r\n", "k001 k002 knows\n", "h1 caption text\n",
+      "Person red dot 1\n", "a\rb c\n", "x y"};
+  std::mt19937 random(20261207);
+  for (int round = 0; round < 40; ++round) {
+    std::string plan;
+    const int lines = std::uniform_int_distribution<int>(0, 4000)(random);
+    for (int i = 0; i < lines; ++i) {
+      const int pick = std::uniform_int_distribution<int>(0, 99)(random);
+      if (pick < 60) {
+        plan += kinds[16 + pick % 4];  // filler that overfills a section
+      } else if (pick < 63) {
+        // A long line; its pieces after the first may open a section.
+        plan += std::string(std::uniform_int_distribution<int>(990, 2100)(random), 'w') +
+                kinds[std::uniform_int_distribution<size_t>(0, kinds.size() - 1)(random)];
+      } else {
+        plan += kinds[std::uniform_int_distribution<size_t>(0, kinds.size() - 1)(random)];
+      }
+    }
+    const size_t step = std::uniform_int_distribution<size_t>(1, 70000)(random);
+    auto quiet = ReadModel(plan, step, false);
+    auto listening = ReadModel(plan, step, true);
+    ASSERT_EQ(std::memcmp(quiet.get(), listening.get(), sizeof(OntologyModel)), 0) << "round " << round;
+  }
 }
 
 }  // namespace

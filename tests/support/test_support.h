@@ -66,6 +66,8 @@ class FindingList final : public DiagnosticSink {
   // that a list of cuts and faults reads the same with or without them.
   explicit FindingList(bool traps = false) : traps_(traps) {}
   void Report(const Diagnostic& d) override;
+  // Without traps the reader takes the path of a sink that shows none.
+  bool WantsTraps() const override { return traps_; }
   // One line a finding, for comparing whole lists:
   //   "3:1 cut node id to 39"      a field cut (line:column, field, bytes kept)
   //   "2:6 class person"          an unknown class
