@@ -1,5 +1,6 @@
 #include "kscode/unit_text.h"
 
+#include <algorithm>
 #include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -223,15 +224,66 @@ RunResult ConvertUtf8Run(const unsigned char* in, size_t n, unsigned char* out, 
   }
 }
 
-RunResult ConvertUtf16Run(const unsigned char* in, size_t n, bool bigEndian, unsigned char* out,
-                          size_t room) {
-  const int high = bigEndian ? 0 : 1;  // which byte of a unit is its high byte
+namespace {
+
+template <bool kBigEndian>
+inline uint16_t LoadUnit(const unsigned char* p) {
+  return static_cast<uint16_t>(kBigEndian ? p[0] << 8 | p[1] : p[1] << 8 | p[0]);
+}
+
+// The four units at p, unit k in bits 16k..16k+15.
+template <bool kBigEndian>
+inline uint64_t LoadFourUnits(const unsigned char* p) {
+  const uint64_t w = LoadLittleEndian(p);
+  if constexpr (!kBigEndian) return w;
+  return ((w & 0x00FF00FF00FF00FFull) << 8) | ((w >> 8) & 0x00FF00FF00FF00FFull);
+}
+
+// Whether all four units are ASCII 0x01..0x7F: no bit above the seventh, and
+// adding 0x7F to each carries into its bit 7.
+inline bool FourAsciiUnits(uint64_t units) {
+  return (units & 0xFF80FF80FF80FF80ull) == 0 &&
+         ((units + 0x007F007F007F007Full) & 0x0080008000800080ull) == 0x0080008000800080ull;
+}
+
+// The low bytes of four units, first unit lowest, in the low 32 bits.
+inline uint64_t LowBytes(uint64_t units) {
+  units = (units | units >> 8) & 0x0000FFFF0000FFFFull;
+  return (units | units >> 16) & 0xFFFFFFFFull;
+}
+
+inline void StoreLittleEndian(unsigned char* p, uint64_t w) {
+  if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+  std::memcpy(p, &w, 8);
+}
+
+template <bool kBigEndian>
+RunResult ConvertUtf16Units(const unsigned char* in, size_t n, unsigned char* out, size_t room) {
   size_t i = 0;
   size_t o = 0;
-  for (; n - i >= 2 && room - o >= kMaxUnitText; i += 2) {
-    o += PutUnit(static_cast<uint16_t>(in[i + high] << 8 | in[i + 1 - high]), out + o);
+  // However the units turn out, as many as there are eight-byte spans of
+  // room left fit; so the room is checked once for that many, not per unit.
+  for (;;) {
+    size_t units = std::min((n - i) / 2, (room - o) / kMaxUnitText);
+    if (units == 0) return {i, o};
+    for (; units >= 4; units -= 4, i += 8) {
+      const uint64_t four = LoadFourUnits<kBigEndian>(in + i);
+      if (FourAsciiUnits(four)) {
+        StoreLittleEndian(out + o, LowBytes(four));  // four bytes kept, the rest overwritten later
+        o += 4;
+      } else {
+        for (size_t k = 0; k < 8; k += 2) o += PutUnit(LoadUnit<kBigEndian>(in + i + k), out + o);
+      }
+    }
+    for (; units > 0; --units, i += 2) o += PutUnit(LoadUnit<kBigEndian>(in + i), out + o);
   }
-  return {i, o};
+}
+
+}  // namespace
+
+RunResult ConvertUtf16Run(const unsigned char* in, size_t n, bool bigEndian, unsigned char* out,
+                          size_t room) {
+  return bigEndian ? ConvertUtf16Units<true>(in, n, out, room) : ConvertUtf16Units<false>(in, n, out, room);
 }
 
 }  // namespace plotweave

@@ -284,5 +284,45 @@ TEST(ConvertUtf16Run, AgreesWithThePlainRulesOnRandomText) {
   }
 }
 
+// Units as the converter's four-at-a-time test of ASCII sees them: runs of
+// ASCII of every length and alignment, broken by units it must not take for
+// ASCII (zero, 0x80, a high byte over an ASCII low byte, ASCII in the high
+// byte) and by Hangul.
+TEST(ConvertUtf16Run, AgreesWithThePlainRulesAroundBlocksOfAscii) {
+  static const int kBreakers[] = {0x0000, 0x0080, 0x00FF, 0x0141, 0x7F41, 0x8041, 0xFF7F, 0x4100, 0x0100, 0xAC00, 0xAC02, 0xD83D};
+  std::mt19937 rng(17);
+  std::uniform_int_distribution<int> runLength(0, 11);
+  std::uniform_int_distribution<int> ascii(0x01, 0x7F);
+  for (bool bigEndian : {false, true}) {
+    const int high = bigEndian ? 0 : 1;
+    std::string text;
+    for (int piece = 0; piece < 2000; ++piece) {
+      const int u0 = piece % 5 == 0 ? kBreakers[rng() % (sizeof kBreakers / sizeof *kBreakers)] : 0xAC00 + static_cast<int>(rng() % 11172);
+      for (int r = runLength(rng), k = -1; k < r; ++k) {
+        // Now and then a run of ASCII in the wrong byte of its units.
+        const int u = k < 0 ? u0 : piece % 7 == 3 ? ascii(rng) << 8 : ascii(rng);
+        text += static_cast<char>(bigEndian ? u >> 8 : u & 0xFF);
+        text += static_cast<char>(bigEndian ? u & 0xFF : u >> 8);
+      }
+    }
+    const auto plain = [high](const std::string& t) {
+      std::string out;
+      for (size_t i = 0; i + 2 <= t.size(); i += 2) {
+        out += UnitText(static_cast<uint16_t>(static_cast<unsigned char>(t[i + high]) << 8 |
+                                              static_cast<unsigned char>(t[i + 1 - high])));
+      }
+      return out;
+    };
+    for (size_t room : {8, 15, 16, 31, 33, 100, 4096}) {
+      CheckRuns(
+          text, room,
+          [bigEndian](const unsigned char* in, size_t n, unsigned char* out, size_t r) {
+            return ConvertUtf16Run(in, n, bigEndian, out, r);
+          },
+          plain, [](const std::string& t, size_t i) { return t.size() - i < 2 ? size_t{0} : size_t{2}; });
+    }
+  }
+}
+
 }  // namespace
 }  // namespace plotweave
