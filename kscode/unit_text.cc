@@ -128,7 +128,7 @@ constexpr bool kWindows = true;
 constexpr size_t kWindow = 64;
 // The ASCII before a form is copied this much at a time, the surplus
 // overwritten later.
-constexpr size_t kGapCopy = 16;
+constexpr size_t kGapCopy = 32;
 // Input a window needs: its own bytes and a gap copy from its last form.
 constexpr size_t kWindowInput = kWindow + kGapCopy;
 // Output a window may write beyond the ASCII waiting before it: at most 21
