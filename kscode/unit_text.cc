@@ -111,6 +111,10 @@ inline void ConvertUtf8Characters(const unsigned char* in, size_t n, size_t end,
   *stopped = false;
 }
 
+// The bytes a window below takes; also how far the character loop goes
+// before windows are tried again.
+constexpr size_t kWindow = 64;
+
 #if defined(__SSE2__)
 
 // Text that switches between ASCII and three-byte forms every few
@@ -125,7 +129,6 @@ inline void ConvertUtf8Characters(const unsigned char* in, size_t n, size_t end,
 // a word at a time, the masks cost more than the mispredictions they save,
 // so other targets keep the character loop.)
 constexpr bool kWindows = true;
-constexpr size_t kWindow = 64;
 // The ASCII before a form is copied this much at a time, the surplus
 // overwritten later.
 constexpr size_t kGapCopy = 32;
@@ -203,7 +206,6 @@ inline void ConvertSimpleWindows(const unsigned char* in, size_t n, unsigned cha
 #else
 
 constexpr bool kWindows = false;
-constexpr size_t kWindow = 64;
 inline void ConvertSimpleWindows(const unsigned char*, size_t, unsigned char*, size_t, size_t*, size_t*) {}
 
 #endif
