@@ -3,7 +3,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "io/file.h"
 #include "kscode/kscode.h"
@@ -41,6 +43,99 @@ std::string Utf8Plan(size_t bytes, unsigned step = 97) {
       text += static_cast<char>(0x80 | (syllable & 0x3F));
     }
     text += " /pages/person.html\n";
+  }
+  return text;
+}
+
+void AppendUtf8(std::string& text, unsigned cp) {
+  if (cp < 0x80) {
+    text += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    text += static_cast<char>(0xC0 | (cp >> 6));
+    text += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    text += static_cast<char>(0xE0 | (cp >> 12));
+    text += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    text += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    text += static_cast<char>(0xF0 | (cp >> 18));
+    text += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    text += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    text += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// Plans shaped like real ones, in UTF-8: lines "n00123 Person " and a label
+// of words joined by '_', so the text switches between ASCII and Hangul every
+// few characters. kKsWords: half the words Hangul of 2-5 KS X 1001
+// syllables, half ASCII of 3-9 letters, one to three words a label.
+// kMixedWords: nine words in ten Hangul of 3-8 syllables from all 11,172
+// (most become references), one in twenty with a symbol outside KS X 1001,
+// one in forty with a character beyond U+FFFF, ten to sixteen words a label.
+enum PlanShape { kKsWords = 0, kMixedWords = 1 };
+
+std::string ShapedPlan(size_t bytes, PlanShape shape) {
+  std::mt19937 rng(20261207);
+  const auto pick = [&rng](unsigned low, unsigned high) { return low + static_cast<unsigned>(rng() % (high - low + 1)); };
+  static const unsigned kSymbols[] = {0x20AC, 0x2013, 0x2014, 0x21E8, 0x2713, 0xE9, 0xFC};
+  static const unsigned kAstral[] = {0x1F600, 0x1F4A1, 0x1F680, 0x20B9F, 0x2A6A5};
+  std::vector<std::string> words;
+  for (int w = 0; w < 2000; ++w) {
+    std::string word;
+    const bool hangul = shape == kKsWords ? rng() % 2 == 0 : rng() % 10 != 0;
+    if (hangul) {
+      const unsigned count = shape == kKsWords ? pick(2, 5) : pick(3, 8);
+      for (unsigned k = 0; k < count; ++k) {
+        const unsigned cp = shape == kKsWords
+                                ? KsToUnicode(static_cast<uint8_t>(pick(0xB0, 0xC8)), static_cast<uint8_t>(pick(0xA1, 0xFE)))
+                                : pick(0xAC00, 0xD7A3);
+        AppendUtf8(word, cp == 0 ? 0xAC00 : cp);
+      }
+    } else {
+      for (unsigned k = pick(3, shape == kKsWords ? 9 : 8); k > 0; --k) word += static_cast<char>(pick('a', 'z'));
+    }
+    if (shape == kMixedWords) {
+      const unsigned extra = static_cast<unsigned>(rng() % 40);
+      if (extra < 2) AppendUtf8(word, kSymbols[rng() % 7]);
+      if (extra == 2) AppendUtf8(word, kAstral[rng() % 5]);
+    }
+    words.push_back(word);
+  }
+  std::string text;
+  char prefix[32];
+  for (unsigned line = 0; text.size() < bytes; ++line) {
+    std::snprintf(prefix, sizeof prefix, "n%05u Person ", line % 100000);
+    text += prefix;
+    const unsigned count = shape == kKsWords ? pick(1, 3) : pick(10, 16);
+    for (unsigned k = 0; k < count; ++k) {
+      if (k > 0) text += '_';
+      text += words[rng() % words.size()];
+    }
+    std::snprintf(prefix, sizeof prefix, " /p/%u\n", line);
+    text += prefix;
+  }
+  return text;
+}
+
+// UTF-8 to UTF-16, little- or big-endian.
+std::string Utf16Of(const std::string& utf8, bool bigEndian) {
+  std::string text;
+  const auto unit = [&](unsigned u) {
+    text += static_cast<char>(bigEndian ? u >> 8 : u & 0xFF);
+    text += static_cast<char>(bigEndian ? u & 0xFF : u >> 8);
+  };
+  for (size_t i = 0; i < utf8.size();) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    const size_t length = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+    unsigned cp = length == 1 ? b : length == 2 ? b & 0x1F : length == 3 ? b & 0x0F : b & 0x07;
+    for (size_t k = 1; k < length; ++k) cp = cp << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    i += length;
+    if (cp >= 0x10000) {
+      unit(0xD800 + ((cp - 0x10000) >> 10));
+      unit(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    } else {
+      unit(cp);
+    }
   }
   return text;
 }
@@ -123,9 +218,9 @@ void BM_EncodeChunkAscii(benchmark::State& state) {
 }
 BENCHMARK(BM_EncodeChunkAscii);
 
-// The plan normaliser reads and writes files, as a run does.
-void BM_ConvertUtf8(benchmark::State& state) {
-  const std::string text = Utf8Plan(4 << 20);
+// The plan normaliser on `text` in `encoding`, reading and writing files as
+// a run does.
+void NormaliseFromFile(benchmark::State& state, const std::string& text, PlanEncoding encoding) {
   FILE* in = std::tmpfile();
   std::fwrite(text.data(), 1, text.size(), in);
   FILE* null = NullSink();
@@ -134,42 +229,18 @@ void BM_ConvertUtf8(benchmark::State& state) {
     std::rewind(in);
     FileSource source(in);
     BufferedReader reader(source);
-    NormalisePlan(reader, PlanEncoding::kUtf8, sink);
+    NormalisePlan(reader, encoding, sink);
   }
   std::fclose(in);
   std::fclose(null);
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
 }
+
+void BM_ConvertUtf8(benchmark::State& state) { NormaliseFromFile(state, Utf8Plan(4 << 20), PlanEncoding::kUtf8); }
 BENCHMARK(BM_ConvertUtf8)->Unit(benchmark::kMillisecond);
 
 void BM_ConvertUtf16(benchmark::State& state) {
-  const std::string utf8 = Utf8Plan(4 << 20);
-  std::string text;
-  for (size_t i = 0; i < utf8.size();) {
-    unsigned char b = static_cast<unsigned char>(utf8[i]);
-    unsigned cp = b;
-    if (b >= 0xE0) {
-      cp = ((b & 0x0F) << 12) | ((utf8[i + 1] & 0x3F) << 6) | (utf8[i + 2] & 0x3F);
-      i += 3;
-    } else {
-      ++i;
-    }
-    text += static_cast<char>(cp & 0xFF);
-    text += static_cast<char>(cp >> 8);
-  }
-  FILE* in = std::tmpfile();
-  std::fwrite(text.data(), 1, text.size(), in);
-  FILE* null = NullSink();
-  FileSink sink(null);
-  for (auto _ : state) {
-    std::rewind(in);
-    FileSource source(in);
-    BufferedReader reader(source);
-    NormalisePlan(reader, PlanEncoding::kUtf16Le, sink);
-  }
-  std::fclose(in);
-  std::fclose(null);
-  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
+  NormaliseFromFile(state, Utf16Of(Utf8Plan(4 << 20), false), PlanEncoding::kUtf16Le);
 }
 BENCHMARK(BM_ConvertUtf16)->Unit(benchmark::kMillisecond);
 
@@ -190,6 +261,47 @@ void BM_ConvertUtf8Run(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
 }
 BENCHMARK(BM_ConvertUtf8Run)->Arg(0)->Arg(97);
+
+// The normaliser on plans of the shapes above, through files as a run
+// reads them: state.range(0) the shape, state.range(1) 0 for UTF-8, 1 for
+// UTF-16LE.
+void BM_NormaliseShapedPlan(benchmark::State& state) {
+  const std::string utf8 = ShapedPlan(4 << 20, static_cast<PlanShape>(state.range(0)));
+  if (state.range(1) != 0) {
+    NormaliseFromFile(state, Utf16Of(utf8, false), PlanEncoding::kUtf16Le);
+  } else {
+    NormaliseFromFile(state, utf8, PlanEncoding::kUtf8);
+  }
+}
+BENCHMARK(BM_NormaliseShapedPlan)
+    ->Args({kKsWords, 0})
+    ->Args({kMixedWords, 0})
+    ->Args({kKsWords, 1})
+    ->Args({kMixedWords, 1})
+    ->Unit(benchmark::kMillisecond);
+
+// The run converters alone on the shaped plans, memory to memory; a
+// character a run leaves (a four-byte form) is stepped over as the plain
+// path would take it.
+void BM_ConvertShapedRun(benchmark::State& state) {
+  const std::string utf8 = ShapedPlan(1 << 20, static_cast<PlanShape>(state.range(0)));
+  const bool wide = state.range(1) != 0;
+  const std::string text = wide ? Utf16Of(utf8, false) : utf8;
+  static unsigned char out[1 << 16];
+  for (auto _ : state) {
+    const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+    size_t i = 0;
+    while (i < text.size()) {
+      const RunResult r = wide ? ConvertUtf16Run(in + i, text.size() - i, false, out, sizeof out)
+                               : ConvertUtf8Run(in + i, text.size() - i, out, sizeof out);
+      benchmark::DoNotOptimize(out[0]);
+      i += r.consumed;
+      if (r.consumed == 0) i += in[i] >= 0xF0 ? 4 : 1;
+    }
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
+}
+BENCHMARK(BM_ConvertShapedRun)->Args({kKsWords, 0})->Args({kMixedWords, 0})->Args({kKsWords, 1})->Args({kMixedWords, 1});
 
 void BM_ReadTextLines(benchmark::State& state) {
   const std::string text = Utf8Plan(4 << 20);

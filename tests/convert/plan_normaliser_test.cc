@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <random>
 #include <string>
@@ -221,6 +222,41 @@ TEST(NormaliserFastPath, Utf8AgreesWithThePlainPathOnRandomText) {
     const std::string plain = Normalised(text, PlanEncoding::kUtf8, step, false);
     ASSERT_EQ(Normalised(text, PlanEncoding::kUtf8, step, true), plain) << "round " << round;
     ASSERT_EQ(Pulled("\xEF\xBB\xBF" + text, step, 1 + round % 5 * 1000), plain) << "round " << round;
+  }
+}
+
+// Plan lines as an editor writes them, which the fast path takes in large
+// stretches, with now and then a character it hands to the plain one.
+TEST(NormaliserFastPath, Utf8AgreesWithThePlainPathOnPlanLines) {
+  std::mt19937 rng(2026);
+  std::uniform_int_distribution<int> syllable(0xAC00, 0xD7A3);
+  std::uniform_int_distribution<int> count(1, 9);
+  static const char* const kOdd[] = {"\xC3\xA9", "\xF0\x9F\x98\x80", "\xE2\x82\xAC", "\xFF"};
+  std::string text;
+  char prefix[32];
+  for (int line = 0; text.size() < 300000; ++line) {
+    std::snprintf(prefix, sizeof prefix, "n%05d Person ", line);
+    text += prefix;
+    for (int word = count(rng); word > 0; --word) {
+      for (int k = count(rng); k > 0; --k) {
+        if (word % 2 == 0) {
+          text += static_cast<char>('a' + k);
+          continue;
+        }
+        const int cp = syllable(rng);
+        text += static_cast<char>(0xE0 | (cp >> 12));
+        text += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (cp & 0x3F));
+      }
+      if (rng() % 8 == 0) text += kOdd[rng() % 4];
+      text += '_';
+    }
+    text += " /p/1\n";
+  }
+  for (size_t step : {7u, 4096u, 1u << 20}) {
+    const std::string plain = Normalised(text, PlanEncoding::kUtf8, step, false);
+    ASSERT_EQ(Normalised(text, PlanEncoding::kUtf8, step, true), plain) << "step " << step;
+    ASSERT_EQ(Pulled("\xEF\xBB\xBF" + text, step, 4096), plain) << "step " << step;
   }
 }
 

@@ -89,13 +89,20 @@ std::string RandomUtf8(std::mt19937& rng, size_t length) {
 // it stops, `skip` says how far the plain rules would go.
 template <typename Run, typename Expected, typename Skip>
 void CheckRuns(const std::string& input, size_t room, Run run, Expected expected, Skip skip) {
-  const auto* in = reinterpret_cast<const unsigned char*>(input.data());
-  std::vector<unsigned char> out(room);
+  // In a block of its own size, so that a read past the input is caught
+  // by the sanitizers and valgrind.
+  const std::vector<unsigned char> bytes(input.begin(), input.end());
+  const unsigned char* const in = bytes.data();
+  // Bytes past the room must stay as they are: a converter stores whole
+  // words, and one near the end of the room must not spill.
+  constexpr size_t kGuard = 64;
+  std::vector<unsigned char> out(room + kGuard, 0xA5);
   size_t i = 0;
   while (i < input.size()) {
     const RunResult r = run(in + i, input.size() - i, out.data(), room);
     ASSERT_LE(r.consumed, input.size() - i);
     ASSERT_LE(r.produced, room);
+    for (size_t k = room; k < room + kGuard; ++k) ASSERT_EQ(out[k], 0xA5) << "written past the room at " << i;
     ASSERT_EQ(std::string(reinterpret_cast<const char*>(out.data()), r.produced),
               expected(input.substr(i, r.consumed)))
         << "at byte " << i << ", room " << room;
@@ -153,6 +160,80 @@ TEST(ConvertUtf8Run, AgreesWithThePlainRulesOnRandomText) {
   }
 }
 
+// Text as plans hold it, which the converter takes 64 bytes at a time:
+// ASCII words and gaps of every length (longer than a window too), Hangul
+// words, and now and then something that makes a window go character by
+// character: a zero byte, a two- or four-byte form, a stray continuation
+// byte, a three-byte form with ASCII for a continuation byte, or the
+// overlong form of the zero unit, which writes nothing.
+std::string PlanLikeUtf8(std::mt19937& rng, size_t length, int oddOneIn) {
+  static const char* const kOdd[] = {"\0", "\xC3\xA9", "\xF0\x9F\x98\x80", "\x80", "\xEA\x41\x80", "\xE0\x80\x80",
+                                     "\xEF\xBF"};
+  std::uniform_int_distribution<int> kind(0, 9);
+  std::uniform_int_distribution<int> letters(1, 12);
+  std::uniform_int_distribution<int> syllables(1, 9);
+  std::uniform_int_distribution<int> syllable(0xAC00, 0xD7A3);
+  std::uniform_int_distribution<int> odd(0, oddOneIn);
+  std::string text;
+  while (text.size() < length) {
+    const int k = kind(rng);
+    if (k == 0) {
+      text.append(static_cast<size_t>(letters(rng)) * 9, 'x');  // a gap longer than a window now and then
+    } else if (k <= 4) {
+      for (int i = letters(rng); i > 0; --i) text += static_cast<char>('a' + i);
+    } else {
+      for (int i = syllables(rng); i > 0; --i) {
+        const int cp = syllable(rng);
+        text += static_cast<char>(0xE0 | (cp >> 12));
+        text += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (cp & 0x3F));
+      }
+    }
+    text += k % 2 ? '_' : ' ';
+    if (odd(rng) == 0) text += kOdd[rng() % (sizeof kOdd / sizeof *kOdd)];
+  }
+  return text;
+}
+
+TEST(ConvertUtf8Run, AgreesWithThePlainRulesOnPlanLikeText) {
+  std::mt19937 rng(1515);
+  // Rooms about what a window needs, so that the room runs out inside the
+  // stretch of windows, and rooms that hold everything.
+  for (size_t room : {8, 200, 265, 266, 267, 300, 333, 700, 1 << 16}) {
+    for (int round = 0; round < 12; ++round) {
+      // Inputs that end at every distance from a window's end.
+      const std::string text = PlanLikeUtf8(rng, 300 + round * 1499, round % 3 == 0 ? 1000000 : 40);
+      CheckRuns(
+          text, room,
+          [](const unsigned char* in, size_t n, unsigned char* out, size_t r) { return ConvertUtf8Run(in, n, out, r); },
+          PlainUtf8, Utf8Length);
+    }
+  }
+  // Forms that all become eight-byte references, the most a window writes,
+  // with the room running out at every point of a window.
+  std::string references;
+  for (int i = 0; i < 200; ++i) references += "\xEA\xB0\x82";
+  for (size_t room = 240; room < 420; ++room) {
+    CheckRuns(
+        references, room,
+        [](const unsigned char* in, size_t n, unsigned char* out, size_t r) { return ConvertUtf8Run(in, n, out, r); },
+        PlainUtf8, Utf8Length);
+  }
+  // Three-byte forms at every offset against a window's end, and cut by the
+  // end of the input.
+  for (size_t offset = 0; offset < 70; ++offset) {
+    std::string text(offset, 'a');
+    for (int i = 0; i < 40; ++i) text += "\xEA\xB0\x80\xEA\xB0\x82_";
+    for (size_t cut = 0; cut < 3; ++cut) {
+      const std::string input = text + std::string("\xED\x9E\xA3", cut);
+      CheckRuns(
+          input, 1 << 12,
+          [](const unsigned char* in, size_t n, unsigned char* out, size_t r) { return ConvertUtf8Run(in, n, out, r); },
+          PlainUtf8, Utf8Length);
+    }
+  }
+}
+
 TEST(ConvertUtf8Run, StopsAtFormsItLeavesToThePlainPath) {
   unsigned char out[64];
   const auto run = [&](const std::string& s) {
@@ -193,6 +274,46 @@ TEST(ConvertUtf16Run, AgreesWithThePlainRulesOnRandomText) {
         text += static_cast<char>(bigEndian ? u & 0xFF : u >> 8);
       }
       text += 'x';  // an odd last byte stays behind
+      CheckRuns(
+          text, room,
+          [bigEndian](const unsigned char* in, size_t n, unsigned char* out, size_t r) {
+            return ConvertUtf16Run(in, n, bigEndian, out, r);
+          },
+          plain, [](const std::string& t, size_t i) { return t.size() - i < 2 ? size_t{0} : size_t{2}; });
+    }
+  }
+}
+
+// Units as the converter's four-at-a-time test of ASCII sees them: runs of
+// ASCII of every length and alignment, broken by units it must not take for
+// ASCII (zero, 0x80, a high byte over an ASCII low byte, ASCII in the high
+// byte) and by Hangul.
+TEST(ConvertUtf16Run, AgreesWithThePlainRulesAroundBlocksOfAscii) {
+  static const int kBreakers[] = {0x0000, 0x0080, 0x00FF, 0x0141, 0x7F41, 0x8041, 0xFF7F, 0x4100, 0x0100, 0xAC00, 0xAC02, 0xD83D};
+  std::mt19937 rng(17);
+  std::uniform_int_distribution<int> runLength(0, 11);
+  std::uniform_int_distribution<int> ascii(0x01, 0x7F);
+  for (bool bigEndian : {false, true}) {
+    const int high = bigEndian ? 0 : 1;
+    std::string text;
+    for (int piece = 0; piece < 2000; ++piece) {
+      const int u0 = piece % 5 == 0 ? kBreakers[rng() % (sizeof kBreakers / sizeof *kBreakers)] : 0xAC00 + static_cast<int>(rng() % 11172);
+      for (int r = runLength(rng), k = -1; k < r; ++k) {
+        // Now and then a run of ASCII in the wrong byte of its units.
+        const int u = k < 0 ? u0 : piece % 7 == 3 ? ascii(rng) << 8 : ascii(rng);
+        text += static_cast<char>(bigEndian ? u >> 8 : u & 0xFF);
+        text += static_cast<char>(bigEndian ? u & 0xFF : u >> 8);
+      }
+    }
+    const auto plain = [high](const std::string& t) {
+      std::string out;
+      for (size_t i = 0; i + 2 <= t.size(); i += 2) {
+        out += UnitText(static_cast<uint16_t>(static_cast<unsigned char>(t[i + high]) << 8 |
+                                              static_cast<unsigned char>(t[i + 1 - high])));
+      }
+      return out;
+    };
+    for (size_t room : {8, 15, 16, 31, 33, 100, 4096}) {
       CheckRuns(
           text, room,
           [bigEndian](const unsigned char* in, size_t n, unsigned char* out, size_t r) {
