@@ -69,21 +69,31 @@ bool DeriveName(char (&name)[kPathBuffer], const char* format, const char* base)
   return length >= 0 && length < kPathBuffer;
 }
 
-// Finds the plan's encoding and, for a Unicode plan, writes its KS text to the
-// scratch file. False (after its message) when the run cannot go on.
-bool NormalisePlanFile(const char* planName, const char* scratchName, PlanEncoding* encoding) {
-  // The plan is read twice, here and by the reader, and must come to an end:
-  // a FIFO, a device or a directory is no plan even when it opens.
+// The longest byte-order mark, UTF-8's; detection looks at no more.
+constexpr size_t kLongestByteOrderMark = 3;
+
+// Opens the plan once for the whole run: a FIFO, a device or a directory is
+// no plan even when it opens, since the plan must come to an end. False
+// (after its message) when there is no plan to read.
+bool OpenPlanFile(const char* planName, FileHandle& plan) {
   if (IsSpecialFile(planName)) {
     console::PlanCannotBeRead(planName);
     return false;
   }
-  FileHandle plan(planName, "rb");
-  if (!plan) {
+  if (!plan.Open(planName, "rb")) {
     console::PlanNotFound(planName);
     return false;
   }
-  FileSource source(plan.get());
+  ReadWriteUnbuffered(plan.get());
+  return true;
+}
+
+// Finds the plan's encoding and, for a Unicode plan, writes its KS text to the
+// scratch file. False (after its message) when the run cannot go on.
+bool NormalisePlanFile(FileHandle& plan, const char* planName, const char* scratchName, PlanEncoding* encoding) {
+  FileSource file(plan.get());
+  // Only the mark is read here; a KS plan is read from its start by the reader.
+  FirstReadCapped source(file, kLongestByteOrderMark);
   BufferedReader in(source);
   if (DetectPlanEncoding(in, encoding) != NormaliseStatus::kDone) {
     console::PlanCannotBeRead(planName);
@@ -99,6 +109,7 @@ bool NormalisePlanFile(const char* planName, const char* scratchName, PlanEncodi
     console::ScratchNotCreated();
     return false;
   }
+  ReadWriteUnbuffered(scratch.get());
   FileSink sink(scratch.get());
   const NormaliseStatus status = NormalisePlan(in, *encoding, sink);
   const bool closed = scratch.Close();
@@ -113,15 +124,23 @@ bool NormalisePlanFile(const char* planName, const char* scratchName, PlanEncodi
   return false;
 }
 
-// Reads the plan (or its KS-coded scratch copy) into the model. A scratch
-// name that leads to a device rather than to the file just written is refused.
-bool ReadPlanFile(const char* path, const char* linkTarget, DiagnosticSink& diagnostics) {
-  if (!IsRegularFile(path)) return false;
-  FileHandle stream(path, "rb");
-  if (!stream) return false;
+// Reads an open plan (or its KS-coded scratch copy) from its start into the
+// model and closes it.
+bool ReadPlanStream(FileHandle& stream, const char* linkTarget, DiagnosticSink& diagnostics) {
+  if (std::fseek(stream.get(), 0, SEEK_SET) != 0) return false;
   FileSource source(stream.get());
   const ReadStatus status = ReadPlan(source, gModel, linkTarget, diagnostics);
   return stream.Close() && status == ReadStatus::kRead;
+}
+
+// Reads the scratch copy of a Unicode plan into the model. A scratch name
+// that leads to a device rather than to the file just written is refused.
+bool ReadScratchFile(const char* path, const char* linkTarget, DiagnosticSink& diagnostics) {
+  if (!IsRegularFile(path)) return false;
+  FileHandle stream(path, "rb");
+  if (!stream) return false;
+  ReadWriteUnbuffered(stream.get());
+  return ReadPlanStream(stream, linkTarget, diagnostics);
 }
 
 // Writes the KS-coded intermediate page; one that could not be written whole
@@ -132,6 +151,7 @@ bool WriteIntermediateFile(const char* intermediateName) {
     console::IntermediateNotCreated(intermediateName);
     return false;
   }
+  ReadWriteUnbuffered(page.get());
   FileSink sink(page.get());
   const PageStatus status = WritePage(gModel, sink);
   if (!page.Close() || status != PageStatus::kWritten) {
@@ -153,6 +173,8 @@ bool EncodePageFile(const char* intermediateName, const char* pageName) {
     return false;
   }
   console::EncodingPage(pageName);
+  ReadWriteUnbuffered(input.get());
+  ReadWriteUnbuffered(output.get());
   FileSource source(input.get());
   FileSink sink(output.get());
   const bool encoded = EncodePage(source, sink) == EncodeStatus::kDone;
@@ -199,15 +221,23 @@ int RunPlotweave(int argc, const char* const* argv, const BuildSetting& build) {
   // Every run starts from the empty model, also when one process runs several.
   if (gModelUsed) std::memset(&gModel, 0, sizeof gModel);
   gModelUsed = true;
+  FileHandle plan;
+  if (!OpenPlanFile(planName, plan)) return 0;
   PlanEncoding encoding = PlanEncoding::kKs;
-  if (!NormalisePlanFile(planName, scratchName, &encoding)) return 0;
+  if (!NormalisePlanFile(plan, planName, scratchName, &encoding)) return 0;
   console::EncodingOfPlan(static_cast<int>(encoding));
 
   const bool unicode = encoding != PlanEncoding::kKs;
   console::Printer printer;
-  const bool read = ReadPlanFile(unicode ? scratchName : planName, build.linkTarget, printer);
-  // The scratch copy has served once it is read, whatever happens next.
-  if (unicode) std::remove(scratchName);
+  bool read;
+  if (unicode) {
+    plan.Close();
+    read = ReadScratchFile(scratchName, build.linkTarget, printer);
+    // The scratch copy has served once it is read, whatever happens next.
+    std::remove(scratchName);
+  } else {
+    read = ReadPlanStream(plan, build.linkTarget, printer);
+  }
   if (!read) {
     console::PlanCannotBeRead(planName);
     return 0;

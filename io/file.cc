@@ -32,8 +32,14 @@ bool IsSpecialFile(const char* path) {
   return type != 0 && type != S_IFREG;
 }
 
-FileHandle::FileHandle(const char* path, const char* mode)
-    : file_(OpenFile(path, mode)), writing_(std::strpbrk(mode, "wa+") != nullptr) {}
+void ReadWriteUnbuffered(FILE* file) { std::setvbuf(file, nullptr, _IONBF, 0); }
+
+bool FileHandle::Open(const char* path, const char* mode) {
+  Close();
+  file_ = OpenFile(path, mode);
+  writing_ = std::strpbrk(mode, "wa+") != nullptr;
+  return file_ != nullptr;
+}
 
 bool FileHandle::Close() {
   if (file_ == nullptr) return true;
@@ -45,7 +51,12 @@ bool FileHandle::Close() {
   return flushed && ok && closed;
 }
 
-size_t FileSource::Read(void* buffer, size_t capacity) { return std::fread(buffer, 1, capacity, file_); }
+size_t FileSource::Read(void* buffer, size_t capacity) {
+  // The end, once met, is the end: another read would only be a system call
+  // that returns nothing.
+  if (std::feof(file_)) return 0;
+  return std::fread(buffer, 1, capacity, file_);
+}
 
 bool FileSource::Failed() const { return std::ferror(file_) != 0; }
 

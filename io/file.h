@@ -21,13 +21,23 @@ bool IsRegularFile(const char* path);
 // FIFO or a device.
 bool IsSpecialFile(const char* path);
 
+// Lets the stream's reads and writes go straight to the system, for callers
+// that move data in blocks through a buffer of their own: stdio's buffer
+// would only copy each block once more and split it into several system
+// calls. Call it before the first read or write of the stream.
+void ReadWriteUnbuffered(FILE* file);
+
 // Owns an open stdio file and closes it when it goes out of scope.
 class FileHandle {
  public:
-  FileHandle(const char* path, const char* mode);
+  FileHandle() = default;
+  FileHandle(const char* path, const char* mode) { Open(path, mode); }
   ~FileHandle() { Close(); }
   FileHandle(const FileHandle&) = delete;
   FileHandle& operator=(const FileHandle&) = delete;
+
+  // Opens path, after closing what the handle held; false when it did not open.
+  bool Open(const char* path, const char* mode);
 
   FILE* get() const { return file_; }
   explicit operator bool() const { return file_ != nullptr; }
@@ -37,8 +47,8 @@ class FileHandle {
   bool Close();
 
  private:
-  FILE* file_;
-  bool writing_;
+  FILE* file_ = nullptr;
+  bool writing_ = false;
 };
 
 // An open stdio file read as a byte source; the file must outlive it.

@@ -45,6 +45,24 @@ class MemorySource final : public ByteSource {
   size_t pos_ = 0;
 };
 
+// Another source whose first read hands out at most `first` bytes; later
+// reads pass through unchanged. A reader that only looks at the start of a
+// file then reads no more of it than that.
+class FirstReadCapped final : public ByteSource {
+ public:
+  FirstReadCapped(ByteSource& source, size_t first) : source_(&source), cap_(first) {}
+  size_t Read(void* buffer, size_t capacity) override {
+    if (cap_ < capacity) capacity = cap_;
+    cap_ = SIZE_MAX;
+    return source_->Read(buffer, capacity);
+  }
+  bool Failed() const override { return source_->Failed(); }
+
+ private:
+  ByteSource* source_;
+  size_t cap_;
+};
+
 inline constexpr size_t kStreamBufferSize = 1 << 16;
 
 class BufferedReader {
