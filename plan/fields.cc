@@ -1,5 +1,6 @@
 #include "plan/fields.h"
 
+#include <bit>
 #include <cstring>
 
 namespace plotweave {
@@ -12,6 +13,37 @@ bool ScanField(const char** cursor, FieldSpan* field) {
     return false;
   }
   const char* start = p;
+  while (!kFieldEnds.end[static_cast<unsigned char>(*p)]) ++p;
+  field->start = start;
+  field->length = static_cast<size_t>(p - start);
+  *cursor = p;
+  return true;
+}
+
+bool ScanFieldBefore(const char** cursor, const char* end, FieldSpan* field) {
+  const char* p = *cursor;
+  while (*p != '\0' && IsBlank(static_cast<unsigned char>(*p))) ++p;
+  if (*p == '\0') {
+    *cursor = p;
+    return false;
+  }
+  const char* start = p;
+  // Every byte that ends a field is below 0x21; eight bytes with none below
+  // it hold no end. The lowest byte flagged is a true one (later ones may be
+  // false), and the byte loop then decides about it.
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  constexpr uint64_t kHigh = 0x8080808080808080ull;
+  while (end - p >= 8) {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+    const uint64_t low = (word - kOnes * 0x21) & ~word & kHigh;
+    if (low != 0) {
+      p += std::countr_zero(low) >> 3;
+      break;
+    }
+    p += 8;
+  }
   while (!kFieldEnds.end[static_cast<unsigned char>(*p)]) ++p;
   field->start = start;
   field->length = static_cast<size_t>(p - start);

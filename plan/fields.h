@@ -27,6 +27,11 @@ inline constexpr FieldEnds kFieldEnds;
 // Skips blanks and takes the next field. False when the line has no more.
 bool ScanField(const char** cursor, FieldSpan* field);
 
+// The same for a line whose terminating zero byte stands at `end`: long
+// fields (addresses, captions) are passed eight bytes at a time, and nothing
+// at or after `end` is read.
+bool ScanFieldBefore(const char** cursor, const char* end, FieldSpan* field);
+
 // Numbers are read with ScanLong; the callers narrow the value as a
 // formatted read would.
 

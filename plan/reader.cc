@@ -30,6 +30,7 @@ bool ShorterThan(const char* text, size_t length) {
 // One piece of a plan line and where it stands.
 struct LineContext {
   const char* line;
+  const char* end;  // the zero byte after the piece
   int64_t lineNumber;
   // Bytes of the same physical line read in earlier pieces.
   int64_t pieceOffset;
@@ -62,7 +63,7 @@ void StoreField(const LineContext& ctx, char* dst, size_t width, const FieldSpan
 bool ConvertText(const LineContext& ctx, const char** cursor, char* dst, size_t width, PlanField what,
                  int64_t* column = nullptr) {
   FieldSpan field;
-  if (!ScanField(cursor, &field)) return false;
+  if (!ScanFieldBefore(cursor, ctx.end, &field)) return false;
   if (column != nullptr) *column = ctx.ColumnOf(field.start);
   StoreField(ctx, dst, width, field, what);
   return true;
@@ -74,7 +75,7 @@ bool ConvertText(const LineContext& ctx, const char** cursor, char* dst, size_t 
 const char* ReadProjectLine(const LineContext& ctx, ProjectLine& entry) {
   const char* cursor = ctx.line;
   FieldSpan tag{ctx.line, 0};
-  if (ScanField(&cursor, &tag)) StoreField(ctx, entry.tag, sizeof entry.tag, tag, PlanField::kProjectTag);
+  if (ScanFieldBefore(&cursor, ctx.end, &tag)) StoreField(ctx, entry.tag, sizeof entry.tag, tag, PlanField::kProjectTag);
   // The text starts after as many bytes as the tag has, counted from the start
   // of the line: a caption line begins with its tag in the first column.
   const char* p = ctx.line + tag.length;
@@ -263,10 +264,10 @@ bool LeadByteBeforeLineFeed(const char* piece, size_t length) {
 // Fields after `rest`, which the line's section does not read.
 void ReportExtraFields(const LineContext& ctx, int section, const char* rest) {
   FieldSpan field;
-  if (!ctx.traps || !ScanField(&rest, &field)) return;
+  if (!ctx.traps || !ScanFieldBefore(&rest, ctx.end, &field)) return;
   const char* first = field.start;
   int32_t count = 1;
-  while (ScanField(&rest, &field)) ++count;
+  while (ScanFieldBefore(&rest, ctx.end, &field)) ++count;
   Trap(ctx, DiagnosticCode::kExtraFields, first, section, count);
 }
 
@@ -380,7 +381,7 @@ ReadStatus ReadPlan(ByteSource& plan, OntologyModel& model, const char* linkTarg
       }
     }
     if ((got = reader.ReadLine(line, kPieceLimit)) == 0) break;
-    const LineContext ctx{line, lineNumber, pieceOffset, &diagnostics, traps};
+    const LineContext ctx{line, line + got, lineNumber, pieceOffset, &diagnostics, traps};
     if (watcher != nullptr) watcher->PieceRead(line, got, lineNumber, pieceOffset);
     if (pieceOffset > 0) Trap(ctx, DiagnosticCode::kLinePiece, line);
     if (line[got - 1] == '\n') {
@@ -393,7 +394,7 @@ ReadStatus ReadPlan(ByteSource& plan, OntologyModel& model, const char* linkTarg
 
     const char* cursor = line;
     FieldSpan first;
-    const bool hasField = ScanField(&cursor, &first);
+    const bool hasField = ScanFieldBefore(&cursor, line + got, &first);
     if (ShorterThan(line, kShortestLine)) {
       if (hasField) Trap(ctx, DiagnosticCode::kShortLine, first.start);
       continue;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "kscode/plan_normaliser.h"
+#include "plan/fields.h"
 #include "plan/reader.h"
 #include "tests/support/test_support.h"
 
@@ -461,6 +462,36 @@ TEST(ReadPlanDroppedLines, ListeningOrNotTheModelIsTheSame) {
     auto quiet = ReadModel(plan, step, false);
     auto listening = ReadModel(plan, step, true);
     ASSERT_EQ(std::memcmp(quiet.get(), listening.get(), sizeof(OntologyModel)), 0) << "round " << round;
+  }
+}
+
+TEST(ScanFieldBefore, FindsTheFieldsScanFieldFinds) {
+  // Blanks, the zero byte, bytes just above and below the field ends, and
+  // bytes with the high bit set, in lines of every length around a word.
+  const char kBytes[] = {' ', '\t', '\n', '\v', '\f', '\r', '\0', '\x01', '\x1f', '!', 'a', '#',
+                         '\x7f', '\x80', '\xa1', '\xdf', '\xff'};
+  std::mt19937 random(11);
+  for (int round = 0; round < 20000; ++round) {
+    std::string line;
+    const size_t length = random() % 40;
+    for (size_t i = 0; i < length; ++i) {
+      line += random() % 4 == 0 ? kBytes[random() % sizeof kBytes] : static_cast<char>('a' + random() % 26);
+    }
+    const std::vector<char> buffer(line.begin(), line.end());
+    std::vector<char> text(buffer);
+    text.push_back('\0');
+    const char* plain = text.data();
+    const char* fast = text.data();
+    FieldSpan a{};
+    FieldSpan b{};
+    for (;;) {
+      const bool more = ScanField(&plain, &a);
+      ASSERT_EQ(ScanFieldBefore(&fast, text.data() + line.size(), &b), more) << round;
+      ASSERT_EQ(fast, plain) << round;
+      if (!more) break;
+      ASSERT_EQ(b.start, a.start) << round;
+      ASSERT_EQ(b.length, a.length) << round;
+    }
   }
 }
 
