@@ -134,6 +134,11 @@ bool SyncToDisk(FILE* file) {
 #endif
 }
 
+bool SomethingStandsAt(const char* path) {
+  struct stat st;
+  return stat(path, &st) == 0;
+}
+
 bool ReplaceFile(const char* from, const char* to) {
 #ifdef _WIN32
   // rename refuses a target that exists on Windows.
@@ -196,8 +201,11 @@ bool ReplacingFile::Commit() {
   // The Windows C runtime's fclose reports success even when the data it
   // flushes cannot be written; an explicit flush reports the failure.
   bool written = std::fflush(file_) == 0 && std::ferror(file_) == 0;
-  // A device has no data of its own to keep.
-  if (!direct_) written = written && SyncToDisk(file_);
+  // The sync guards the file the rename gives up: with one there, a crash
+  // must find either it or the whole new one. A name with nothing under it
+  // loses nothing, and its new file is as safe as any file written, so it is
+  // not made to wait for the disk. A device has no data of its own to keep.
+  if (!direct_ && SomethingStandsAt(path_)) written = written && SyncToDisk(file_);
   // errno tells the first failure, not a later one it caused.
   int error = errno;
   const bool closed = std::fclose(file_) == 0;

@@ -8,8 +8,8 @@
 // link stays. A name that leads to a device cannot be replaced: the device is
 // written directly, and the name is removed when that fails.
 //
-// The data reaches the disk before the rename, so a crash never leaves a
-// short file under the name.
+// Where a file stood under the name, the data reach the disk before the
+// rename, so a crash never trades that file for a short one.
 //
 // The temporary name is fixed by default, so whatever an interrupted writer
 // left there is taken over by the next; writers of one name must then
