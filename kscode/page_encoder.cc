@@ -99,41 +99,10 @@ bool ReadEscape(const char* p, Escape* e) {
   return false;
 }
 
-// Bytes copied as they stand: everything below 0x80 except the zero byte,
-// which ends a chunk, and the two bytes that can start an escape.
-struct PlainBytes {
-  bool plain[256];
-  constexpr PlainBytes() : plain() {
-    for (int b = 1; b < 0x80; ++b) plain[b] = b != 'U' && b != '&';
-  }
-};
-constexpr PlainBytes kPlain;
-
 // The bytes of a word loaded from memory, first byte lowest.
 constexpr uint64_t LittleEndian(uint64_t w) {
   if constexpr (std::endian::native == std::endian::big) return __builtin_bswap64(w);
   return w;
-}
-
-// The first byte from p on that is not plain, or `end`: eight bytes a step
-// while none of them is a zero byte, a 'U', a '&' or a byte of 0x80 or more.
-const char* SkipPlain(const char* p, const char* end) {
-  constexpr uint64_t kU = 0x5555555555555555ull;    // 'U' in every byte
-  constexpr uint64_t kAmp = 0x2626262626262626ull;  // '&' in every byte
-  while (end - p >= 8) {
-    uint64_t w;
-    std::memcpy(&w, p, 8);
-    const uint64_t stops =
-        (w & 0x8080808080808080ull) | HasZeroByte(w) | HasZeroByte(w ^ kU) | HasZeroByte(w ^ kAmp);
-    if (stops != 0) {
-      // The lowest flagged byte is the first stop in memory order. (A zero
-      // test may also flag bytes after a true match, never before one.)
-      return p + (std::countr_zero(LittleEndian(stops)) >> 3);
-    }
-    p += 8;
-  }
-  while (p != end && kPlain.plain[static_cast<unsigned char>(*p)]) ++p;
-  return p;
 }
 
 uint32_t gPairUtf8[128 * 256];
@@ -200,34 +169,6 @@ void CodePointToUtf8(int64_t cp, BufferedWriter& out) {
                4);
 }
 
-// The reference as the plan normaliser writes it, "&#" and five digits and
-// ";", read as one word. False for any other form and for a surrogate half,
-// which may pair with the reference after it: the general reading takes those.
-inline bool FiveDigitReference(const char* p, const char* end, uint32_t* value) {
-  if (end - p < 8) return false;
-  uint64_t w;
-  std::memcpy(&w, p, 8);
-  w = LittleEndian(w);
-  constexpr uint64_t kFrameMask = 0xFF0000000000FFFFull;
-  constexpr uint64_t kFrame = (static_cast<uint64_t>(';') << 56) | ('#' << 8) | '&';
-  // The five digit bytes, first digit lowest; each must lie in '0'..'9'. The
-  // frame and the digits are tested together, with one branch.
-  const uint64_t text = (w >> 16) & 0xFFFFFFFFFFull;
-  constexpr uint64_t kHigh = 0xF0F0F0F0F0ull;
-  constexpr uint64_t kZeros = 0x3030303030ull;
-  const uint64_t wrong = ((w & kFrameMask) ^ kFrame) | ((text & kHigh) ^ kZeros) |
-                         (((text + 0x0606060606ull) & kHigh) ^ kZeros);
-  if (wrong != 0) return false;
-  // Three leading zero digits make eight; then pairs, quads and the whole.
-  uint64_t v = (text & 0x0F0F0F0F0Full) << 24;
-  v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFull;
-  v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFull;
-  v = (v * 10000 + (v >> 32)) & 0xFFFFFFFFull;
-  if (v >= 0xD800 && v <= 0xDFFF) return false;
-  *value = static_cast<uint32_t>(v);
-  return true;
-}
-
 // Converts the escape or reference at p, or writes the byte at p when none
 // starts there; returns the position after what it consumed.
 const char* EncodeEscapeOrByte(const char* p, BufferedWriter& out) {
@@ -254,53 +195,203 @@ const char* EncodeEscapeOrByte(const char* p, BufferedWriter& out) {
   return p;
 }
 
+// Reads the eight bytes at p (first byte lowest) as the normaliser's
+// reference, "&#" and five digits and ";". False for any other form; else the
+// number, which may still be any value from 0 to 99999.
+inline bool ParseFiveDigitReference(uint64_t w, uint32_t* value) {
+  constexpr uint64_t kFrameMask = 0xFF0000000000FFFFull;
+  constexpr uint64_t kFrame = (static_cast<uint64_t>(';') << 56) | ('#' << 8) | '&';
+  // The five digit bytes, first digit lowest; each must lie in '0'..'9'. The
+  // frame and the digits are tested together, with one branch.
+  const uint64_t text = (w >> 16) & 0xFFFFFFFFFFull;
+  constexpr uint64_t kHigh = 0xF0F0F0F0F0ull;
+  constexpr uint64_t kZeros = 0x3030303030ull;
+  const uint64_t wrong = ((w & kFrameMask) ^ kFrame) | ((text & kHigh) ^ kZeros) |
+                         (((text + 0x0606060606ull) & kHigh) ^ kZeros);
+  // Three leading zero digits make eight; then pairs, quads and the whole.
+  uint64_t v = (text & 0x0F0F0F0F0Full) << 24;
+  v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFull;
+  v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFull;
+  v = (v * 10000 + (v >> 32)) & 0xFFFFFFFFull;
+  *value = static_cast<uint32_t>(v);
+  return wrong == 0;
+}
+
+inline uint64_t LoadWord(const char* p) {
+  uint64_t w;
+  std::memcpy(&w, p, 8);
+  return LittleEndian(w);
+}
+
+inline void StoreWord(unsigned char* dst, uint64_t w) {
+  w = LittleEndian(w);
+  std::memcpy(dst, &w, 8);
+}
+
+// The plain bytes at the start of the word: 0 to 8.
+inline unsigned PlainPrefix(uint64_t w) {
+  constexpr uint64_t kU = 0x5555555555555555ull;    // 'U' in every byte
+  constexpr uint64_t kAmp = 0x2626262626262626ull;  // '&' in every byte
+  const uint64_t stops =
+      (w & 0x8080808080808080ull) | HasZeroByte(w) | HasZeroByte(w ^ kU) | HasZeroByte(w ^ kAmp);
+  // The lowest flagged byte is the first stop. (A zero test may also flag
+  // bytes after a true match, never before one.)
+  return static_cast<unsigned>(std::countr_zero(stops)) >> 3;
+}
+
+// Converts from p on as long as the text is plain bytes, KS pairs already in
+// the pair cache, and five-digit references to characters of three UTF-8
+// bytes, which is nearly all of a page; returns where it stopped: at `limit`
+// or at the first byte it leaves to the general reading. Every step reads
+// the eight bytes at p and stores eight bytes at *dst, which must have room
+// for twice the input's length and eight bytes more.
+//
+// Which of the three a step takes is decided without a branch: the kinds
+// alternate at random in Hangul text (a word's syllables, then '_'), and a
+// mispredicted branch per word cost more than working out all three.
+const char* EncodeRuns(const char* p, const char* limit, unsigned char** dstp) {
+  unsigned char* dst = *dstp;
+  while (p < limit) {
+    const uint64_t w = LoadWord(p);
+    const unsigned lead = static_cast<unsigned>(w & 0xFF);
+    if (lead == '&') {
+      uint32_t value;
+      if (!ParseFiveDigitReference(w, &value) || value - 0x800 > 0xFFFF - 0x800 || (value & 0xF800) == 0xD800) break;
+      StoreWord(dst, 0x8080E0u | (value >> 12) | ((value << 2) & 0x3F00) | ((value << 16) & 0x3F0000));
+      dst += 3;
+      p += 8;
+      continue;
+    }
+    if (lead >= 0x80) {
+      const unsigned trail = static_cast<unsigned>((w >> 8) & 0xFF);
+      const uint32_t pair = gPairUtf8[((lead & 0x7F) << 8) | trail];
+      if (trail == 0 || pair == 0) break;
+      StoreWord(dst, pair & 0xFFFFFF);
+      dst += pair >> 24;
+      p += 2;
+      continue;
+    }
+    const unsigned plain = PlainPrefix(w);
+    if (plain == 0) break;
+    StoreWord(dst, w);
+    dst += plain;
+    p += plain;
+  }
+  *dstp = dst;
+  return p;
+}
+
+// Converts a five-digit reference at p whose value EncodeRuns leaves alone
+// (below U+0800, beyond U+FFFF, zero, a surrogate half) and returns the
+// position after it; returns p itself when the general reading must take it,
+// as for a high half not followed by a five-digit low half.
+const char* EncodeFiveDigitReference(const char* p, const char* end, BufferedWriter& out) {
+  uint32_t value;
+  if (end - p < 8 || !ParseFiveDigitReference(LoadWord(p), &value)) return p;
+  if (IsHighSurrogate(value)) {
+    uint32_t low;
+    if (end - p < 16 || !ParseFiveDigitReference(LoadWord(p + 8), &low) || !IsLowSurrogate(low)) return p;
+    CodePointToUtf8(0x10000 + ((value - 0xD800) << 10) + (low - 0xDC00), out);
+    return p + 16;
+  }
+  CodePointToUtf8(value, out);  // a low half alone becomes U+FFFD there
+  return p + 8;
+}
+
+// What a step of the scan outside EncodeRuns found.
+enum class Construct { kDone, kEnd, kGeneral };
+
+// Converts the one construct at p that EncodeRuns stopped at, if it takes at
+// most sixteen bytes of [p, end): a KS pair, a lead byte before the zero byte
+// that ends the text, a five-digit reference, a 'U' or '&' that starts no
+// escape. Sets *next after it (kDone); kEnd when a zero byte ends the text
+// at or after p; kGeneral when the general reading must take it.
+Construct EncodeShort(const char* p, const char* end, BufferedWriter& out, const char** next) {
+  const unsigned char b = static_cast<unsigned char>(*p);
+  if (b == 0) return Construct::kEnd;
+  if (b >= 0x80) {
+    const unsigned char trail = static_cast<unsigned char>(p[1]);
+    if (trail == 0) {
+      // A lead byte that ends the text has no trail byte to pair with.
+      CodePointToUtf8(kNoCharacterMark, out);
+      return Construct::kEnd;
+    }
+    PutKsPair(b, trail, out);
+    *next = p + 2;
+    return Construct::kDone;
+  }
+  if ((b == 'U' && p[1] != '+') || (b == '&' && p[1] != '#')) {
+    out.Put(b);
+    *next = p + 1;
+    return Construct::kDone;
+  }
+  if (b == '&') {
+    const char* after = EncodeFiveDigitReference(p, end, out);
+    if (after != p) {
+      *next = after;
+      return Construct::kDone;
+    }
+  }
+  return Construct::kGeneral;
+}
+
+// Converts [p, end) up to the last eight bytes through EncodeRuns and
+// EncodeShort; returns where it stopped: near the end, at a construct for
+// the general reading, or (with *ended set) where a zero byte ends the text.
+// Reads nothing at or beyond `end`.
+const char* EncodeBody(const char* p, const char* end, BufferedWriter& out, bool* ended) {
+  *ended = false;
+  if (end - p <= 8) return p;
+  const char* const limit = end - 8;
+  while (p < limit) {
+    // Room for twice the bytes converted and one word; a short stretch when
+    // the buffer is nearly full, so that it is not flushed half empty.
+    size_t room;
+    unsigned char* const base = out.Reserve(1024, &room);
+    const size_t take = (room - 16) / 2;
+    const char* const stop = limit - p > static_cast<ptrdiff_t>(take) ? p + take : limit;
+    unsigned char* dst = base;
+    p = EncodeRuns(p, stop, &dst);
+    out.Commit(static_cast<size_t>(dst - base));
+    if (p >= stop) continue;
+    const char* next = p;
+    const Construct c = EncodeShort(p, end, out, &next);
+    if (c == Construct::kEnd) {
+      *ended = true;
+      return p;
+    }
+    if (c == Construct::kGeneral) return p;
+    p = next;
+  }
+  return p;
+}
+
 }  // namespace
 
 void EncodeChunk(const char* chunk, BufferedWriter& out) {
   const char* p = chunk;
   const char* const end = chunk + std::strlen(chunk);
+  bool ended = false;
   for (;;) {
+    p = EncodeBody(p, end, out, &ended);
+    if (ended || p >= end - 8 || *p == '\0') break;
+    p = EncodeEscapeOrByte(p, out);
+  }
+  if (ended) return;
+  // The last few bytes, where a word read would pass the zero byte.
+  while (*p != '\0') {
     const unsigned char b = static_cast<unsigned char>(*p);
-    if (kPlain.plain[b]) {
-      const char* run = p;
-      p = SkipPlain(p, end);
-      const size_t length = static_cast<size_t>(p - run);
-      if (length <= 16 && end - run >= 16) {
-        // A short run, as between the words of a line: one fixed-size copy,
-        // of which only `length` bytes are kept.
-        size_t room;
-        unsigned char* dst = out.Reserve(16, &room);
-        std::memcpy(dst, run, 16);
-        out.Commit(length);
-      } else {
-        out.Write(run, length);
-      }
-      continue;
-    }
     if (b >= 0x80) {
       const unsigned char trail = static_cast<unsigned char>(p[1]);
       if (trail == 0) {
-        // A lead byte that ends the chunk has no trail byte to pair with.
         CodePointToUtf8(kNoCharacterMark, out);
-        ++p;
-        continue;
+        return;
       }
       PutKsPair(b, trail, out);
       p += 2;
-      continue;
+    } else {
+      p = EncodeEscapeOrByte(p, out);
     }
-    if (b == 0) break;
-    uint32_t value;
-    if (b == '&' && FiveDigitReference(p, end, &value)) {
-      p += 8;
-      if (value - 1 < 0xFFFF) {
-        PutPacked(PackUtf8(value), out);
-      } else {
-        CodePointToUtf8(value, out);  // 0, or beyond U+FFFF
-      }
-      continue;
-    }
-    p = EncodeEscapeOrByte(p, out);
   }
 }
 
@@ -319,13 +410,89 @@ void EncodeChunkPlain(const char* chunk, BufferedWriter& out) {
   }
 }
 
+namespace {
+
+// A line chunk found in the reader's buffer: its text is the `length` bytes
+// at `text`, followed by a LF when `crLf` (the CR LF ending the line, which
+// reads as the LF alone), and it takes `raw` bytes of the input.
+struct BufferedChunk {
+  const char* text;
+  size_t length;
+  size_t raw;
+  bool crLf;
+};
+
+enum class ChunkFound { kInBuffer, kReadLine, kEnd };
+
+// Finds the next line chunk, as BufferedReader::ReadLine would read it, in
+// the reader's buffer, so that it need not be copied out. kReadLine when the
+// chunk holds a CR other than one directly before its closing LF: the line
+// read's own rules then apply.
+ChunkFound FindChunk(BufferedReader& reader, BufferedChunk* chunk) {
+  constexpr size_t kMost = kPageChunkBuffer - 1;
+  size_t avail;
+  const unsigned char* s = reader.Span(&avail);
+  if (avail == 0) return ChunkFound::kEnd;
+  const void* lf = std::memchr(s, '\n', avail < kMost ? avail : kMost);
+  if (lf == nullptr && avail < kMost) {
+    // The line may go on past the buffered bytes: bring in a chunk's worth.
+    reader.Peek(kPageChunkBuffer);
+    s = reader.Span(&avail);
+    lf = std::memchr(s, '\n', avail < kMost ? avail : kMost);
+  }
+  const size_t raw = lf != nullptr ? static_cast<size_t>(static_cast<const unsigned char*>(lf) - s) + 1
+                                   : (avail < kMost ? avail : kMost);
+  chunk->text = reinterpret_cast<const char*>(s);
+  chunk->raw = raw;
+  const void* cr = std::memchr(s, '\r', raw);
+  if (cr == nullptr) {
+    chunk->length = raw;
+    chunk->crLf = false;
+    return ChunkFound::kInBuffer;
+  }
+  if (lf != nullptr && cr == static_cast<const unsigned char*>(lf) - 1) {
+    chunk->length = raw - 2;
+    chunk->crLf = true;
+    return ChunkFound::kInBuffer;
+  }
+  return ChunkFound::kReadLine;
+}
+
+// Converts a chunk where it lies; the last bytes, and the rest from the first
+// construct that the general reading must take, go through a zero-terminated
+// copy in `spare`, since that reading may run to the chunk's zero byte.
+void EncodeBufferedChunk(const BufferedChunk& chunk, char* spare, BufferedWriter& out) {
+  const char* const end = chunk.text + chunk.length;
+  bool ended = false;
+  const char* p = EncodeBody(chunk.text, end, out, &ended);
+  if (ended) return;
+  size_t n = static_cast<size_t>(end - p);
+  std::memcpy(spare, p, n);
+  if (chunk.crLf) spare[n++] = '\n';
+  spare[n] = '\0';
+  EncodeChunk(spare, out);
+}
+
+}  // namespace
+
 EncodeStatus EncodePage(ByteSource& in, ByteSink& out) {
   BufferedWriter writer(out);
   static const unsigned char kByteOrderMark[] = {0xEF, 0xBB, 0xBF};
   writer.Write(kByteOrderMark, sizeof kByteOrderMark);
   BufferedReader reader(in);
   char chunk[kPageChunkBuffer];
-  while (reader.ReadLine(chunk, sizeof chunk) > 0) EncodeChunk(chunk, writer);
+  for (;;) {
+    BufferedChunk found;
+    const ChunkFound where = FindChunk(reader, &found);
+    if (where == ChunkFound::kEnd) break;
+    if (where == ChunkFound::kInBuffer) {
+      EncodeBufferedChunk(found, chunk, writer);
+      reader.Skip(found.raw);
+    } else {
+      if (reader.ReadLine(chunk, sizeof chunk) == 0) break;
+      EncodeChunk(chunk, writer);
+    }
+  }
   const bool written = writer.Flush();
   if (reader.Failed()) return EncodeStatus::kReadFailed;
   return written ? EncodeStatus::kDone : EncodeStatus::kWriteFailed;
