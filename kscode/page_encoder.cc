@@ -107,6 +107,12 @@ constexpr uint64_t LittleEndian(uint64_t w) {
 
 uint32_t gPairUtf8[128 * 256];
 
+// The UTF-8 of the value of every five-digit reference met so far, packed as
+// PackUtf8 packs it; 0 for one not met yet and for the values that the
+// general reading takes (0, surrogate halves, beyond U+FFFF). A look-up is
+// cheaper than packing the value anew.
+uint32_t gReferenceUtf8[100000];
+
 // UTF-8 form of a code point below U+10000: up to three bytes, lowest first,
 // and their count in the top byte.
 inline uint32_t PackUtf8(uint32_t cp) {
@@ -195,26 +201,25 @@ const char* EncodeEscapeOrByte(const char* p, BufferedWriter& out) {
   return p;
 }
 
-// Reads the eight bytes at p (first byte lowest) as the normaliser's
+// Reads a word of eight bytes (first byte lowest) as the normaliser's
 // reference, "&#" and five digits and ";". False for any other form; else the
 // number, which may still be any value from 0 to 99999.
 inline bool ParseFiveDigitReference(uint64_t w, uint32_t* value) {
-  constexpr uint64_t kFrameMask = 0xFF0000000000FFFFull;
-  constexpr uint64_t kFrame = (static_cast<uint64_t>(';') << 56) | ('#' << 8) | '&';
-  // The five digit bytes, first digit lowest; each must lie in '0'..'9'. The
-  // frame and the digits are tested together, with one branch.
-  const uint64_t text = (w >> 16) & 0xFFFFFFFFFFull;
-  constexpr uint64_t kHigh = 0xF0F0F0F0F0ull;
-  constexpr uint64_t kZeros = 0x3030303030ull;
-  const uint64_t wrong = ((w & kFrameMask) ^ kFrame) | ((text & kHigh) ^ kZeros) |
-                         (((text + 0x0606060606ull) & kHigh) ^ kZeros);
+  // The word against "&#00000;": each frame byte must match and each digit
+  // byte differ by 0 to 9, the digit's value. Adding 0x7F less the largest
+  // difference allowed sets a byte's high bit when its difference is larger;
+  // no byte carries into the next unless one had its high bit already.
+  constexpr uint64_t kTemplate = 0x3B30303030302326ull;
+  constexpr uint64_t kLargest = 0x7F76767676767F7Full;
+  const uint64_t d = w ^ kTemplate;
+  if (((d | (d + kLargest)) & 0x8080808080808080ull) != 0) return false;
   // Three leading zero digits make eight; then pairs, quads and the whole.
-  uint64_t v = (text & 0x0F0F0F0F0Full) << 24;
+  uint64_t v = (d >> 16) << 24;
   v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFull;
   v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFull;
   v = (v * 10000 + (v >> 32)) & 0xFFFFFFFFull;
   *value = static_cast<uint32_t>(v);
-  return wrong == 0;
+  return true;
 }
 
 inline uint64_t LoadWord(const char* p) {
@@ -256,9 +261,13 @@ const char* EncodeRuns(const char* p, const char* limit, unsigned char** dstp) {
     const unsigned lead = static_cast<unsigned>(w & 0xFF);
     if (lead == '&') {
       uint32_t value;
-      if (!ParseFiveDigitReference(w, &value) || value - 0x800 > 0xFFFF - 0x800 || (value & 0xF800) == 0xD800) break;
-      StoreWord(dst, 0x8080E0u | (value >> 12) | ((value << 2) & 0x3F00) | ((value << 16) & 0x3F0000));
-      dst += 3;
+      if (!ParseFiveDigitReference(w, &value)) break;
+      const uint32_t packed = gReferenceUtf8[value];
+      if (packed == 0) break;
+      // The count in the top byte lands beyond the character and is
+      // overwritten by what follows.
+      StoreWord(dst, packed);
+      dst += packed >> 24;
       p += 8;
       continue;
     }
@@ -266,7 +275,7 @@ const char* EncodeRuns(const char* p, const char* limit, unsigned char** dstp) {
       const unsigned trail = static_cast<unsigned>((w >> 8) & 0xFF);
       const uint32_t pair = gPairUtf8[((lead & 0x7F) << 8) | trail];
       if (trail == 0 || pair == 0) break;
-      StoreWord(dst, pair & 0xFFFFFF);
+      StoreWord(dst, pair);
       dst += pair >> 24;
       p += 2;
       continue;
@@ -294,7 +303,12 @@ const char* EncodeFiveDigitReference(const char* p, const char* end, BufferedWri
     CodePointToUtf8(0x10000 + ((value - 0xD800) << 10) + (low - 0xDC00), out);
     return p + 16;
   }
-  CodePointToUtf8(value, out);  // a low half alone becomes U+FFFD there
+  if (value == 0 || value > 0xFFFF || IsLowSurrogate(value)) {
+    CodePointToUtf8(value, out);  // U+FFFD, or four bytes
+  } else {
+    gReferenceUtf8[value] = PackUtf8(value);
+    PutPacked(PackUtf8(value), out);
+  }
   return p + 8;
 }
 
