@@ -201,6 +201,19 @@ const char* EncodeEscapeOrByte(const char* p, BufferedWriter& out) {
   return p;
 }
 
+// The value of two digits of a reference, indexed by the digits' two bytes
+// less '0' each (the first digit in the low byte), scaled by their place.
+struct DigitPairs {
+  uint32_t value[0x0A0A];
+  constexpr explicit DigitPairs(uint32_t scale) : value() {
+    for (uint32_t first = 0; first < 10; ++first) {
+      for (uint32_t second = 0; second < 10; ++second) value[first | second << 8] = (first * 10 + second) * scale;
+    }
+  }
+};
+constexpr DigitPairs kLeadingDigits(1000);
+constexpr DigitPairs kMiddleDigits(10);
+
 // Reads a word of eight bytes (first byte lowest) as the normaliser's
 // reference, "&#" and five digits and ";". False for any other form; else the
 // number, which may still be any value from 0 to 99999.
@@ -213,12 +226,9 @@ inline bool ParseFiveDigitReference(uint64_t w, uint32_t* value) {
   constexpr uint64_t kLargest = 0x7F76767676767F7Full;
   const uint64_t d = w ^ kTemplate;
   if (((d | (d + kLargest)) & 0x8080808080808080ull) != 0) return false;
-  // Three leading zero digits make eight; then pairs, quads and the whole.
-  uint64_t v = (d >> 16) << 24;
-  v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFull;
-  v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFull;
-  v = (v * 10000 + (v >> 32)) & 0xFFFFFFFFull;
-  *value = static_cast<uint32_t>(v);
+  // Two digits a look-up, and the last by itself.
+  *value = kLeadingDigits.value[(d >> 16) & 0xFFFF] + kMiddleDigits.value[(d >> 32) & 0xFFFF] +
+           static_cast<uint32_t>((d >> 48) & 0xFF);
   return true;
 }
 
