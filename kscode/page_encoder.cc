@@ -413,6 +413,9 @@ void EncodeChunk(const char* chunk, BufferedWriter& out) {
       }
       PutKsPair(b, trail, out);
       p += 2;
+    } else if (b != 'U' && b != '&') {
+      out.Put(b);  // the line feed, mostly
+      ++p;
     } else {
       p = EncodeEscapeOrByte(p, out);
     }
