@@ -452,9 +452,9 @@ struct BufferedChunk {
 enum class ChunkFound { kInBuffer, kReadLine, kEnd };
 
 // Finds the next line chunk, as BufferedReader::ReadLine would read it, in
-// the reader's buffer, so that it need not be copied out. kReadLine when the
-// chunk holds a CR other than one directly before its closing LF: the line
-// read's own rules then apply.
+// the reader's buffer, so that it need not be copied out. kReadLine in the
+// one case it leaves to the line read: a chunk of the most bytes that ends in
+// a CR, which may pair with a LF beyond the chunk.
 ChunkFound FindChunk(BufferedReader& reader, BufferedChunk* chunk) {
   constexpr size_t kMost = kPageChunkBuffer - 1;
   size_t avail;
@@ -471,17 +471,19 @@ ChunkFound FindChunk(BufferedReader& reader, BufferedChunk* chunk) {
                                    : (avail < kMost ? avail : kMost);
   chunk->text = reinterpret_cast<const char*>(s);
   chunk->raw = raw;
-  const void* cr = std::memchr(s, '\r', raw);
-  if (cr == nullptr) {
-    chunk->length = raw;
-    chunk->crLf = false;
+  chunk->length = raw;
+  chunk->crLf = false;
+  // A CR reads as itself except right before a LF, and a LF ends the line:
+  // only the chunk's last byte can be the CR of a CR LF.
+  if (lf != nullptr) {
+    if (raw >= 2 && s[raw - 2] == '\r') {
+      chunk->length = raw - 2;
+      chunk->crLf = true;
+    }
     return ChunkFound::kInBuffer;
   }
-  if (lf != nullptr && cr == static_cast<const unsigned char*>(lf) - 1) {
-    chunk->length = raw - 2;
-    chunk->crLf = true;
-    return ChunkFound::kInBuffer;
-  }
+  if (raw < kMost || s[raw - 1] != '\r') return ChunkFound::kInBuffer;
+  // A chunk full to its limit that ends in a CR: the byte after it decides.
   return ChunkFound::kReadLine;
 }
 
