@@ -254,16 +254,17 @@ inline unsigned PlainPrefix(uint64_t w) {
   return static_cast<unsigned>(std::countr_zero(stops)) >> 3;
 }
 
-// Converts from p on as long as the text is plain bytes, KS pairs already in
-// the pair cache, and five-digit references to characters of three UTF-8
-// bytes, which is nearly all of a page; returns where it stopped: at `limit`
-// or at the first byte it leaves to the general reading. Every step reads
-// the eight bytes at p and stores eight bytes at *dst, which must have room
-// for twice the input's length and eight bytes more.
+// Converts from p on as long as the text is plain bytes, KS pairs and
+// five-digit references whose characters are already cached, which is nearly
+// all of a page; returns where it stopped: at `limit` or at the first byte it
+// leaves to the general reading. Every step reads the eight bytes at p and
+// stores eight bytes at *dst, which must have room for twice the input's
+// length and eight bytes more.
 //
-// Which of the three a step takes is decided without a branch: the kinds
-// alternate at random in Hangul text (a word's syllables, then '_'), and a
-// mispredicted branch per word cost more than working out all three.
+// Each step branches on its first byte. Working out all three kinds without
+// a branch and picking one saves the mispredictions where Hangul text
+// switches at random between references, pairs and '_', but took more
+// instructions than those cost, and measured slower.
 const char* EncodeRuns(const char* p, const char* limit, unsigned char** dstp) {
   unsigned char* dst = *dstp;
   while (p < limit) {
@@ -300,10 +301,11 @@ const char* EncodeRuns(const char* p, const char* limit, unsigned char** dstp) {
   return p;
 }
 
-// Converts a five-digit reference at p whose value EncodeRuns leaves alone
-// (below U+0800, beyond U+FFFF, zero, a surrogate half) and returns the
-// position after it; returns p itself when the general reading must take it,
-// as for a high half not followed by a five-digit low half.
+// Converts a five-digit reference at p that EncodeRuns leaves alone (a value
+// met for the first time, which it caches, or one never cached: zero, a
+// surrogate half, beyond U+FFFF) and returns the position after it; returns
+// p itself when the general reading must take it, as for a high half not
+// followed by a five-digit low half.
 const char* EncodeFiveDigitReference(const char* p, const char* end, BufferedWriter& out) {
   uint32_t value;
   if (end - p < 8 || !ParseFiveDigitReference(LoadWord(p), &value)) return p;
@@ -398,7 +400,7 @@ void EncodeChunk(const char* chunk, BufferedWriter& out) {
   bool ended = false;
   for (;;) {
     p = EncodeBody(p, end, out, &ended);
-    if (ended || p >= end - 8 || *p == '\0') break;
+    if (ended || end - p <= 8 || *p == '\0') break;
     p = EncodeEscapeOrByte(p, out);
   }
   if (ended) return;
