@@ -243,16 +243,17 @@ inline void StoreWord(unsigned char* dst, uint64_t w) {
   std::memcpy(dst, &w, 8);
 }
 
-// The plain bytes at the start of the word: 0 to 8.
-inline unsigned PlainPrefix(uint64_t w) {
+// The bytes of the word that stop a plain run: their high bits set, and
+// perhaps those of later bytes too (a zero test may flag bytes after a true
+// match, never before one); 0 when all eight are plain.
+inline uint64_t PlainStops(uint64_t w) {
   constexpr uint64_t kU = 0x5555555555555555ull;    // 'U' in every byte
   constexpr uint64_t kAmp = 0x2626262626262626ull;  // '&' in every byte
-  const uint64_t stops =
-      (w & 0x8080808080808080ull) | HasZeroByte(w) | HasZeroByte(w ^ kU) | HasZeroByte(w ^ kAmp);
-  // The lowest flagged byte is the first stop. (A zero test may also flag
-  // bytes after a true match, never before one.)
-  return static_cast<unsigned>(std::countr_zero(stops)) >> 3;
+  return (w & 0x8080808080808080ull) | HasZeroByte(w) | HasZeroByte(w ^ kU) | HasZeroByte(w ^ kAmp);
 }
+
+// The plain bytes at the start of the word: 0 to 8.
+inline unsigned PlainPrefix(uint64_t w) { return static_cast<unsigned>(std::countr_zero(PlainStops(w))) >> 3; }
 
 // Converts from p on as long as the text is plain bytes, KS pairs and
 // five-digit references whose characters are already cached, which is nearly
@@ -291,11 +292,28 @@ const char* EncodeRuns(const char* p, const char* limit, unsigned char** dstp) {
       p += 2;
       continue;
     }
-    const unsigned plain = PlainPrefix(w);
+    unsigned plain = PlainPrefix(w);
     if (plain == 0) break;
     StoreWord(dst, w);
     dst += plain;
     p += plain;
+    // A whole word of plain text, as in markup: stay with it until it ends,
+    // a word a step that does not wait for the word's test.
+    if (plain == 8) {
+      while (p < limit) {
+        const uint64_t more = LoadWord(p);
+        StoreWord(dst, more);
+        const uint64_t stops = PlainStops(more);
+        if (stops != 0) {
+          plain = static_cast<unsigned>(std::countr_zero(stops)) >> 3;
+          dst += plain;
+          p += plain;
+          break;
+        }
+        dst += 8;
+        p += 8;
+      }
+    }
   }
   *dstp = dst;
   return p;
@@ -392,6 +410,21 @@ const char* EncodeBody(const char* p, const char* end, BufferedWriter& out, bool
   return p;
 }
 
+// Writes the plain bytes from p on, which lies among the last eight bytes of
+// a text, [end - 8, end), all of them readable; returns the position after
+// them. The word is shifted so that zero bytes, which stop a plain run, stand
+// in for what lies beyond the end.
+const char* PutPlainTail(const char* p, const char* end, BufferedWriter& out) {
+  const unsigned n = static_cast<unsigned>(end - p);
+  if (n == 0) return p;
+  const uint64_t w = LoadWord(end - 8) >> (64 - 8 * n);
+  size_t room;
+  StoreWord(out.Reserve(8, &room), w);
+  const unsigned plain = PlainPrefix(w);
+  out.Commit(plain);
+  return p + plain;
+}
+
 }  // namespace
 
 void EncodeChunk(const char* chunk, BufferedWriter& out) {
@@ -404,7 +437,9 @@ void EncodeChunk(const char* chunk, BufferedWriter& out) {
     p = EncodeEscapeOrByte(p, out);
   }
   if (ended) return;
-  // The last few bytes, where a word read would pass the zero byte.
+  // The last few bytes, where a word read from p would pass the zero byte:
+  // their plain start at once, the rest one by one.
+  if (end - chunk >= 8) p = PutPlainTail(p, end, out);
   while (*p != '\0') {
     const unsigned char b = static_cast<unsigned char>(*p);
     if (b >= 0x80) {
@@ -497,6 +532,13 @@ void EncodeBufferedChunk(const BufferedChunk& chunk, char* spare, BufferedWriter
   bool ended = false;
   const char* p = EncodeBody(chunk.text, end, out, &ended);
   if (ended) return;
+  if (end - p <= 8 && chunk.length >= 8) {
+    p = PutPlainTail(p, end, out);
+    if (p == end) {
+      if (chunk.crLf) out.Put('\n');
+      return;
+    }
+  }
   size_t n = static_cast<size_t>(end - p);
   std::memcpy(spare, p, n);
   if (chunk.crLf) spare[n++] = '\n';
