@@ -218,6 +218,59 @@ void BM_EncodeChunkAscii(benchmark::State& state) {
 }
 BENCHMARK(BM_EncodeChunkAscii);
 
+// The page as a Hangul-heavy plan leaves it: lines of words of three to
+// eight syllables joined by '_', four syllables in five as references (those
+// KS X 1001 lacks), the rest KS pairs.
+std::string HangulPage(size_t bytes) {
+  std::mt19937 rng(15);
+  std::string page;
+  char buf[32];
+  for (int line = 0; page.size() < bytes; ++line) {
+    std::snprintf(buf, sizeof buf, "n%05d Person ", line % 100000);
+    page += buf;
+    const int words = 10 + static_cast<int>(rng() % 7);
+    for (int w = 0; w < words; ++w) {
+      if (w > 0) page += '_';
+      const int syllables = 3 + static_cast<int>(rng() % 6);
+      for (int i = 0; i < syllables; ++i) {
+        if (rng() % 5 != 0) {
+          std::snprintf(buf, sizeof buf, "&#%05u;", 0xAC00 + static_cast<unsigned>(rng() % 11172));
+          page += buf;
+        } else {
+          page += static_cast<char>(0xB0 + rng() % 25);
+          page += static_cast<char>(0xA1 + rng() % 94);
+        }
+      }
+    }
+    std::snprintf(buf, sizeof buf, " /p/%d\n", line);
+    page += buf;
+  }
+  return page;
+}
+
+// Counts what it is given: the page encoder's output without a file's cost.
+class CountingSink final : public ByteSink {
+ public:
+  bool Write(const void*, size_t count) override {
+    bytes += count;
+    return true;
+  }
+  size_t bytes = 0;
+};
+
+// The whole page encoder, line reading included, on a page in memory.
+void BM_EncodePageHangul(benchmark::State& state) {
+  const std::string page = HangulPage(8 << 20);
+  for (auto _ : state) {
+    MemorySource source(page.data(), page.size());
+    CountingSink sink;
+    EncodePage(source, sink);
+    benchmark::DoNotOptimize(sink.bytes);
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(page.size()));
+}
+BENCHMARK(BM_EncodePageHangul)->Unit(benchmark::kMillisecond);
+
 // The plan normaliser on `text` in `encoding`, reading and writing files as
 // a run does.
 void NormaliseFromFile(benchmark::State& state, const std::string& text, PlanEncoding encoding) {

@@ -99,44 +99,19 @@ bool ReadEscape(const char* p, Escape* e) {
   return false;
 }
 
-// Bytes copied as they stand: everything below 0x80 except the zero byte,
-// which ends a chunk, and the two bytes that can start an escape.
-struct PlainBytes {
-  bool plain[256];
-  constexpr PlainBytes() : plain() {
-    for (int b = 1; b < 0x80; ++b) plain[b] = b != 'U' && b != '&';
-  }
-};
-constexpr PlainBytes kPlain;
-
 // The bytes of a word loaded from memory, first byte lowest.
 constexpr uint64_t LittleEndian(uint64_t w) {
   if constexpr (std::endian::native == std::endian::big) return __builtin_bswap64(w);
   return w;
 }
 
-// The first byte from p on that is not plain, or `end`: eight bytes a step
-// while none of them is a zero byte, a 'U', a '&' or a byte of 0x80 or more.
-const char* SkipPlain(const char* p, const char* end) {
-  constexpr uint64_t kU = 0x5555555555555555ull;    // 'U' in every byte
-  constexpr uint64_t kAmp = 0x2626262626262626ull;  // '&' in every byte
-  while (end - p >= 8) {
-    uint64_t w;
-    std::memcpy(&w, p, 8);
-    const uint64_t stops =
-        (w & 0x8080808080808080ull) | HasZeroByte(w) | HasZeroByte(w ^ kU) | HasZeroByte(w ^ kAmp);
-    if (stops != 0) {
-      // The lowest flagged byte is the first stop in memory order. (A zero
-      // test may also flag bytes after a true match, never before one.)
-      return p + (std::countr_zero(LittleEndian(stops)) >> 3);
-    }
-    p += 8;
-  }
-  while (p != end && kPlain.plain[static_cast<unsigned char>(*p)]) ++p;
-  return p;
-}
-
 uint32_t gPairUtf8[128 * 256];
+
+// The UTF-8 of the value of every five-digit reference met so far, packed as
+// PackUtf8 packs it; 0 for one not met yet and for the values that the
+// general reading takes (0, surrogate halves, beyond U+FFFF). A look-up is
+// cheaper than packing the value anew.
+uint32_t gReferenceUtf8[100000];
 
 // UTF-8 form of a code point below U+10000: up to three bytes, lowest first,
 // and their count in the top byte.
@@ -200,34 +175,6 @@ void CodePointToUtf8(int64_t cp, BufferedWriter& out) {
                4);
 }
 
-// The reference as the plan normaliser writes it, "&#" and five digits and
-// ";", read as one word. False for any other form and for a surrogate half,
-// which may pair with the reference after it: the general reading takes those.
-inline bool FiveDigitReference(const char* p, const char* end, uint32_t* value) {
-  if (end - p < 8) return false;
-  uint64_t w;
-  std::memcpy(&w, p, 8);
-  w = LittleEndian(w);
-  constexpr uint64_t kFrameMask = 0xFF0000000000FFFFull;
-  constexpr uint64_t kFrame = (static_cast<uint64_t>(';') << 56) | ('#' << 8) | '&';
-  // The five digit bytes, first digit lowest; each must lie in '0'..'9'. The
-  // frame and the digits are tested together, with one branch.
-  const uint64_t text = (w >> 16) & 0xFFFFFFFFFFull;
-  constexpr uint64_t kHigh = 0xF0F0F0F0F0ull;
-  constexpr uint64_t kZeros = 0x3030303030ull;
-  const uint64_t wrong = ((w & kFrameMask) ^ kFrame) | ((text & kHigh) ^ kZeros) |
-                         (((text + 0x0606060606ull) & kHigh) ^ kZeros);
-  if (wrong != 0) return false;
-  // Three leading zero digits make eight; then pairs, quads and the whole.
-  uint64_t v = (text & 0x0F0F0F0F0Full) << 24;
-  v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFull;
-  v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFull;
-  v = (v * 10000 + (v >> 32)) & 0xFFFFFFFFull;
-  if (v >= 0xD800 && v <= 0xDFFF) return false;
-  *value = static_cast<uint32_t>(v);
-  return true;
-}
-
 // Converts the escape or reference at p, or writes the byte at p when none
 // starts there; returns the position after what it consumed.
 const char* EncodeEscapeOrByte(const char* p, BufferedWriter& out) {
@@ -254,53 +201,261 @@ const char* EncodeEscapeOrByte(const char* p, BufferedWriter& out) {
   return p;
 }
 
+// The value of two digits of a reference, indexed by the digits' two bytes
+// less '0' each (the first digit in the low byte), scaled by their place.
+struct DigitPairs {
+  uint32_t value[0x0A0A];
+  constexpr explicit DigitPairs(uint32_t scale) : value() {
+    for (uint32_t first = 0; first < 10; ++first) {
+      for (uint32_t second = 0; second < 10; ++second) value[first | second << 8] = (first * 10 + second) * scale;
+    }
+  }
+};
+constexpr DigitPairs kLeadingDigits(1000);
+constexpr DigitPairs kMiddleDigits(10);
+
+// Reads a word of eight bytes (first byte lowest) as the normaliser's
+// reference, "&#" and five digits and ";". False for any other form; else the
+// number, which may still be any value from 0 to 99999.
+inline bool ParseFiveDigitReference(uint64_t w, uint32_t* value) {
+  // The word against "&#00000;": each frame byte must match and each digit
+  // byte differ by 0 to 9, the digit's value. Adding 0x7F less the largest
+  // difference allowed sets a byte's high bit when its difference is larger;
+  // no byte carries into the next unless one had its high bit already.
+  constexpr uint64_t kTemplate = 0x3B30303030302326ull;
+  constexpr uint64_t kLargest = 0x7F76767676767F7Full;
+  const uint64_t d = w ^ kTemplate;
+  if (((d | (d + kLargest)) & 0x8080808080808080ull) != 0) return false;
+  // Two digits a look-up, and the last by itself.
+  *value = kLeadingDigits.value[(d >> 16) & 0xFFFF] + kMiddleDigits.value[(d >> 32) & 0xFFFF] +
+           static_cast<uint32_t>((d >> 48) & 0xFF);
+  return true;
+}
+
+inline uint64_t LoadWord(const char* p) {
+  uint64_t w;
+  std::memcpy(&w, p, 8);
+  return LittleEndian(w);
+}
+
+inline void StoreWord(unsigned char* dst, uint64_t w) {
+  w = LittleEndian(w);
+  std::memcpy(dst, &w, 8);
+}
+
+// The bytes of the word that stop a plain run: their high bits set, and
+// perhaps those of later bytes too (a zero test may flag bytes after a true
+// match, never before one); 0 when all eight are plain.
+inline uint64_t PlainStops(uint64_t w) {
+  constexpr uint64_t kU = 0x5555555555555555ull;    // 'U' in every byte
+  constexpr uint64_t kAmp = 0x2626262626262626ull;  // '&' in every byte
+  return (w & 0x8080808080808080ull) | HasZeroByte(w) | HasZeroByte(w ^ kU) | HasZeroByte(w ^ kAmp);
+}
+
+// The plain bytes at the start of the word: 0 to 8.
+inline unsigned PlainPrefix(uint64_t w) { return static_cast<unsigned>(std::countr_zero(PlainStops(w))) >> 3; }
+
+// Converts from p on as long as the text is plain bytes, KS pairs and
+// five-digit references whose characters are already cached, which is nearly
+// all of a page; returns where it stopped: at `limit` or at the first byte it
+// leaves to the general reading. Every step reads the eight bytes at p and
+// stores eight bytes at *dst, which must have room for twice the input's
+// length and eight bytes more.
+//
+// Each step branches on its first byte. Working out all three kinds without
+// a branch and picking one saves the mispredictions where Hangul text
+// switches at random between references, pairs and '_', but took more
+// instructions than those cost, and measured slower.
+const char* EncodeRuns(const char* p, const char* limit, unsigned char** dstp) {
+  unsigned char* dst = *dstp;
+  while (p < limit) {
+    const uint64_t w = LoadWord(p);
+    const unsigned lead = static_cast<unsigned>(w & 0xFF);
+    if (lead == '&') {
+      uint32_t value;
+      if (!ParseFiveDigitReference(w, &value)) break;
+      const uint32_t packed = gReferenceUtf8[value];
+      if (packed == 0) break;
+      // The count in the top byte lands beyond the character and is
+      // overwritten by what follows.
+      StoreWord(dst, packed);
+      dst += packed >> 24;
+      p += 8;
+      continue;
+    }
+    if (lead >= 0x80) {
+      const unsigned trail = static_cast<unsigned>((w >> 8) & 0xFF);
+      const uint32_t pair = gPairUtf8[((lead & 0x7F) << 8) | trail];
+      if (trail == 0 || pair == 0) break;
+      StoreWord(dst, pair);
+      dst += pair >> 24;
+      p += 2;
+      continue;
+    }
+    unsigned plain = PlainPrefix(w);
+    if (plain == 0) break;
+    StoreWord(dst, w);
+    dst += plain;
+    p += plain;
+    // A whole word of plain text, as in markup: stay with it until it ends,
+    // a word a step that does not wait for the word's test.
+    if (plain == 8) {
+      while (p < limit) {
+        const uint64_t more = LoadWord(p);
+        StoreWord(dst, more);
+        const uint64_t stops = PlainStops(more);
+        if (stops != 0) {
+          plain = static_cast<unsigned>(std::countr_zero(stops)) >> 3;
+          dst += plain;
+          p += plain;
+          break;
+        }
+        dst += 8;
+        p += 8;
+      }
+    }
+  }
+  *dstp = dst;
+  return p;
+}
+
+// Converts a five-digit reference at p that EncodeRuns leaves alone (a value
+// met for the first time, which it caches, or one never cached: zero, a
+// surrogate half, beyond U+FFFF) and returns the position after it; returns
+// p itself when the general reading must take it, as for a high half not
+// followed by a five-digit low half.
+const char* EncodeFiveDigitReference(const char* p, const char* end, BufferedWriter& out) {
+  uint32_t value;
+  if (end - p < 8 || !ParseFiveDigitReference(LoadWord(p), &value)) return p;
+  if (IsHighSurrogate(value)) {
+    uint32_t low;
+    if (end - p < 16 || !ParseFiveDigitReference(LoadWord(p + 8), &low) || !IsLowSurrogate(low)) return p;
+    CodePointToUtf8(0x10000 + ((value - 0xD800) << 10) + (low - 0xDC00), out);
+    return p + 16;
+  }
+  if (value == 0 || value > 0xFFFF || IsLowSurrogate(value)) {
+    CodePointToUtf8(value, out);  // U+FFFD, or four bytes
+  } else {
+    gReferenceUtf8[value] = PackUtf8(value);
+    PutPacked(PackUtf8(value), out);
+  }
+  return p + 8;
+}
+
+// What a step of the scan outside EncodeRuns found.
+enum class Construct { kDone, kEnd, kGeneral };
+
+// Converts the one construct at p that EncodeRuns stopped at, if it takes at
+// most sixteen bytes of [p, end): a KS pair, a lead byte before the zero byte
+// that ends the text, a five-digit reference, a 'U' or '&' that starts no
+// escape. Sets *next after it (kDone); kEnd when a zero byte ends the text
+// at or after p; kGeneral when the general reading must take it.
+Construct EncodeShort(const char* p, const char* end, BufferedWriter& out, const char** next) {
+  const unsigned char b = static_cast<unsigned char>(*p);
+  if (b == 0) return Construct::kEnd;
+  if (b >= 0x80) {
+    const unsigned char trail = static_cast<unsigned char>(p[1]);
+    if (trail == 0) {
+      // A lead byte that ends the text has no trail byte to pair with.
+      CodePointToUtf8(kNoCharacterMark, out);
+      return Construct::kEnd;
+    }
+    PutKsPair(b, trail, out);
+    *next = p + 2;
+    return Construct::kDone;
+  }
+  if ((b == 'U' && p[1] != '+') || (b == '&' && p[1] != '#')) {
+    out.Put(b);
+    *next = p + 1;
+    return Construct::kDone;
+  }
+  if (b == '&') {
+    const char* after = EncodeFiveDigitReference(p, end, out);
+    if (after != p) {
+      *next = after;
+      return Construct::kDone;
+    }
+  }
+  return Construct::kGeneral;
+}
+
+// Converts [p, end) up to the last eight bytes through EncodeRuns and
+// EncodeShort; returns where it stopped: near the end, at a construct for
+// the general reading, or (with *ended set) where a zero byte ends the text.
+// Reads nothing at or beyond `end`.
+const char* EncodeBody(const char* p, const char* end, BufferedWriter& out, bool* ended) {
+  *ended = false;
+  if (end - p <= 8) return p;
+  const char* const limit = end - 8;
+  while (p < limit) {
+    // Room for twice the bytes converted and one word; a short stretch when
+    // the buffer is nearly full, so that it is not flushed half empty.
+    size_t room;
+    unsigned char* const base = out.Reserve(1024, &room);
+    const size_t take = (room - 16) / 2;
+    const char* const stop = limit - p > static_cast<ptrdiff_t>(take) ? p + take : limit;
+    unsigned char* dst = base;
+    p = EncodeRuns(p, stop, &dst);
+    out.Commit(static_cast<size_t>(dst - base));
+    if (p >= stop) continue;
+    const char* next = p;
+    const Construct c = EncodeShort(p, end, out, &next);
+    if (c == Construct::kEnd) {
+      *ended = true;
+      return p;
+    }
+    if (c == Construct::kGeneral) return p;
+    p = next;
+  }
+  return p;
+}
+
+// Writes the plain bytes from p on, which lies among the last eight bytes of
+// a text, [end - 8, end), all of them readable; returns the position after
+// them. The word is shifted so that zero bytes, which stop a plain run, stand
+// in for what lies beyond the end.
+const char* PutPlainTail(const char* p, const char* end, BufferedWriter& out) {
+  const unsigned n = static_cast<unsigned>(end - p);
+  if (n == 0) return p;
+  const uint64_t w = LoadWord(end - 8) >> (64 - 8 * n);
+  size_t room;
+  StoreWord(out.Reserve(8, &room), w);
+  const unsigned plain = PlainPrefix(w);
+  out.Commit(plain);
+  return p + plain;
+}
+
 }  // namespace
 
 void EncodeChunk(const char* chunk, BufferedWriter& out) {
   const char* p = chunk;
   const char* const end = chunk + std::strlen(chunk);
+  bool ended = false;
   for (;;) {
+    p = EncodeBody(p, end, out, &ended);
+    if (ended || end - p <= 8 || *p == '\0') break;
+    p = EncodeEscapeOrByte(p, out);
+  }
+  if (ended) return;
+  // The last few bytes, where a word read from p would pass the zero byte:
+  // their plain start at once, the rest one by one.
+  if (end - chunk >= 8) p = PutPlainTail(p, end, out);
+  while (*p != '\0') {
     const unsigned char b = static_cast<unsigned char>(*p);
-    if (kPlain.plain[b]) {
-      const char* run = p;
-      p = SkipPlain(p, end);
-      const size_t length = static_cast<size_t>(p - run);
-      if (length <= 16 && end - run >= 16) {
-        // A short run, as between the words of a line: one fixed-size copy,
-        // of which only `length` bytes are kept.
-        size_t room;
-        unsigned char* dst = out.Reserve(16, &room);
-        std::memcpy(dst, run, 16);
-        out.Commit(length);
-      } else {
-        out.Write(run, length);
-      }
-      continue;
-    }
     if (b >= 0x80) {
       const unsigned char trail = static_cast<unsigned char>(p[1]);
       if (trail == 0) {
-        // A lead byte that ends the chunk has no trail byte to pair with.
         CodePointToUtf8(kNoCharacterMark, out);
-        ++p;
-        continue;
+        return;
       }
       PutKsPair(b, trail, out);
       p += 2;
-      continue;
+    } else if (b != 'U' && b != '&') {
+      out.Put(b);  // the line feed, mostly
+      ++p;
+    } else {
+      p = EncodeEscapeOrByte(p, out);
     }
-    if (b == 0) break;
-    uint32_t value;
-    if (b == '&' && FiveDigitReference(p, end, &value)) {
-      p += 8;
-      if (value - 1 < 0xFFFF) {
-        PutPacked(PackUtf8(value), out);
-      } else {
-        CodePointToUtf8(value, out);  // 0, or beyond U+FFFF
-      }
-      continue;
-    }
-    p = EncodeEscapeOrByte(p, out);
   }
 }
 
@@ -319,13 +474,98 @@ void EncodeChunkPlain(const char* chunk, BufferedWriter& out) {
   }
 }
 
+namespace {
+
+// A line chunk found in the reader's buffer: its text is the `length` bytes
+// at `text`, followed by a LF when `crLf` (the CR LF ending the line, which
+// reads as the LF alone), and it takes `raw` bytes of the input.
+struct BufferedChunk {
+  const char* text;
+  size_t length;
+  size_t raw;
+  bool crLf;
+};
+
+enum class ChunkFound { kInBuffer, kReadLine, kEnd };
+
+// Finds the next line chunk, as BufferedReader::ReadLine would read it, in
+// the reader's buffer, so that it need not be copied out. kReadLine in the
+// one case it leaves to the line read: a chunk of the most bytes that ends in
+// a CR, which may pair with a LF beyond the chunk.
+ChunkFound FindChunk(BufferedReader& reader, BufferedChunk* chunk) {
+  constexpr size_t kMost = kPageChunkBuffer - 1;
+  size_t avail;
+  const unsigned char* s = reader.Span(&avail);
+  if (avail == 0) return ChunkFound::kEnd;
+  const void* lf = std::memchr(s, '\n', avail < kMost ? avail : kMost);
+  if (lf == nullptr && avail < kMost) {
+    // The line may go on past the buffered bytes: bring in a chunk's worth.
+    reader.Peek(kPageChunkBuffer);
+    s = reader.Span(&avail);
+    lf = std::memchr(s, '\n', avail < kMost ? avail : kMost);
+  }
+  const size_t raw = lf != nullptr ? static_cast<size_t>(static_cast<const unsigned char*>(lf) - s) + 1
+                                   : (avail < kMost ? avail : kMost);
+  chunk->text = reinterpret_cast<const char*>(s);
+  chunk->raw = raw;
+  chunk->length = raw;
+  chunk->crLf = false;
+  // A CR reads as itself except right before a LF, and a LF ends the line:
+  // only the chunk's last byte can be the CR of a CR LF.
+  if (lf != nullptr) {
+    if (raw >= 2 && s[raw - 2] == '\r') {
+      chunk->length = raw - 2;
+      chunk->crLf = true;
+    }
+    return ChunkFound::kInBuffer;
+  }
+  if (raw < kMost || s[raw - 1] != '\r') return ChunkFound::kInBuffer;
+  // A chunk full to its limit that ends in a CR: the byte after it decides.
+  return ChunkFound::kReadLine;
+}
+
+// Converts a chunk where it lies; the last bytes, and the rest from the first
+// construct that the general reading must take, go through a zero-terminated
+// copy in `spare`, since that reading may run to the chunk's zero byte.
+void EncodeBufferedChunk(const BufferedChunk& chunk, char* spare, BufferedWriter& out) {
+  const char* const end = chunk.text + chunk.length;
+  bool ended = false;
+  const char* p = EncodeBody(chunk.text, end, out, &ended);
+  if (ended) return;
+  if (end - p <= 8 && chunk.length >= 8) {
+    p = PutPlainTail(p, end, out);
+    if (p == end) {
+      if (chunk.crLf) out.Put('\n');
+      return;
+    }
+  }
+  size_t n = static_cast<size_t>(end - p);
+  std::memcpy(spare, p, n);
+  if (chunk.crLf) spare[n++] = '\n';
+  spare[n] = '\0';
+  EncodeChunk(spare, out);
+}
+
+}  // namespace
+
 EncodeStatus EncodePage(ByteSource& in, ByteSink& out) {
   BufferedWriter writer(out);
   static const unsigned char kByteOrderMark[] = {0xEF, 0xBB, 0xBF};
   writer.Write(kByteOrderMark, sizeof kByteOrderMark);
   BufferedReader reader(in);
   char chunk[kPageChunkBuffer];
-  while (reader.ReadLine(chunk, sizeof chunk) > 0) EncodeChunk(chunk, writer);
+  for (;;) {
+    BufferedChunk found;
+    const ChunkFound where = FindChunk(reader, &found);
+    if (where == ChunkFound::kEnd) break;
+    if (where == ChunkFound::kInBuffer) {
+      EncodeBufferedChunk(found, chunk, writer);
+      reader.Skip(found.raw);
+    } else {
+      if (reader.ReadLine(chunk, sizeof chunk) == 0) break;
+      EncodeChunk(chunk, writer);
+    }
+  }
   const bool written = writer.Flush();
   if (reader.Failed()) return EncodeStatus::kReadFailed;
   return written ? EncodeStatus::kDone : EncodeStatus::kWriteFailed;

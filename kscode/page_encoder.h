@@ -11,15 +11,16 @@ namespace plotweave {
 
 enum class EncodeStatus : uint8_t { kDone, kReadFailed, kWriteFailed };
 
-// Writes a UTF-8 byte-order mark and then the page, converted line by line.
+// Writes a UTF-8 byte-order mark and then the page, converted line chunk by
+// line chunk, each where it lies in the read buffer when it can be.
 EncodeStatus EncodePage(ByteSource& in, ByteSink& out);
 
 // A read of the page takes at most this many bytes and a zero byte.
 inline constexpr size_t kPageChunkBuffer = 20000;
 
 // Converts one line chunk (zero-terminated) to UTF-8: plain runs a word at
-// a time, KS pairs through a per-run cache, references in the normaliser's
-// five-digit form in one step.
+// a time, KS pairs and references in the normaliser's five-digit form through
+// caches of their UTF-8.
 void EncodeChunk(const char* chunk, BufferedWriter& out);
 
 // The same conversion byte by byte, by the plain rules and nothing else; the
