@@ -12,6 +12,9 @@ int main(int argc, char** argv) {
   plotweave::FileHandle input(argv[1], "rb");
   plotweave::FileHandle output(argv[2], "wt");
   if (!input || !output) return 1;
+  // As the program opens its pages.
+  plotweave::ReadWriteUnbuffered(input.get());
+  plotweave::ReadWriteUnbuffered(output.get());
   plotweave::FileSource source(input.get());
   plotweave::FileSink sink(output.get());
   const bool done = plotweave::EncodePage(source, sink) == plotweave::EncodeStatus::kDone;

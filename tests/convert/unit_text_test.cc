@@ -167,7 +167,7 @@ TEST(ConvertUtf8Run, AgreesWithThePlainRulesOnRandomText) {
 // byte, a three-byte form with ASCII for a continuation byte, or the
 // overlong form of the zero unit, which writes nothing.
 std::string PlanLikeUtf8(std::mt19937& rng, size_t length, int oddOneIn) {
-  static const char* const kOdd[] = {"\0", "\xC3\xA9", "\xF0\x9F\x98\x80", "\x80", "\xEA\x41\x80", "\xE0\x80\x80",
+  static const std::string kOdd[] = {std::string(1, '\0'), "\xC3\xA9", "\xF0\x9F\x98\x80", "\x80", "\xEA\x41\x80", "\xE0\x80\x80",
                                      "\xEF\xBF"};
   std::uniform_int_distribution<int> kind(0, 9);
   std::uniform_int_distribution<int> letters(1, 12);
