@@ -3,13 +3,13 @@
 // for each.
 #pragma once
 
-#include <bit>
 #include <cstdint>
-#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+
+#include "kscode/scan.h"
 
 namespace plotweave {
 
@@ -21,10 +21,7 @@ inline uint64_t ByteMask64Portable(const unsigned char* p, unsigned char byte) {
   const uint64_t pattern = 0x0101010101010101ull * byte;
   uint64_t mask = 0;
   for (int i = 0; i < 8; ++i) {
-    uint64_t word;
-    std::memcpy(&word, p + 8 * i, 8);
-    if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
-    const uint64_t x = word ^ pattern;
+    const uint64_t x = LoadWordLittleEndian(p + 8 * i) ^ pattern;
     // High bit of each byte set exactly where the byte of x is zero.
     const uint64_t zero = ~(((x & kLow7) + kLow7) | x) & kHigh;
     // Gathers the eight high bits, byte i's into bit i.

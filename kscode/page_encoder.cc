@@ -99,12 +99,6 @@ bool ReadEscape(const char* p, Escape* e) {
   return false;
 }
 
-// The bytes of a word loaded from memory, first byte lowest.
-constexpr uint64_t LittleEndian(uint64_t w) {
-  if constexpr (std::endian::native == std::endian::big) return __builtin_bswap64(w);
-  return w;
-}
-
 uint32_t gPairUtf8[128 * 256];
 
 // The UTF-8 of the value of every five-digit reference met so far, packed as
@@ -232,17 +226,6 @@ inline bool ParseFiveDigitReference(uint64_t w, uint32_t* value) {
   return true;
 }
 
-inline uint64_t LoadWord(const char* p) {
-  uint64_t w;
-  std::memcpy(&w, p, 8);
-  return LittleEndian(w);
-}
-
-inline void StoreWord(unsigned char* dst, uint64_t w) {
-  w = LittleEndian(w);
-  std::memcpy(dst, &w, 8);
-}
-
 // The bytes of the word that stop a plain run: their high bits set, and
 // perhaps those of later bytes too (a zero test may flag bytes after a true
 // match, never before one); 0 when all eight are plain.
@@ -269,7 +252,7 @@ inline unsigned PlainPrefix(uint64_t w) { return static_cast<unsigned>(std::coun
 const char* EncodeRuns(const char* p, const char* limit, unsigned char** dstp) {
   unsigned char* dst = *dstp;
   while (p < limit) {
-    const uint64_t w = LoadWord(p);
+    const uint64_t w = LoadWordLittleEndian(p);
     const unsigned lead = static_cast<unsigned>(w & 0xFF);
     if (lead == '&') {
       uint32_t value;
@@ -278,7 +261,7 @@ const char* EncodeRuns(const char* p, const char* limit, unsigned char** dstp) {
       if (packed == 0) break;
       // The count in the top byte lands beyond the character and is
       // overwritten by what follows.
-      StoreWord(dst, packed);
+      StoreWordLittleEndian(dst, packed);
       dst += packed >> 24;
       p += 8;
       continue;
@@ -287,22 +270,22 @@ const char* EncodeRuns(const char* p, const char* limit, unsigned char** dstp) {
       const unsigned trail = static_cast<unsigned>((w >> 8) & 0xFF);
       const uint32_t pair = gPairUtf8[((lead & 0x7F) << 8) | trail];
       if (trail == 0 || pair == 0) break;
-      StoreWord(dst, pair);
+      StoreWordLittleEndian(dst, pair);
       dst += pair >> 24;
       p += 2;
       continue;
     }
     unsigned plain = PlainPrefix(w);
     if (plain == 0) break;
-    StoreWord(dst, w);
+    StoreWordLittleEndian(dst, w);
     dst += plain;
     p += plain;
     // A whole word of plain text, as in markup: stay with it until it ends,
     // a word a step that does not wait for the word's test.
     if (plain == 8) {
       while (p < limit) {
-        const uint64_t more = LoadWord(p);
-        StoreWord(dst, more);
+        const uint64_t more = LoadWordLittleEndian(p);
+        StoreWordLittleEndian(dst, more);
         const uint64_t stops = PlainStops(more);
         if (stops != 0) {
           plain = static_cast<unsigned>(std::countr_zero(stops)) >> 3;
@@ -326,10 +309,10 @@ const char* EncodeRuns(const char* p, const char* limit, unsigned char** dstp) {
 // followed by a five-digit low half.
 const char* EncodeFiveDigitReference(const char* p, const char* end, BufferedWriter& out) {
   uint32_t value;
-  if (end - p < 8 || !ParseFiveDigitReference(LoadWord(p), &value)) return p;
+  if (end - p < 8 || !ParseFiveDigitReference(LoadWordLittleEndian(p), &value)) return p;
   if (IsHighSurrogate(value)) {
     uint32_t low;
-    if (end - p < 16 || !ParseFiveDigitReference(LoadWord(p + 8), &low) || !IsLowSurrogate(low)) return p;
+    if (end - p < 16 || !ParseFiveDigitReference(LoadWordLittleEndian(p + 8), &low) || !IsLowSurrogate(low)) return p;
     CodePointToUtf8(0x10000 + ((value - 0xD800) << 10) + (low - 0xDC00), out);
     return p + 16;
   }
@@ -417,9 +400,9 @@ const char* EncodeBody(const char* p, const char* end, BufferedWriter& out, bool
 const char* PutPlainTail(const char* p, const char* end, BufferedWriter& out) {
   const unsigned n = static_cast<unsigned>(end - p);
   if (n == 0) return p;
-  const uint64_t w = LoadWord(end - 8) >> (64 - 8 * n);
+  const uint64_t w = LoadWordLittleEndian(end - 8) >> (64 - 8 * n);
   size_t room;
-  StoreWord(out.Reserve(8, &room), w);
+  StoreWordLittleEndian(out.Reserve(8, &room), w);
   const unsigned plain = PlainPrefix(w);
   out.Commit(plain);
   return p + plain;

@@ -2,9 +2,26 @@
 // encoder, which read the same kinds of text.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace plotweave {
+
+// The eight bytes at p as a word, first byte lowest, on every target; the
+// word tests below count bytes from the lowest.
+inline uint64_t LoadWordLittleEndian(const void* p) {
+  uint64_t w;
+  std::memcpy(&w, p, 8);
+  if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+  return w;
+}
+
+// Stores a word so that its lowest byte lands at p.
+inline void StoreWordLittleEndian(void* p, uint64_t w) {
+  if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+  std::memcpy(p, &w, 8);
+}
 
 // The blanks of a formatted read: space, tab, LF, VT, FF, CR.
 constexpr bool IsBlank(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }

@@ -20,19 +20,11 @@ PackedUnitText gUnitText[0x10000];
 
 inline void Store(unsigned char* out, PackedUnitText text) { std::memcpy(out, &text, sizeof text); }
 
-// The bytes of a word loaded from memory, first byte lowest.
-inline uint64_t LoadLittleEndian(const unsigned char* p) {
-  uint64_t w;
-  std::memcpy(&w, p, 8);
-  if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
-  return w;
-}
-
 // Length of the run of bytes 0x01..0x7F at the start of p, eight at a time.
 size_t AsciiPrefix(const unsigned char* p, size_t n) {
   size_t i = 0;
   for (; i + 8 <= n; i += 8) {
-    const uint64_t word = LoadLittleEndian(p + i);
+    const uint64_t word = LoadWordLittleEndian(p + i);
     const uint64_t stops = (word & 0x8080808080808080ull) | HasZeroByte(word);
     if (stops != 0) return i + (std::countr_zero(stops) >> 3);
   }
@@ -236,7 +228,7 @@ inline uint16_t LoadUnit(const unsigned char* p) {
 // The four units at p, unit k in bits 16k..16k+15.
 template <bool kBigEndian>
 inline uint64_t LoadFourUnits(const unsigned char* p) {
-  const uint64_t w = LoadLittleEndian(p);
+  const uint64_t w = LoadWordLittleEndian(p);
   if constexpr (!kBigEndian) return w;
   return ((w & 0x00FF00FF00FF00FFull) << 8) | ((w >> 8) & 0x00FF00FF00FF00FFull);
 }
@@ -254,11 +246,6 @@ inline uint64_t LowBytes(uint64_t units) {
   return (units | units >> 16) & 0xFFFFFFFFull;
 }
 
-inline void StoreLittleEndian(unsigned char* p, uint64_t w) {
-  if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
-  std::memcpy(p, &w, 8);
-}
-
 template <bool kBigEndian>
 RunResult ConvertUtf16Units(const unsigned char* in, size_t n, unsigned char* out, size_t room) {
   size_t i = 0;
@@ -271,7 +258,7 @@ RunResult ConvertUtf16Units(const unsigned char* in, size_t n, unsigned char* ou
     for (; units >= 4; units -= 4, i += 8) {
       const uint64_t four = LoadFourUnits<kBigEndian>(in + i);
       if (FourAsciiUnits(four)) {
-        StoreLittleEndian(out + o, LowBytes(four));  // four bytes kept, the rest overwritten later
+        StoreWordLittleEndian(out + o, LowBytes(four));  // four bytes kept, the rest overwritten later
         o += 4;
       } else {
         for (size_t k = 0; k < 8; k += 2) o += PutUnit(LoadUnit<kBigEndian>(in + i + k), out + o);

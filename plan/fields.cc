@@ -6,18 +6,9 @@
 namespace plotweave {
 
 bool ScanField(const char** cursor, FieldSpan* field) {
-  const char* p = *cursor;
-  while (*p != '\0' && IsBlank(static_cast<unsigned char>(*p))) ++p;
-  if (*p == '\0') {
-    *cursor = p;
-    return false;
-  }
-  const char* start = p;
-  while (!kFieldEnds.end[static_cast<unsigned char>(*p)]) ++p;
-  field->start = start;
-  field->length = static_cast<size_t>(p - start);
-  *cursor = p;
-  return true;
+  // No byte is known to lie before the line's end, so the field is found a
+  // byte at a time.
+  return ScanFieldBefore(cursor, *cursor, field);
 }
 
 bool ScanFieldBefore(const char** cursor, const char* end, FieldSpan* field) {
@@ -34,9 +25,7 @@ bool ScanFieldBefore(const char** cursor, const char* end, FieldSpan* field) {
   constexpr uint64_t kOnes = 0x0101010101010101ull;
   constexpr uint64_t kHigh = 0x8080808080808080ull;
   while (end - p >= 8) {
-    uint64_t word;
-    std::memcpy(&word, p, 8);
-    if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+    const uint64_t word = LoadWordLittleEndian(p);
     const uint64_t low = (word - kOnes * 0x21) & ~word & kHigh;
     if (low != 0) {
       p += std::countr_zero(low) >> 3;

@@ -29,7 +29,8 @@ bool ScanField(const char** cursor, FieldSpan* field);
 
 // The same for a line whose terminating zero byte stands at `end`: long
 // fields (addresses, captions) are passed eight bytes at a time, and nothing
-// at or after `end` is read.
+// at or after `end` is read. An `end` at or before the cursor reads a byte at
+// a time.
 bool ScanFieldBefore(const char** cursor, const char* end, FieldSpan* field);
 
 // Numbers are read with ScanLong; the callers narrow the value as a
