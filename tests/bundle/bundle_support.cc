@@ -9,16 +9,6 @@ namespace plotweave::testing {
 
 namespace {
 
-std::string ReadAll(FILE* f) {
-  std::string text;
-  std::rewind(f);
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-  std::fclose(f);
-  return text;
-}
-
 std::string Lines(const std::vector<std::string>& lines, const std::string& eol) {
   std::string text;
   for (const std::string& line : lines) text += line + eol;
@@ -80,12 +70,13 @@ std::string CopyWith(const std::vector<std::string>& rows, const std::string& eo
 BundleRun RunBundleHere(const std::vector<std::string>& args, const char* kitVariable, const std::string& program) {
   std::vector<const char*> argv = {"plotweave-bundle"};
   for (const std::string& a : args) argv.push_back(a.c_str());
-  FILE* out = std::tmpfile();
-  FILE* err = std::tmpfile();
+  const ScratchFile out;
+  const ScratchFile err;
   BundleRun run;
-  run.status = RunBundle(static_cast<int>(argv.size()), argv.data(), program.c_str(), kitVariable, out, err);
-  run.out = ReadAll(out);
-  run.err = ReadAll(err);
+  run.status =
+      RunBundle(static_cast<int>(argv.size()), argv.data(), program.c_str(), kitVariable, out.get(), err.get());
+  run.out = out.Text();
+  run.err = err.Text();
   return run;
 }
 

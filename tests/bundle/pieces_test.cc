@@ -9,6 +9,7 @@
 #include "bundle/inline_copy.h"
 #include "bundle/options.h"
 #include "bundle/output_file.h"
+#include "tests/support/test_support.h"
 
 namespace plotweave {
 namespace {
@@ -94,17 +95,12 @@ TEST(BundleOutput, DefaultNameBesideThePage) {
 }
 
 std::string CopiedScript(const std::string& script, bool* endsWithLineEnd) {
-  FILE* in = std::tmpfile();
-  FILE* out = std::tmpfile();
-  std::fwrite(script.data(), 1, script.size(), in);
-  std::rewind(in);
-  EXPECT_EQ(CopyInlineScript(in, out, endsWithLineEnd), CopyResult::kOk);
-  std::string text(static_cast<size_t>(std::ftell(out)), '\0');
-  std::rewind(out);
-  EXPECT_EQ(std::fread(text.data(), 1, text.size(), out), text.size());
-  std::fclose(in);
-  std::fclose(out);
-  return text;
+  const testing::ScratchFile in;
+  const testing::ScratchFile out;
+  std::fwrite(script.data(), 1, script.size(), in.get());
+  std::rewind(in.get());
+  EXPECT_EQ(CopyInlineScript(in.get(), out.get(), endsWithLineEnd), CopyResult::kOk);
+  return out.Text();
 }
 
 TEST(InlineScript, NothingInItCanEndTheElement) {

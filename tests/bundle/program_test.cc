@@ -61,15 +61,11 @@ TEST(BundleProgram, HelpAndVersionOnStandardOutputOnly) {
 TEST(BundleProgram, HelpThatCannotBeWrittenIsAFailure) {
   FILE* full = std::fopen("/dev/full", "w");
   ASSERT_NE(full, nullptr);
-  FILE* err = std::tmpfile();
+  const testing::ScratchFile err;
   const char* argv[] = {"plotweave-bundle", "--help"};
-  EXPECT_EQ(RunBundle(2, argv, "", nullptr, full, err), kBundleWriteFailed);
+  EXPECT_EQ(RunBundle(2, argv, "", nullptr, full, err.get()), kBundleWriteFailed);
   std::fclose(full);
-  std::rewind(err);
-  char text[200] = {};
-  EXPECT_GT(std::fread(text, 1, sizeof text - 1, err), 0u);
-  EXPECT_STREQ(text, "plotweave-bundle: cannot write standard output: No space left on device\n");
-  std::fclose(err);
+  EXPECT_EQ(err.Text(), "plotweave-bundle: cannot write standard output: No space left on device\n");
 }
 #endif
 

@@ -203,6 +203,22 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(FsPath(path_), ec);
 }
 
+ScratchFile::ScratchFile() : file_(OpenFile(dir_ / "scratch", "w+b")) {
+  if (file_ == nullptr) std::abort();
+}
+
+ScratchFile::~ScratchFile() { std::fclose(file_); }
+
+std::string ScratchFile::Text() const {
+  std::string text;
+  std::fflush(file_);
+  std::rewind(file_);
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, file_)) > 0) text.append(buf, n);
+  return text;
+}
+
 std::string TempDir::Listing() const {
   std::vector<std::string> names;
   for (const auto& e : std::filesystem::directory_iterator(FsPath(path_))) {

@@ -105,6 +105,25 @@ class TempDir {
   std::string path_;
 };
 
+// A read-write file of the test's own for a stream that the code under test
+// reads or writes, removed at the end of the scope. The C library's tmpfile()
+// is no substitute under Wine: its names come from the clock, test processes
+// that start together can be handed the same one, and then it returns null.
+class ScratchFile {
+ public:
+  ScratchFile();
+  ~ScratchFile();
+  ScratchFile(const ScratchFile&) = delete;
+  ScratchFile& operator=(const ScratchFile&) = delete;
+  FILE* get() const { return file_; }
+  // Everything in the file, read from its start.
+  std::string Text() const;
+
+ private:
+  TempDir dir_;
+  FILE* file_;
+};
+
 // Runs `program` with `args` in folder `dir` and returns what it printed on
 // standard output; `status` receives its exit status.
 std::string RunProgram(const std::string& program, const std::string& dir,
