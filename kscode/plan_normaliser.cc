@@ -2,8 +2,7 @@
 
 #include <cstring>
 
-#include "kscode/kscode.h"
-#include "kscode/scan.h"
+#include "kscode/ks_tables.h"
 #include "kscode/unit_text.h"
 
 namespace plotweave {
@@ -22,14 +21,13 @@ void WriteReference(uint16_t unit, BufferedWriter& out) {
   out.Write(text, 8);
 }
 
-// `index` is KsReverseIndex(), looked up once per conversion.
-inline void PutCodeUnit(uint16_t unit, const uint16_t* index, BufferedWriter& out) {
+inline void PutCodeUnit(uint16_t unit, BufferedWriter& out) {
   if (unit == 0) return;
   if (unit < 0x80) {
     out.Put(static_cast<unsigned char>(unit));
     return;
   }
-  const uint16_t code = index[unit];
+  const uint16_t code = KsReverseIndexTable[unit];
   if (code != 0) {
     out.PutSmall(static_cast<uint32_t>(code >> 8) | static_cast<uint32_t>((code & 0xFF) << 8), 2);
   } else {
@@ -43,8 +41,7 @@ inline void PutCodeUnit(uint16_t unit, const uint16_t* index, BufferedWriter& ou
 // characters many at a time; what it leaves, and everything without `fast`,
 // goes character by character by the plain rules.
 
-inline bool Utf16Step(BufferedReader& in, BufferedWriter& out, const uint16_t* index, bool bigEndian,
-                      size_t bound, bool fast) {
+inline bool Utf16Step(BufferedReader& in, BufferedWriter& out, bool bigEndian, size_t bound, bool fast) {
   const int high = bigEndian ? 0 : 1;  // which byte of a unit is its high byte
   {
     size_t avail;
@@ -64,7 +61,7 @@ inline bool Utf16Step(BufferedReader& in, BufferedWriter& out, const uint16_t* i
     }
     for (; i + 2 <= avail; i += 2) {
       const int unit = span[i + high] * 256 + span[i + 1 - high];
-      PutCodeUnit(static_cast<uint16_t>(unit), index, out);
+      PutCodeUnit(static_cast<uint16_t>(unit), out);
     }
     in.Skip(i);
     if (i < avail) {
@@ -73,7 +70,7 @@ inline bool Utf16Step(BufferedReader& in, BufferedWriter& out, const uint16_t* i
       pair[0] = in.Next();
       pair[1] = in.Next();
       if (pair[1] < 0) return false;
-      PutCodeUnit(static_cast<uint16_t>(pair[high] * 256 + pair[1 - high]), index, out);
+      PutCodeUnit(static_cast<uint16_t>(pair[high] * 256 + pair[1 - high]), out);
     }
   }
   return true;
@@ -83,7 +80,7 @@ inline bool Utf16Step(BufferedReader& in, BufferedWriter& out, const uint16_t* i
 // it may come out negative.
 inline int ThreeByteValue(int b1, int b2, int b3) { return ((b1 - 0xE0) << 12) + ((b2 - 0x80) << 6) + (b3 - 0x80); }
 
-inline bool Utf8Step(BufferedReader& in, BufferedWriter& out, const uint16_t* index, size_t bound, bool fast) {
+inline bool Utf8Step(BufferedReader& in, BufferedWriter& out, size_t bound, bool fast) {
   // Continuation bytes are not checked: any byte serves and adds its value
   // less 0x80, so malformed input still yields one unit per character.
   {
@@ -148,7 +145,7 @@ inline bool Utf8Step(BufferedReader& in, BufferedWriter& out, const uint16_t* in
       WriteReference(static_cast<uint16_t>(0xD800 + (v >> 10)), out);
       WriteReference(static_cast<uint16_t>(0xDC00 + (v & 0x3FF)), out);
     } else {
-      PutCodeUnit(static_cast<uint16_t>(value & 0xFFFF), index, out);
+      PutCodeUnit(static_cast<uint16_t>(value & 0xFFFF), out);
     }
   }
   return true;
@@ -164,12 +161,12 @@ inline bool CopyStep(BufferedReader& in, BufferedWriter& out, size_t bound) {
   return true;
 }
 
-inline bool Step(PlanEncoding encoding, BufferedReader& in, BufferedWriter& out, const uint16_t* index,
-                 size_t bound, bool fast = true) {
+inline bool Step(PlanEncoding encoding, BufferedReader& in, BufferedWriter& out, size_t bound,
+                 bool fast = true) {
   switch (encoding) {
-    case PlanEncoding::kUtf8: return Utf8Step(in, out, index, bound, fast);
-    case PlanEncoding::kUtf16Be: return Utf16Step(in, out, index, true, bound, fast);
-    case PlanEncoding::kUtf16Le: return Utf16Step(in, out, index, false, bound, fast);
+    case PlanEncoding::kUtf8: return Utf8Step(in, out, bound, fast);
+    case PlanEncoding::kUtf16Be: return Utf16Step(in, out, true, bound, fast);
+    case PlanEncoding::kUtf16Le: return Utf16Step(in, out, false, bound, fast);
     case PlanEncoding::kKs: break;
   }
   return CopyStep(in, out, bound);
@@ -213,9 +210,8 @@ NormaliseStatus DetectPlanEncoding(BufferedReader& plan, PlanEncoding* encoding)
 namespace {
 
 NormaliseStatus Normalise(BufferedReader& plan, PlanEncoding encoding, ByteSink& out, bool fast) {
-  const uint16_t* const index = KsReverseIndex();
   BufferedWriter writer(out);
-  while (Step(encoding, plan, writer, index, kStreamBufferSize, fast)) {
+  while (Step(encoding, plan, writer, kStreamBufferSize, fast)) {
   }
   const bool written = writer.Flush();
   if (plan.Failed()) return NormaliseStatus::kReadFailed;
@@ -252,11 +248,10 @@ size_t NormalisedPlanSource::Read(void* buffer, size_t capacity) {
     started_ = true;
     if (DetectPlanEncoding(in_, &encoding_) != NormaliseStatus::kDone) ended_ = true;
   }
-  const uint16_t* const index = KsReverseIndex();
   // One step at a time, and a step only once the last one's bytes are read,
   // so the pending buffer never holds more than one step wrote.
   while (pending_.Empty() && !ended_) {
-    if (!Step(encoding_, in_, out_, index, kPullStep)) ended_ = true;
+    if (!Step(encoding_, in_, out_, kPullStep)) ended_ = true;
     if (!out_.Flush()) ended_ = true;
   }
   return pending_.Take(buffer, capacity);
