@@ -9,8 +9,6 @@ namespace plotweave {
 // point is only ever looked for in the window of its range; the generator
 // does that search for every unit ahead of time, so a plan costs one table
 // read per character and a run starts with nothing to build.
-const uint16_t* KsReverseIndex() { return KsReverseIndexTable; }
-
 bool UnicodeToKs(uint16_t unit, uint8_t* lead, uint8_t* trail) {
   const uint16_t code = KsReverseIndexTable[unit];
   if (code == 0) return false;

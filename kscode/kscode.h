@@ -15,8 +15,4 @@ int KsCodeIndex(uint8_t lead, uint8_t trail);
 // KS X 1001 code of a 16-bit code unit of 0x80 or more. Returns false for no mapping.
 bool UnicodeToKs(uint16_t unit, uint8_t* lead, uint8_t* trail);
 
-// What UnicodeToKs gives for every 16-bit unit, as lead << 8 | trail (0 for
-// no mapping), for callers that convert many units in a row.
-const uint16_t* KsReverseIndex();
-
 }  // namespace plotweave

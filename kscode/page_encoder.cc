@@ -319,8 +319,9 @@ const char* EncodeFiveDigitReference(const char* p, const char* end, BufferedWri
   if (value == 0 || value > 0xFFFF || IsLowSurrogate(value)) {
     CodePointToUtf8(value, out);  // U+FFFD, or four bytes
   } else {
-    gReferenceUtf8[value] = PackUtf8(value);
-    PutPacked(PackUtf8(value), out);
+    const uint32_t packed = PackUtf8(value);
+    gReferenceUtf8[value] = packed;
+    PutPacked(packed, out);
   }
   return p + 8;
 }

@@ -2,8 +2,7 @@
 
 #include <cstring>
 
-#include "kscode/kscode.h"
-#include "kscode/scan.h"
+#include "kscode/ks_tables.h"
 #include "kscode/unit_text.h"
 
 namespace plotweave {
@@ -22,19 +21,31 @@ void WriteReference(uint16_t unit, BufferedWriter& out) {
   out.Write(text, 8);
 }
 
-// `index` is KsReverseIndex(), looked up once per conversion.
-inline void PutCodeUnit(uint16_t unit, const uint16_t* index, BufferedWriter& out) {
+inline void PutCodeUnit(uint16_t unit, BufferedWriter& out) {
   if (unit == 0) return;
   if (unit < 0x80) {
     out.Put(static_cast<unsigned char>(unit));
     return;
   }
-  const uint16_t code = index[unit];
+  const uint16_t code = KsReverseIndexTable[unit];
   if (code != 0) {
     out.PutSmall(static_cast<uint32_t>(code >> 8) | static_cast<uint32_t>((code & 0xFF) << 8), 2);
   } else {
     WriteReference(unit, out);
   }
+}
+
+// Lets `run` (a run converter bound to the span) write straight into the
+// writer's buffer; true when it took anything, which it then skips.
+template <typename RunConverter>
+inline bool TookRun(BufferedReader& in, BufferedWriter& out, RunConverter run) {
+  size_t room;
+  unsigned char* dst = out.Reserve(kMaxUnitText, &room);
+  const RunResult result = run(dst, room);
+  out.Commit(result.produced);
+  if (result.consumed == 0) return false;
+  in.Skip(result.consumed);
+  return true;
 }
 
 // Each step below converts what one span of the reader holds, at most
@@ -43,38 +54,30 @@ inline void PutCodeUnit(uint16_t unit, const uint16_t* index, BufferedWriter& ou
 // characters many at a time; what it leaves, and everything without `fast`,
 // goes character by character by the plain rules.
 
-inline bool Utf16Step(BufferedReader& in, BufferedWriter& out, const uint16_t* index, bool bigEndian,
-                      size_t bound, bool fast) {
+inline bool Utf16Step(BufferedReader& in, BufferedWriter& out, bool bigEndian, size_t bound, bool fast) {
   const int high = bigEndian ? 0 : 1;  // which byte of a unit is its high byte
-  {
-    size_t avail;
-    const unsigned char* span = in.Span(&avail);
-    if (avail == 0) return false;
-    if (avail > bound) avail = bound;
-    size_t i = 0;
-    if (fast) {
-      size_t room;
-      unsigned char* dst = out.Reserve(kMaxUnitText, &room);
-      const RunResult run = ConvertUtf16Run(span, avail, bigEndian, dst, room);
-      out.Commit(run.produced);
-      if (run.consumed > 0) {
-        in.Skip(run.consumed);
-        return true;
-      }
-    }
-    for (; i + 2 <= avail; i += 2) {
-      const int unit = span[i + high] * 256 + span[i + 1 - high];
-      PutCodeUnit(static_cast<uint16_t>(unit), index, out);
-    }
-    in.Skip(i);
-    if (i < avail) {
-      // A unit split across two reads; an odd last byte of the plan is dropped.
-      int pair[2];
-      pair[0] = in.Next();
-      pair[1] = in.Next();
-      if (pair[1] < 0) return false;
-      PutCodeUnit(static_cast<uint16_t>(pair[high] * 256 + pair[1 - high]), index, out);
-    }
+  size_t avail;
+  const unsigned char* span = in.Span(&avail);
+  if (avail == 0) return false;
+  if (avail > bound) avail = bound;
+  if (fast && TookRun(in, out, [&](unsigned char* dst, size_t room) {
+        return ConvertUtf16Run(span, avail, bigEndian, dst, room);
+      })) {
+    return true;
+  }
+  size_t i = 0;
+  for (; i + 2 <= avail; i += 2) {
+    const int unit = span[i + high] * 256 + span[i + 1 - high];
+    PutCodeUnit(static_cast<uint16_t>(unit), out);
+  }
+  in.Skip(i);
+  if (i < avail) {
+    // A unit split across two reads; an odd last byte of the plan is dropped.
+    int pair[2];
+    pair[0] = in.Next();
+    pair[1] = in.Next();
+    if (pair[1] < 0) return false;
+    PutCodeUnit(static_cast<uint16_t>(pair[high] * 256 + pair[1 - high]), out);
   }
   return true;
 }
@@ -83,73 +86,66 @@ inline bool Utf16Step(BufferedReader& in, BufferedWriter& out, const uint16_t* i
 // it may come out negative.
 inline int ThreeByteValue(int b1, int b2, int b3) { return ((b1 - 0xE0) << 12) + ((b2 - 0x80) << 6) + (b3 - 0x80); }
 
-inline bool Utf8Step(BufferedReader& in, BufferedWriter& out, const uint16_t* index, size_t bound, bool fast) {
+inline bool Utf8Step(BufferedReader& in, BufferedWriter& out, size_t bound, bool fast) {
   // Continuation bytes are not checked: any byte serves and adds its value
   // less 0x80, so malformed input still yields one unit per character.
-  {
-    size_t avail;
-    const unsigned char* span = in.Span(&avail);
-    if (avail == 0) return false;
-    if (avail > bound) avail = bound;
-    if (fast) {
-      // ASCII runs and three-byte forms (Hangul, hanja) that lie wholly in
-      // the buffered bytes.
-      size_t room;
-      unsigned char* dst = out.Reserve(kMaxUnitText, &room);
-      const RunResult run = ConvertUtf8Run(span, avail, dst, room);
-      out.Commit(run.produced);
-      if (run.consumed > 0) {
-        in.Skip(run.consumed);
-        return true;
-      }
-    }
+  size_t avail;
+  const unsigned char* span = in.Span(&avail);
+  if (avail == 0) return false;
+  if (avail > bound) avail = bound;
+  // ASCII runs and three-byte forms (Hangul, hanja) that lie wholly in the
+  // buffered bytes.
+  if (fast && TookRun(in, out, [&](unsigned char* dst, size_t room) {
+        return ConvertUtf8Run(span, avail, dst, room);
+      })) {
+    return true;
+  }
 
-    const int b1 = span[0];
-    // No UTF-8 form starts with 0xF8..0xFF; nothing after such a byte is read.
-    const size_t length = b1 < 0xC0 ? 1 : b1 < 0xE0 ? 2 : b1 < 0xF0 ? 3 : b1 < 0xF8 ? 4 : 1;
-    int c[4] = {b1, 0, 0, 0};
-    if (avail >= length) {
-      for (size_t k = 1; k < length; ++k) c[k] = span[k];
-      in.Skip(length);
-    } else {
-      // The character runs past the buffered bytes; a character cut short by
-      // the end of the plan is dropped.
-      in.Skip(1);
-      for (size_t k = 1; k < length; ++k) {
-        c[k] = in.Next();
-        if (c[k] < 0) return false;
-      }
+  const int b1 = span[0];
+  // No UTF-8 form starts with 0xF8..0xFF; nothing after such a byte is read.
+  const size_t length = b1 < 0xC0 ? 1 : b1 < 0xE0 ? 2 : b1 < 0xF0 ? 3 : b1 < 0xF8 ? 4 : 1;
+  int c[4] = {b1, 0, 0, 0};
+  if (avail >= length) {
+    for (size_t k = 1; k < length; ++k) c[k] = span[k];
+    in.Skip(length);
+  } else {
+    // The character runs past the buffered bytes; a character cut short by
+    // the end of the plan is dropped.
+    in.Skip(1);
+    for (size_t k = 1; k < length; ++k) {
+      c[k] = in.Next();
+      if (c[k] < 0) return false;
     }
+  }
 
-    int64_t value;
-    switch (length) {
-      case 2:
-        value = ((c[0] - 0xC0) << 6) + (c[1] - 0x80);
-        break;
-      case 3:
-        value = ThreeByteValue(c[0], c[1], c[2]);
-        break;
-      case 4:
-        value = (static_cast<int64_t>(c[0] - 0xF0) << 18) + ((c[1] - 0x80) << 12) + ((c[2] - 0x80) << 6) +
-                (c[3] - 0x80);
-        break;
-      default:
-        value = b1 >= 0xF8 ? -1 : b1;
-        break;
-    }
-    if (value < 0 && length == 1) {
-      WriteReference(kReplacementUnit, out);
-    } else if (length == 4 && value > 0x10FFFF) {
-      WriteReference(kReplacementUnit, out);
-    } else if (length == 4 && value > 0xFFFF) {
-      // Carried as its two UTF-16 halves, as a UTF-16 plan carries it; the
-      // page encoder joins them again.
-      const int64_t v = value - 0x10000;
-      WriteReference(static_cast<uint16_t>(0xD800 + (v >> 10)), out);
-      WriteReference(static_cast<uint16_t>(0xDC00 + (v & 0x3FF)), out);
-    } else {
-      PutCodeUnit(static_cast<uint16_t>(value & 0xFFFF), index, out);
-    }
+  int64_t value;
+  switch (length) {
+    case 2:
+      value = ((c[0] - 0xC0) << 6) + (c[1] - 0x80);
+      break;
+    case 3:
+      value = ThreeByteValue(c[0], c[1], c[2]);
+      break;
+    case 4:
+      value = (static_cast<int64_t>(c[0] - 0xF0) << 18) + ((c[1] - 0x80) << 12) + ((c[2] - 0x80) << 6) +
+              (c[3] - 0x80);
+      break;
+    default:
+      value = b1 >= 0xF8 ? -1 : b1;
+      break;
+  }
+  if (value < 0 && length == 1) {
+    WriteReference(kReplacementUnit, out);
+  } else if (length == 4 && value > 0x10FFFF) {
+    WriteReference(kReplacementUnit, out);
+  } else if (length == 4 && value > 0xFFFF) {
+    // Carried as its two UTF-16 halves, as a UTF-16 plan carries it; the
+    // page encoder joins them again.
+    const int64_t v = value - 0x10000;
+    WriteReference(static_cast<uint16_t>(0xD800 + (v >> 10)), out);
+    WriteReference(static_cast<uint16_t>(0xDC00 + (v & 0x3FF)), out);
+  } else {
+    PutCodeUnit(static_cast<uint16_t>(value & 0xFFFF), out);
   }
   return true;
 }
@@ -164,12 +160,12 @@ inline bool CopyStep(BufferedReader& in, BufferedWriter& out, size_t bound) {
   return true;
 }
 
-inline bool Step(PlanEncoding encoding, BufferedReader& in, BufferedWriter& out, const uint16_t* index,
-                 size_t bound, bool fast = true) {
+inline bool Step(PlanEncoding encoding, BufferedReader& in, BufferedWriter& out, size_t bound,
+                 bool fast = true) {
   switch (encoding) {
-    case PlanEncoding::kUtf8: return Utf8Step(in, out, index, bound, fast);
-    case PlanEncoding::kUtf16Be: return Utf16Step(in, out, index, true, bound, fast);
-    case PlanEncoding::kUtf16Le: return Utf16Step(in, out, index, false, bound, fast);
+    case PlanEncoding::kUtf8: return Utf8Step(in, out, bound, fast);
+    case PlanEncoding::kUtf16Be: return Utf16Step(in, out, true, bound, fast);
+    case PlanEncoding::kUtf16Le: return Utf16Step(in, out, false, bound, fast);
     case PlanEncoding::kKs: break;
   }
   return CopyStep(in, out, bound);
@@ -213,9 +209,8 @@ NormaliseStatus DetectPlanEncoding(BufferedReader& plan, PlanEncoding* encoding)
 namespace {
 
 NormaliseStatus Normalise(BufferedReader& plan, PlanEncoding encoding, ByteSink& out, bool fast) {
-  const uint16_t* const index = KsReverseIndex();
   BufferedWriter writer(out);
-  while (Step(encoding, plan, writer, index, kStreamBufferSize, fast)) {
+  while (Step(encoding, plan, writer, kStreamBufferSize, fast)) {
   }
   const bool written = writer.Flush();
   if (plan.Failed()) return NormaliseStatus::kReadFailed;
@@ -252,11 +247,10 @@ size_t NormalisedPlanSource::Read(void* buffer, size_t capacity) {
     started_ = true;
     if (DetectPlanEncoding(in_, &encoding_) != NormaliseStatus::kDone) ended_ = true;
   }
-  const uint16_t* const index = KsReverseIndex();
   // One step at a time, and a step only once the last one's bytes are read,
   // so the pending buffer never holds more than one step wrote.
   while (pending_.Empty() && !ended_) {
-    if (!Step(encoding_, in_, out_, index, kPullStep)) ended_ = true;
+    if (!Step(encoding_, in_, out_, kPullStep)) ended_ = true;
     if (!out_.Flush()) ended_ = true;
   }
   return pending_.Take(buffer, capacity);

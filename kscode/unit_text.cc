@@ -55,6 +55,8 @@ PackedUnitText CachedUnitText(uint16_t unit) {
   return text;
 }
 
+namespace {
+
 // The code unit of the three-byte form at p, modulo 65536 as the plain rule
 // takes it.
 inline uint16_t ThreeByteUnit(const unsigned char* p) {
@@ -68,8 +70,6 @@ inline size_t PutUnit(uint16_t unit, unsigned char* out) {
   Store(out, text);
   return PackedUnitLength(text);
 }
-
-namespace {
 
 // Converts UTF-8 character by character, a run of ASCII or of three-byte
 // forms at a time, until `end` is passed or anything stops it; *stopped

@@ -29,7 +29,19 @@ bool IsCp949HangulPair(int lead, int trail) {
   return lead == 0xC6 && trail >= 0x41 && trail <= 0x52;
 }
 
+KsCode FirstAreaCode(int codeIndex) {
+  const int offset = codeIndex - kFirstAreaStart;
+  return {static_cast<uint8_t>(0xA1 + offset / 128), static_cast<uint8_t>(0x21 + offset % 128)};
+}
+
 uint32_t TableAt(int codeIndex) { return KsIdeographTable[codeIndex - 1]; }
+
+bool Listed(int codeIndex) {
+  for (const KsSupplementPair& pair : KsSupplementList) {
+    if (pair.codeIndex == static_cast<uint32_t>(codeIndex)) return true;
+  }
+  return false;
+}
 
 struct ExpectedForward {
   uint8_t lead;
@@ -155,6 +167,83 @@ TEST(KsExtendedAreaTest, SampleEntries) {
     EXPECT_EQ(KsCodeIndex(s.code.lead, s.code.trail), s.codeIndex) << s.codeIndex;
     EXPECT_EQ(KsToUnicode(s.code.lead, s.code.trail), s.codePoint) << s.codeIndex;
   }
+  // Which of table and list holds them matters too.
+  EXPECT_EQ(TableAt(7947), 0u);
+  EXPECT_TRUE(Listed(7947));
+  EXPECT_EQ(TableAt(15009), 0u);
+  EXPECT_EQ(TableAt(15240), 0u);
+  EXPECT_FALSE(Listed(7745));
+  EXPECT_FALSE(Listed(14942));
+  EXPECT_FALSE(Listed(16805));
+  EXPECT_EQ(TableAt(10010), 0x79B6u);
+  EXPECT_EQ(TableAt(14140), 0x79B6u);
+  EXPECT_EQ(TableAt(6786), 0x788Fu);
+}
+
+TEST(KsExtendedAreaTest, FillingPerRange) {
+  struct Range {
+    int first, last, filled, zero, zeroListed;
+  };
+  const Range ranges[] = {
+      {4889, 7744, 2856, 0, 0},
+      {7745, 10784, 2461, 579, 41},
+      {10785, 14941, 4141, 16, 1},
+      {14942, 16805, 34, 1830, 32},
+  };
+  for (const Range& r : ranges) {
+    int filled = 0, zero = 0, zeroListed = 0;
+    for (int k = r.first; k <= r.last; ++k) {
+      const uint32_t v = TableAt(k);
+      if (v != 0) {
+        ++filled;
+        EXPECT_GE(v, 0x4E0Cu) << k;
+        EXPECT_LE(v, 0x9FA5u) << k;
+      } else {
+        ++zero;
+        zeroListed += Listed(k);
+      }
+    }
+    EXPECT_EQ(filled, r.filled) << r.first;
+    EXPECT_EQ(zero, r.zero) << r.first;
+    EXPECT_EQ(zeroListed, r.zeroListed) << r.first;
+  }
+  int last = 0;
+  for (int k = kFirstAreaStart; k <= kFirstAreaEnd; ++k) {
+    if (TableAt(k) != 0) last = k;
+  }
+  EXPECT_EQ(last, 16796);
+}
+
+TEST(KsExtendedAreaTest, KsX1001HanjaPart) {
+  int zeros = 0;
+  for (int k = 1; k <= kKsHanjaLastIndex; ++k) {
+    if (TableAt(k) == 0) ++zeros;
+  }
+  EXPECT_EQ(zeros, 268);
+  EXPECT_EQ(TableAt(KsCodeIndex(0xCB, 0xD0)), 0u);  // first of the duplicate hanja
+}
+
+TEST(KsExtendedAreaTest, SupplementList) {
+  EXPECT_EQ(KsSupplementList[0].codeIndex, 7947u);
+  EXPECT_EQ(KsSupplementList[kKsSupplementCount - 1].codeIndex, 18171u);
+  int firstArea = 0, extensionA = 0;
+  for (int i = 0; i < kKsSupplementCount; ++i) {
+    const KsSupplementPair& p = KsSupplementList[i];
+    if (i > 0) {
+      EXPECT_LT(KsSupplementList[i - 1].codeIndex, p.codeIndex);
+    }
+    const uint32_t cp = p.codePoint;
+    EXPECT_TRUE((cp >= 0x4E00 && cp <= 0x9FA5) || (cp >= 0x3400 && cp <= 0x4DB5)) << cp;
+    if (cp >= 0x3540 && cp <= 0x4A9C) ++extensionA;
+    if (p.codeIndex <= static_cast<uint32_t>(kFirstAreaEnd)) {
+      ++firstArea;
+      EXPECT_EQ(TableAt(p.codeIndex), 0u) << p.codeIndex;
+      const KsCode code = FirstAreaCode(p.codeIndex);
+      EXPECT_EQ(KsToUnicode(code.lead, code.trail), cp) << p.codeIndex;
+    }
+  }
+  EXPECT_EQ(firstArea, 74);
+  EXPECT_EQ(extensionA, 12);
 }
 
 TEST(KsExtendedAreaTest, SecondAreaHoldsExactlyTheListedCodes) {
@@ -243,6 +332,36 @@ TEST(KsExtendedAreaTest, DifferencesFromCp949Counts) {
 
 // ---------------------------------------------------------------------------
 // Reverse lookup
+
+TEST(KsReverseTest, TableShape) {
+  struct Window {
+    int first, last;
+    uint32_t low, high;
+  };
+  const Window windows[] = {
+      {0, 884, 0x00A1, 0x33DD},
+      {885, 5504, 0x4E00, 0x9F9C},
+      {5505, 7854, 0xAC00, 0xD79D},
+      {7855, 7954, 0xFF01, 0xFFE6},
+  };
+  for (const Window& w : windows) {
+    EXPECT_EQ(KsReverseTable[w.first].codePoint, w.low);
+    EXPECT_EQ(KsReverseTable[w.last].codePoint, w.high);
+  }
+  std::set<int> codes;
+  for (int i = 0; i < kKsReverseCount; ++i) {
+    const KsReversePair& p = KsReverseTable[i];
+    if (i > 0) {
+      EXPECT_LT(KsReverseTable[i - 1].codePoint, p.codePoint) << i;
+    }
+    EXPECT_GE(p.lead, 0xA1);
+    EXPECT_LE(p.lead, 0xFD);
+    EXPECT_GE(p.trail, 0xA1);
+    EXPECT_LE(p.trail, 0xFE);
+    codes.insert(p.lead << 8 | p.trail);
+  }
+  EXPECT_EQ(codes.size(), static_cast<size_t>(kKsReverseCount));
+}
 
 void ExpectReverse(uint16_t unit, int lead, int trail) {
   uint8_t l = 0, t = 0;
