@@ -198,7 +198,8 @@ int RunPlotweave(int argc, const char* const* argv, const BuildSetting& build) {
   }
   if (!CutBaseName(base)) return 0;
 
-  const int suffix = build.pageSuffixLength > kLongestFixedSuffix ? build.pageSuffixLength : kLongestFixedSuffix;
+  const int pageSuffix = build.PageSuffixLength();
+  const int suffix = pageSuffix > kLongestFixedSuffix ? pageSuffix : kLongestFixedSuffix;
   const int baseLimit = kPathBuffer - 1 - suffix;
   if (static_cast<int>(std::strlen(base)) > baseLimit) {
     console::BaseNameTooLong(baseLimit);

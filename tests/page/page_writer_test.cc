@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
 #include <string>
 
@@ -13,8 +12,7 @@ namespace plotweave {
 namespace {
 
 std::unique_ptr<OntologyModel> ModelOf(const std::string& plan) {
-  auto model = std::make_unique<OntologyModel>();
-  std::memset(model.get(), 0, sizeof(OntologyModel));
+  auto model = testing::EmptyModel();
   MemorySource source(plan.data(), plan.size());
   testing::FindingList findings;
   EXPECT_EQ(ReadPlan(source, *model, "_self", findings), ReadStatus::kRead);

@@ -20,8 +20,7 @@ struct ReadResult {
 };
 
 ReadResult Read(const std::string& plan, const char* target = "_self") {
-  ReadResult r{std::make_unique<OntologyModel>(), ""};
-  std::memset(r.model.get(), 0, sizeof(OntologyModel));
+  ReadResult r{testing::EmptyModel(), ""};
   MemorySource source(plan.data(), plan.size());
   testing::FindingList findings;
   EXPECT_EQ(ReadPlan(source, *r.model, target, findings), ReadStatus::kRead);
@@ -246,8 +245,7 @@ TEST(ReadPlanRecords, EntriesKnowTheirLineAndTheColumnsOfTheNamesTheyRefer) {
 TEST(ReadPlanText, PlanArrivingInSmallPiecesReadsAsAWholeAndAReadFailureIsReported) {
   const std::string plan = "#NODES\r\nk001 Person Jane\r\nk002 Person John\r\n";
   for (size_t step : {1u, 2u, 3u, 7u}) {
-    auto model = std::make_unique<OntologyModel>();
-    std::memset(model.get(), 0, sizeof(OntologyModel));
+    auto model = testing::EmptyModel();
     testing::PieceSource source(plan, step);
     testing::FindingList findings;
     ASSERT_EQ(ReadPlan(source, *model, "_self", findings), ReadStatus::kRead) << step;
@@ -255,8 +253,7 @@ TEST(ReadPlanText, PlanArrivingInSmallPiecesReadsAsAWholeAndAReadFailureIsReport
     EXPECT_STREQ(model->nodes[1].label, "John") << step;
     EXPECT_STREQ(model->nodes[1].title, "John") << step;
   }
-  auto model = std::make_unique<OntologyModel>();
-  std::memset(model.get(), 0, sizeof(OntologyModel));
+  auto model = testing::EmptyModel();
   testing::PieceSource failing(plan, 5, true);
   testing::FindingList findings;
   EXPECT_EQ(ReadPlan(failing, *model, "_self", findings), ReadStatus::kReadFailed);
@@ -314,8 +311,7 @@ TEST(ReadPlanText, AUnicodePlanReadsThroughTheNormaliserWithoutAScratchCopy) {
   utf16 += std::string("\r\0\n\0", 4);
 
   ReadResult direct = Read(ks);
-  auto model = std::make_unique<OntologyModel>();
-  std::memset(model.get(), 0, sizeof(OntologyModel));
+  auto model = testing::EmptyModel();
   MemorySource plan(utf16.data(), utf16.size());
   auto source = std::make_unique<NormalisedPlanSource>(plan);
   testing::FindingList findings;
@@ -328,17 +324,10 @@ TEST(ReadPlanText, AUnicodePlanReadsThroughTheNormaliserWithoutAScratchCopy) {
   EXPECT_EQ(findings.Text(), direct.findings);
 }
 
-}  // namespace
-}  // namespace plotweave
-
-namespace plotweave {
-namespace {
-
 // The traps of the format, as the reader reports them: line, byte column,
 // the trap, its `field` and `limit`, and its subject.
 std::string Traps(const std::string& plan) {
-  auto model = std::make_unique<OntologyModel>();
-  std::memset(model.get(), 0, sizeof(OntologyModel));
+  auto model = testing::EmptyModel();
   MemorySource source(plan.data(), plan.size());
   testing::FindingList findings(true);
   EXPECT_EQ(ReadPlan(source, *model, "_self", findings), ReadStatus::kRead);
@@ -392,8 +381,7 @@ TEST(ReadPlanTraps, ShortLongAndBlankLinesExtraFieldsAndALoneLeadByte) {
 
 TEST(ReadPlanTraps, WatcherSeesEveryPieceEveryHeaderAndEveryStoredEntry) {
   const std::string plan = "x\n#NODES\nk001 C\n#LINKS\n" + std::string(1200, 'a') + " b r\n";
-  auto model = std::make_unique<OntologyModel>();
-  std::memset(model.get(), 0, sizeof(OntologyModel));
+  auto model = testing::EmptyModel();
   MemorySource source(plan.data(), plan.size());
   testing::FindingList findings;
   WatchLog watch;
@@ -404,8 +392,7 @@ TEST(ReadPlanTraps, WatcherSeesEveryPieceEveryHeaderAndEveryStoredEntry) {
 // Lines a full section drops are passed over without being read one by one
 // when nobody listens for them; what ends such a run must still be found.
 std::unique_ptr<OntologyModel> ReadModel(const std::string& plan, size_t step, bool traps) {
-  auto model = std::make_unique<OntologyModel>();
-  std::memset(model.get(), 0, sizeof(OntologyModel));
+  auto model = testing::EmptyModel();
   testing::PieceSource source(plan, step);
   testing::FindingList findings(traps);
   EXPECT_EQ(ReadPlan(source, *model, "_self", findings), ReadStatus::kRead);

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
 #include <string>
 
@@ -18,8 +17,7 @@ struct Checked {
 };
 
 Checked Check(const std::string& plan) {
-  Checked c{std::make_unique<OntologyModel>(), false, ""};
-  std::memset(c.model.get(), 0, sizeof(OntologyModel));
+  Checked c{testing::EmptyModel(), false, ""};
   MemorySource source(plan.data(), plan.size());
   testing::FindingList readFindings;
   EXPECT_EQ(ReadPlan(source, *c.model, "_self", readFindings), ReadStatus::kRead);

@@ -110,6 +110,12 @@ size_t PieceSource::Read(void* buffer, size_t capacity) {
   return n;
 }
 
+std::unique_ptr<OntologyModel> EmptyModel() {
+  auto model = std::make_unique<OntologyModel>();
+  std::memset(model.get(), 0, sizeof(OntologyModel));
+  return model;
+}
+
 void FindingList::Report(const Diagnostic& d) {
   // Field names in the reader's order of PlanField, spelled out here so that
   // a reordered enum shows up as a failure.

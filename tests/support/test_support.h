@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "app/build_setting.h"
 #include "io/diagnostics.h"
 #include "io/stream.h"
+#include "plan/model.h"
 
 namespace plotweave::testing {
 
@@ -58,6 +60,10 @@ class PieceSource final : public ByteSource {
   size_t pos_ = 0;
   bool failed_ = false;
 };
+
+// The empty model a run starts with, zero-initialised on the heap: far too
+// large for a stack.
+std::unique_ptr<OntologyModel> EmptyModel();
 
 // Keeps the findings reported to it.
 class FindingList final : public DiagnosticSink {
