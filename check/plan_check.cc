@@ -78,9 +78,9 @@ class ReaderWatch final : public DiagnosticSink, public PlanLineWatcher {
 
   void EntryStored(int section, int index) override {
     CloseRuns();
-    EntryPlace* table[] = {nullptr, places_.projects, places_.classes, places_.relations, places_.nodes,
-                           places_.links};
     if (section < 1 || section > 5) return;
+    EntryPlace* const table[] = {nullptr, places_.projects, places_.classes, places_.relations, places_.nodes,
+                                 places_.links};
     RecordPlace(table[section][index], static_cast<long>(line_), piece_, pieceColumn_, pieceCarry_, section == 1);
   }
 
