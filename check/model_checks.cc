@@ -12,7 +12,7 @@ namespace {
 
 // A subject quoted in a message; long ones are cut.
 struct Shown {
-  char text[160];
+  char text[kShownTextWidth];
   explicit Shown(const char* ks) { ShowText(ks, text, sizeof text); }
 };
 

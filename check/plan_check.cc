@@ -46,7 +46,7 @@ struct LostRun {
   int section = 0;  // the section concerned
   bool open = false;
   bool spaced = false;  // an unknown header with a blank after its '#'
-  char subject[160];
+  char subject[kShownTextWidth];
 };
 
 // Turns what the reader tells into findings with character columns, and
@@ -229,7 +229,7 @@ void ReaderWatch::Report(const Diagnostic& d) {
     ++dropped_.count;
     return;
   }
-  char shown[160];
+  char shown[kShownTextWidth];
   Finding f{};
   switch (d.code) {
     case DiagnosticCode::kUnknownHeader:
