@@ -46,7 +46,7 @@ long CountCharacters(const char* text, size_t bytes, bool fromUnicode, ColumnCar
       i += 2;
       continue;
     }
-    const long reference = fromUnicode ? FiveDigitReference(text, i, bytes) : -1;
+    const long reference = FiveDigitReference(text, i, bytes);
     if (reference >= 0) {
       const bool lowHalf = reference >= 0xDC00 && reference <= 0xDFFF;
       if (!(lowHalf && carry->afterHighHalf)) ++count;

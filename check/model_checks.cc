@@ -12,7 +12,7 @@ namespace {
 
 // A subject quoted in a message; long ones are cut.
 struct Shown {
-  char text[160];
+  char text[kShownTextWidth];
   explicit Shown(const char* ks) { ShowText(ks, text, sizeof text); }
 };
 
@@ -123,12 +123,11 @@ void ReportInText(FindingSink& sink, FindingCode code, const PageField& pf, cons
   sink.Report(f);
 }
 
-// Bytes that a trap needs: the page encoder's escapes start with 'U' and
-// '&', and the traps themselves with a quote, a backslash, '<', '-' or a line
-// break.
-// Whether the text holds nothing a trap needs: no such byte outside a KS
-// pair, and no lead byte left without its trail. Most texts do not, and
-// need not go through the page encoder.
+// Whether the text holds nothing a trap needs: no byte a trap starts with
+// (the page encoder's escapes start with 'U' and '&', the traps themselves
+// with a quote, a backslash, '<', '-' or a line break), and no lead byte left
+// without its trail. Most texts hold nothing, and need not go through the
+// page encoder.
 bool PlainText(const char* ks) {
   // A trail byte that looks like one of them only sends the text the long way.
   const size_t length = std::strlen(ks);

@@ -25,6 +25,9 @@ void ViewInPage(const char* ks, PageText* view);
 // of its view.
 size_t SourceOffsetOf(const char* ks, size_t offset);
 
+// Room for a text quoted in a message; longer ones are cut.
+inline constexpr size_t kShownTextWidth = 160;
+
 // The text for a message: its page form, cut to at most `width` - 1 bytes
 // at a character boundary.
 void ShowText(const char* ks, char* out, size_t width);

@@ -23,16 +23,23 @@ long FieldColumn(const EntryPlace& place, int field, bool fromUnicode) {
   const char* cursor = text;
   const char* at = nullptr;
   FieldSpan span;
-  for (int i = 0; i <= field && ScanField(&cursor, &span); ++i) {
-    if (place.projectLine && i == 1) break;
-    at = i == field ? span.start : nullptr;
-    if (place.projectLine && field == 1) {
+  if (!place.projectLine) {
+    for (int i = 0; ScanField(&cursor, &span); ++i) {
+      if (i == field) {
+        at = span.start;
+        break;
+      }
+    }
+  } else if (ScanField(&cursor, &span)) {
+    // A caption line holds a tag and a text, nothing more.
+    if (field == 0) {
+      at = span.start;
+    } else if (field == 1) {
       // The caption text starts as many bytes into the line as the tag is
       // long, after blanks and control bytes.
       const char* p = text + span.length;
       while (static_cast<unsigned char>(*p) >= 1 && static_cast<unsigned char>(*p) <= 32) ++p;
-      at = *p != '\0' ? p : nullptr;
-      break;
+      if (*p != '\0') at = p;
     }
   }
   if (at == nullptr) {

@@ -46,7 +46,7 @@ struct LostRun {
   int section = 0;  // the section concerned
   bool open = false;
   bool spaced = false;  // an unknown header with a blank after its '#'
-  char subject[160];
+  char subject[kShownTextWidth];
 };
 
 // Turns what the reader tells into findings with character columns, and
@@ -78,9 +78,9 @@ class ReaderWatch final : public DiagnosticSink, public PlanLineWatcher {
 
   void EntryStored(int section, int index) override {
     CloseRuns();
-    EntryPlace* table[] = {nullptr, places_.projects, places_.classes, places_.relations, places_.nodes,
-                           places_.links};
     if (section < 1 || section > 5) return;
+    EntryPlace* const table[] = {nullptr, places_.projects, places_.classes, places_.relations, places_.nodes,
+                                 places_.links};
     RecordPlace(table[section][index], static_cast<long>(line_), piece_, pieceColumn_, pieceCarry_, section == 1);
   }
 
@@ -229,7 +229,7 @@ void ReaderWatch::Report(const Diagnostic& d) {
     ++dropped_.count;
     return;
   }
-  char shown[160];
+  char shown[kShownTextWidth];
   Finding f{};
   switch (d.code) {
     case DiagnosticCode::kUnknownHeader:
