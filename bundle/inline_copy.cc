@@ -107,6 +107,15 @@ CopyResult CopyInlineScript(FILE* in, FILE* out, bool* endsWithLineEnd) {
   while ((got = std::fread(raw, 1, sizeof raw, in)) > 0) {
     last = raw[got - 1];
     for (size_t i = 0; i < got; ++i) {
+      // Every hazard begins with "<": with nothing held, the bytes up to the
+      // next one go out as they are, in one write.
+      if (heldCount == 0 && raw[i] != '<') {
+        const void* next = std::memchr(raw + i, '<', got - i);
+        const size_t end = next != nullptr ? static_cast<size_t>(static_cast<const unsigned char*>(next) - raw) : got;
+        if (!Put(out, raw + i, end - i)) return CopyResult::kWriteFailed;
+        i = end - 1;
+        continue;
+      }
       held[heldCount++] = static_cast<char>(raw[i]);
       for (;;) {
         const Hazard match = MatchHazard(held, heldCount);

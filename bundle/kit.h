@@ -10,13 +10,6 @@ inline constexpr const char* kKitLoader = "jsapi";
 inline constexpr const char* kKitNetwork = "Graph/network/network.js";
 inline constexpr const char* kKitPlaceholder = "VR/style/noimage.png";
 
-enum class KitPlaceKind {
-  kOption,       // --kit DIR
-  kEnvironment,  // PLOTWEAVE_KIT
-  kInstalled,    // share/plotweave/web/site beside the program's bin/
-  kSourceTree,   // web/site of the source tree the program was built in
-};
-
 enum class KitPlaceState {
   kNotGiven,     // no option, no variable, no source tree found
   kFound,
@@ -25,15 +18,16 @@ enum class KitPlaceState {
 };
 
 struct KitPlace {
-  KitPlaceKind kind;
   KitPlaceState state = KitPlaceState::kNotGiven;
   const char* missing = nullptr;
   char path[kPathCapacity] = {};
 };
 
 struct KitSearch {
-  KitPlace places[4] = {{KitPlaceKind::kOption}, {KitPlaceKind::kEnvironment}, {KitPlaceKind::kInstalled},
-                        {KitPlaceKind::kSourceTree}};
+  // In the order they are looked at: --kit DIR, PLOTWEAVE_KIT, the installed
+  // kit (share/plotweave/web/site beside the program's bin/), and web/site of
+  // the source tree the program was built in.
+  KitPlace places[4];
   int count = 0;   // places looked at
   int found = -1;  // index of the kit used, or -1
 };

@@ -121,6 +121,11 @@ int NoKit(FILE* err, const KitSearch& search) {
   return kBundleNoKit;
 }
 
+int CannotRead(FILE* err, const char* page, const char* reason) {
+  std::fprintf(err, "%s: cannot read %s: %s\n", kName, page, reason);
+  return kBundleUnreadable;
+}
+
 int CannotWrite(FILE* err, const char* output, int error) {
   std::fprintf(err, "%s: cannot write %s: %s\n", kName, output, std::strerror(error));
   return kBundleWriteFailed;
@@ -158,20 +163,14 @@ int RunBundle(int argc, const char* const* argv, const char* program, const char
   }
 
   if (!IsRegularFile(options.page)) {
-    std::fprintf(err, "%s: cannot read %s: %s\n", kName, options.page,
-                 IsSpecialFile(options.page) ? "not a regular file" : std::strerror(ENOENT));
-    return kBundleUnreadable;
+    return CannotRead(err, options.page, IsSpecialFile(options.page) ? "not a regular file" : std::strerror(ENOENT));
   }
   FileHandle page(options.page, "rb");
-  if (!page) {
-    std::fprintf(err, "%s: cannot read %s: %s\n", kName, options.page, std::strerror(errno));
-    return kBundleUnreadable;
-  }
+  if (!page) return CannotRead(err, options.page, std::strerror(errno));
   PageShape shape;
   const PageCheck check = RecognisePage(page.get(), &shape);
   if (check == PageCheck::kReadFailed || std::fseek(page.get(), 0, SEEK_SET) != 0) {
-    std::fprintf(err, "%s: cannot read %s: %s\n", kName, options.page, std::strerror(errno));
-    return kBundleUnreadable;
+    return CannotRead(err, options.page, std::strerror(errno));
   }
   if (check != PageCheck::kPage) {
     std::fprintf(err, "%s: %s: not a Plotweave page: no %s script line\n", kName, options.page,
@@ -204,8 +203,7 @@ int RunBundle(int argc, const char* const* argv, const char* program, const char
     case BundleResult::kOk:
       break;
     case BundleResult::kPageReadFailed:
-      std::fprintf(err, "%s: cannot read %s: %s\n", kName, options.page, std::strerror(error));
-      return kBundleUnreadable;
+      return CannotRead(err, options.page, std::strerror(error));
     case BundleResult::kImageReadFailed:
       std::fprintf(err, "%s: cannot read image %s: %s\n", kName, report.failedPath, std::strerror(error));
       return kBundleUnreadable;

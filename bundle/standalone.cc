@@ -76,6 +76,13 @@ class CopyWriter {
     return readFailure;
   }
 
+  // Opens the kit's file `name`; `path` receives its path.
+  BundleResult OpenKitFile(const char* name, char (&path)[kPathCapacity], FileHandle* file) {
+    if (!KitFile(*sources_.kit, name, path)) return Failed(CopyResult::kReadFailed, BundleResult::kKitReadFailed, name);
+    if (!file->Open(path, "rb")) return Failed(CopyResult::kReadFailed, BundleResult::kKitReadFailed, path);
+    return BundleResult::kOk;
+  }
+
   // The script line becomes an inline script element with the kit file in it,
   // keeping the line's indentation and line end. The network script works out
   // the placeholder image from its own address, which an inline script has
@@ -88,9 +95,9 @@ class CopyWriter {
     const Span eol{body.data + body.size, line.size - body.size};
     const Span innerEol = eol.size > 0 ? eol : Span{"\n", 1};
     char path[kPathCapacity];
-    if (!KitFile(*sources_.kit, kitName, path)) return Failed(CopyResult::kReadFailed, BundleResult::kKitReadFailed, kitName);
-    FileHandle script(path, "rb");
-    if (!script) return Failed(CopyResult::kReadFailed, BundleResult::kKitReadFailed, path);
+    FileHandle script;
+    const BundleResult opened = OpenKitFile(kitName, path, &script);
+    if (opened != BundleResult::kOk) return opened;
 
     if (!Put(indent) || !Put("<script type=\"text/javascript\"")) return BundleResult::kWriteFailed;
     if (withPlaceholder) {
@@ -110,11 +117,9 @@ class CopyWriter {
 
   BundleResult Placeholder() {
     char path[kPathCapacity];
-    if (!KitFile(*sources_.kit, kKitPlaceholder, path)) {
-      return Failed(CopyResult::kReadFailed, BundleResult::kKitReadFailed, kKitPlaceholder);
-    }
-    FileHandle image(path, "rb");
-    if (!image) return Failed(CopyResult::kReadFailed, BundleResult::kKitReadFailed, path);
+    FileHandle image;
+    const BundleResult opened = OpenKitFile(kKitPlaceholder, path, &image);
+    if (opened != BundleResult::kOk) return opened;
     const CopyResult copied = WriteDataUri(image.get(), path, out_);
     if (copied != CopyResult::kOk) return Failed(copied, BundleResult::kKitReadFailed, path);
     ++report_->inlinedImages;

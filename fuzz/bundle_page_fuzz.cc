@@ -18,13 +18,6 @@ namespace {
 std::string gDir;
 plotweave::KitSearch gKit;
 
-void WriteFile(const std::string& path, const std::string& bytes) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  FUZZ_CHECK(f != nullptr);
-  FUZZ_CHECK(std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size());
-  FUZZ_CHECK(std::fclose(f) == 0);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -32,10 +25,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   for (const char* sub : {"/kit", "/kit/Graph", "/kit/Graph/network", "/kit/VR", "/kit/VR/style", "/img"}) {
     FUZZ_CHECK(mkdir((gDir + sub).c_str(), 0700) == 0);
   }
-  WriteFile(gDir + "/kit/jsapi", "var google = {};\n");
-  WriteFile(gDir + "/kit/Graph/network/network.js", "var s = '</script><!--';");
-  WriteFile(gDir + "/kit/VR/style/noimage.png", "\x89PNG\r\n\x1a\nplaceholder");
-  WriteFile(gDir + "/img/a.png", "\x89PNG\r\n\x1a\nimage");
+  plotweave::fuzz::WriteAll(gDir + "/kit/jsapi", "var google = {};\n");
+  plotweave::fuzz::WriteAll(gDir + "/kit/Graph/network/network.js", "var s = '</script><!--';");
+  plotweave::fuzz::WriteAll(gDir + "/kit/VR/style/noimage.png", "\x89PNG\r\n\x1a\nplaceholder");
+  plotweave::fuzz::WriteAll(gDir + "/img/a.png", "\x89PNG\r\n\x1a\nimage");
   plotweave::FindKit((gDir + "/kit").c_str(), nullptr, nullptr, &gKit);
   FUZZ_CHECK(gKit.found == 0);
   std::atexit([] {

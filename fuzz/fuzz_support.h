@@ -104,6 +104,15 @@ inline std::string ReadAll(const std::string& path) {
   return out;
 }
 
+// Writes `bytes` as the whole of the file at `path`.
+inline void WriteAll(const std::string& path, const void* bytes, size_t size) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  FUZZ_CHECK(f != nullptr);
+  FUZZ_CHECK(std::fwrite(bytes, 1, size, f) == size);
+  FUZZ_CHECK(std::fclose(f) == 0);
+}
+inline void WriteAll(const std::string& path, const std::string& bytes) { WriteAll(path, bytes.data(), bytes.size()); }
+
 // A fresh directory named `prefix` and a random tail, for the files a target
 // writes on every input: in memory (/dev/shm) where that may be written.
 inline std::string MakeScratchDir(const char* prefix) {

@@ -65,10 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(page.find('\0') == std::string::npos);
   FUZZ_CHECK(fuzz::DecodeStrictUtf8(page.substr(3), nullptr));
 
-  FILE* f = std::fopen(gInput.c_str(), "wb");
-  FUZZ_CHECK(f != nullptr);
-  FUZZ_CHECK(std::fwrite(data, 1, size, f) == size);
-  FUZZ_CHECK(std::fclose(f) == 0);
+  fuzz::WriteAll(gInput, data, size);
   {
     FileHandle input(gInput.c_str(), "rb");
     FileHandle output(gOutput.c_str(), "wb");

@@ -132,10 +132,7 @@ void CheckOnlyKnownEntries(int obstacle, const Build& build) {
 }
 
 void RunOnce(const Build& build, int obstacle, const std::string& plan) {
-  FILE* f = std::fopen(kPlan, "wb");
-  FUZZ_CHECK(f != nullptr);
-  FUZZ_CHECK(std::fwrite(plan.data(), 1, plan.size(), f) == plan.size());
-  FUZZ_CHECK(std::fclose(f) == 0);
+  plotweave::fuzz::WriteAll(kPlan, plan);
   PlaceObstacle(obstacle, build);
 
   const std::string out = Run(build);
