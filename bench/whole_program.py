@@ -213,12 +213,13 @@ def main():
         astral = sum(1 for ch in mixed_block if ord(ch) > 0xFFFF)
         write_repeated(os.path.join(work, "mixed.lst"), b"\xef\xbb\xbf", mixed_block.encode("utf-8"), size)
         write_repeated(os.path.join(work, "wide.lst"), b"\xff\xfe", mixed_block.encode("utf-16-le"), size)
+        mixed_scratch = ks_with_references(mixed_block)
         ks_text = os.path.join(work, "page.out")
-        write_repeated(ks_text, b"", ks_with_references(mixed_block), size)
+        write_repeated(ks_text, b"", mixed_scratch, size)
         # Scratch bytes per plan byte, for the file traffic a run cannot avoid.
         ks_ratio = len(ks_with_references(ks_block)) / len(ks_block.encode("utf-8"))
-        mixed_ratio = len(ks_with_references(mixed_block)) / len(mixed_block.encode("utf-8"))
-        wide_ratio = len(ks_with_references(mixed_block)) / len(mixed_block.encode("utf-16-le"))
+        mixed_ratio = len(mixed_scratch) / len(mixed_block.encode("utf-8"))
+        wide_ratio = len(mixed_scratch) / len(mixed_block.encode("utf-16-le"))
         full_plan = os.path.join(work, "full.lst")
         with open(full_plan, "wb") as f:
             f.write(full_capacity_plan(rng, words).encode("cp949"))
@@ -310,8 +311,9 @@ def main():
                 print("    file traffic alone %8.2f ms   ratio %.3f   processor time %.2f ms, ratio %.3f"
                       % (wall[-1] * 1000, wall[-1] / wall[1], cpu[-1] * 1000, cpu[-1] / cpu[1]))
             if have_time:
+                # Ours, theirs and the baseline; the file traffic's is not shown.
                 peaks = []
-                for argv in argvs:
+                for argv in argvs[:3 if has_base[key] else 2]:
                     clear_outputs()
                     peaks.append(peak_resident_kib(argv, work) / 1024)
                 print("    peak resident: ours %.2f MiB, theirs %.2f MiB%s"

@@ -8,8 +8,7 @@
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { cpSync, existsSync, mkdirSync, mkdtempSync, readFileSync, readdirSync, rmSync } from 'node:fs';
-import { createRequire } from 'node:module';
+import { cpSync, existsSync, mkdirSync, readFileSync, readdirSync, rmSync } from 'node:fs';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
 
@@ -27,18 +26,14 @@ const EXAMPLES = argument('examples', resolve(here, '../../examples'));
 const KIT = argument('kit', resolve(here, '../../web'));
 const SITE = join(KIT, 'site');
 const OUT = argument('out', resolve('standalone-test-out'));
-const CHROMIUM = '/usr/bin/chromium';
-const KIT_FILES = {
-  '/jsapi': ['jsapi', 'text/javascript; charset=utf-8'],
-  '/Graph/network/network.js': ['Graph/network/network.js', 'text/javascript; charset=utf-8'],
-  '/VR/style/noimage.png': ['VR/style/noimage.png', 'image/png'],
-};
+const { CHROMIUM, KIT_FILES, launchWithKit } = await import(pathToFileURL(join(KIT, 'test-support', 'kit-browser.mjs')).href);
 
+let browser;
 let context;
-let userDataDir;
 
 // The served page: the kit answers its absolute addresses, files beside it
-// load from disk. The copy: nothing but the copy itself and data: URIs.
+// load from disk. The copy: nothing but the copy itself and data: URIs. The
+// page's own routes decide every request, before the browser's.
 async function open(file, offline) {
   const page = await context.newPage();
   const errors = [];
@@ -112,20 +107,14 @@ before(async () => {
   }
   assert.ok(existsSync(CHROMIUM), `${CHROMIUM} is missing: run tools/install-test-deps.sh`);
   assert.ok(existsSync(join(SITE, 'jsapi')), 'the kit is not built: run npm ci && npm run build in web/');
-  const { chromium } = createRequire(join(KIT, 'package.json'))('playwright-core');
   rmSync(OUT, { recursive: true, force: true });
   mkdirSync(OUT, { recursive: true });
-  userDataDir = mkdtempSync(join(OUT, 'profile-'));
-  context = await chromium.launchPersistentContext(userDataDir, {
-    executablePath: CHROMIUM, headless: true, viewport: { width: 1000, height: 700 }, deviceScaleFactor: 1,
-    args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--disable-component-update',
-      '--disable-sync', '--no-first-run'],
-  });
+  browser = await launchWithKit({ site: SITE, profileParent: OUT, viewport: { width: 1000, height: 700 } });
+  ({ context } = browser);
 });
 
 after(async () => {
-  if (context) await context.close();
-  if (userDataDir) rmSync(userDataDir, { recursive: true, force: true });
+  if (browser) await browser.close();
 });
 
 const plans = readdirSync(EXAMPLES).filter((f) => f.endsWith('.lst')).sort();

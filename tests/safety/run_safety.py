@@ -226,8 +226,7 @@ def full_disk(args, programs):
                         fill_leaving(top, left * KIB)
                         case = f"{p.name} {name} {left} KiB left, {'earlier page' if before else 'no page'}"
                         out = p.run(top, name)
-                        check_run(tally, out, top, name, page, expected, before, case, ("filler",))
-                        if says_success(out, page):
+                        if check_run(tally, out, top, name, page, expected, before, case, ("filler",)):
                             extra = leftovers_of(top, name, page, ("filler",))
                             if extra:
                                 tally.add("FAULT files left after a successful run", f"{case}: {extra}")

@@ -74,7 +74,7 @@ export function fullCapacityPlan(seed = 20261207) {
     if (a === b || seen.has(key)) return false;
     seen.add(key);
     links.push([a, b]);
-    degree[a] += 1; degree[b] += 1; total += 2;
+    degree[a] += 1; degree[b] += 1;
     return true;
   };
   // Preferential attachment: a new node joins an earlier one chosen by degree.

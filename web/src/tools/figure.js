@@ -76,8 +76,7 @@ export function drawFigure(vis, factor) {
   const canvas = vis.canvas;
   const real = canvas.frame.canvas;
   const frame = frameOf(vis, { width: real.clientWidth, height: real.clientHeight });
-  let f = factor;
-  f = Math.min(f, MAX_SIDE / frame.width, MAX_SIDE / frame.height, Math.sqrt(MAX_PIXELS / (frame.width * frame.height)));
+  const f = Math.min(factor, MAX_SIDE / frame.width, MAX_SIDE / frame.height, Math.sqrt(MAX_PIXELS / (frame.width * frame.height)));
   const reduced = f < factor;
 
   const figure = document.createElement('canvas');

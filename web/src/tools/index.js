@@ -41,6 +41,19 @@ function isDummy(row, index) {
   return index === 0 && row.id === '00000' && row.group === 'dummy';
 }
 
+// The opening layout of the page's nodes in a drawing of width x height;
+// known[i] is a position to keep, or null.
+function layOut(nodes, edges, known, options, width, height) {
+  return layoutNetwork({
+    count: nodes.length,
+    links: edges.map((e) => [e.from, e.to]),
+    sizes: nodes.map(nodeBox),
+    known,
+    length: Number(options.links && options.links.length) || 150,
+    aspect: Math.max(0.5, Math.min(3, width / height)),
+  });
+}
+
 // Called before the drawing is made: places every node and returns what the
 // drawing's options must change.
 function prepare(state) {
@@ -56,16 +69,8 @@ function prepare(state) {
   } else if (lastLayout && lastLayout.sig === sig && lastLayout.key === key && lastLayout.stored === JSON.stringify(stored)) {
     placed = lastLayout.placed;
   } else {
-    const width = container.clientWidth || 800;
     const height = parseFloat(options.height) || container.clientHeight || 400;
-    placed = layoutNetwork({
-      count: nodes.length,
-      links: edges.map((e) => [e.from, e.to]),
-      sizes: nodes.map(nodeBox),
-      known,
-      length: Number(options.links && options.links.length) || 150,
-      aspect: Math.max(0.5, Math.min(3, width / height)),
-    });
+    placed = layOut(nodes, edges, known, options, container.clientWidth || 800, height);
     lastLayout = { sig, key, stored: JSON.stringify(stored), placed };
   }
   nodes.forEach((n, i) => { n.x = placed.x[i]; n.y = placed.y[i]; });
@@ -349,14 +354,8 @@ function attach(state, vis, settled) {
   // ---- layout again
   relayout.addEventListener('click', () => {
     forgetPositions(state.storageKey);
-    const placed = layoutNetwork({
-      count: nodes.length,
-      links: edges.map((e) => [e.from, e.to]),
-      sizes: nodes.map(nodeBox),
-      known: nodes.map(() => null),
-      length: Number(state.options.links && state.options.links.length) || 150,
-      aspect: Math.max(0.5, Math.min(3, (container.clientWidth || 800) / (vis.canvas.frame.clientHeight || 400))),
-    });
+    const placed = layOut(nodes, edges, nodes.map(() => null), state.options,
+      container.clientWidth || 800, vis.canvas.frame.clientHeight || 400);
     network.nodes.update(nodes.map((n, i) => ({ id: i, x: placed.x[i], y: placed.y[i] })));
     nodes.forEach((n, i) => { n.x = placed.x[i]; n.y = placed.y[i]; });
     lastLayout = null;
