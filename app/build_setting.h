@@ -3,6 +3,11 @@
 
 namespace plotweave {
 
+// A plan's path and every name derived from it fit this, zero byte included.
+inline constexpr int kPathBuffer = 128;
+// Bytes that ".lst", ".asc" and ".out" add to the base name.
+inline constexpr int kLongestFixedSuffix = 4;
+
 struct BuildSetting {
   // Target attribute of the anchors in node titles.
   const char* linkTarget;
@@ -14,6 +19,12 @@ struct BuildSetting {
     int length = 0;
     while (pageNameFormat[length] != '\0') ++length;
     return length - 2;
+  }
+
+  // The longest base name whose derived names all fit kPathBuffer.
+  constexpr int LongestBaseName() const {
+    const int page = PageSuffixLength();
+    return kPathBuffer - 1 - (page > kLongestFixedSuffix ? page : kLongestFixedSuffix);
   }
 };
 

@@ -19,8 +19,6 @@ namespace plotweave {
 namespace {
 
 // Path buffers hold at most 127 bytes and a zero byte.
-constexpr int kPathBuffer = 128;
-constexpr int kLongestFixedSuffix = 4;  // ".lst", ".asc", ".out"
 
 // The model is far too large for a stack; one run fills it once.
 OntologyModel gModel;
@@ -198,9 +196,7 @@ int RunPlotweave(int argc, const char* const* argv, const BuildSetting& build) {
   }
   if (!CutBaseName(base)) return 0;
 
-  const int pageSuffix = build.PageSuffixLength();
-  const int suffix = pageSuffix > kLongestFixedSuffix ? pageSuffix : kLongestFixedSuffix;
-  const int baseLimit = kPathBuffer - 1 - suffix;
+  const int baseLimit = build.LongestBaseName();
   if (static_cast<int>(std::strlen(base)) > baseLimit) {
     console::BaseNameTooLong(baseLimit);
     return 0;

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/build_setting.h"
 #include "check/columns.h"
 #include "check/model_checks.h"
 #include "check/page_text.h"
@@ -18,20 +19,19 @@ namespace {
 constexpr size_t kLineCopyWidth = 64;
 
 struct SectionWords {
-  const char* header;
   const char* entries;  // what its lines hold, plural
   int capacity;
 };
 
 // By section number: 0 before any header, 1..5 the sections, 6 unknown.
 const SectionWords kSections[] = {
-    {"", "lines", 0},
-    {"#PROJECT", "caption lines", kProjectCapacity},
-    {"#CLASS", "classes", kClassCapacity},
-    {"#RELATION", "relations", kRelationCapacity},
-    {"#NODES", "nodes", kNodeCapacity},
-    {"#LINKS", "links", kLinkCapacity},
-    {"", "lines", 0},
+    {"lines", 0},
+    {"caption lines", kProjectCapacity},
+    {"classes", kClassCapacity},
+    {"relations", kRelationCapacity},
+    {"nodes", kNodeCapacity},
+    {"links", kLinkCapacity},
+    {"lines", 0},
 };
 
 const SectionWords& Words(int section) { return kSections[section >= 0 && section <= 6 ? section : 0]; }
@@ -172,8 +172,8 @@ void ReaderWatch::Close(LostRun& run) {
       SetMessage(f,
                  "the comment \"%s\" ends the %s section, so the %ld data line%s after it %s ignored; "
                  "move the comment, or repeat %s after it",
-                 run.subject, words.header, run.count, run.count == 1 ? "" : "s",
-                 run.count == 1 ? "is" : "are", words.header);
+                 run.subject, SectionHeader(run.section), run.count, run.count == 1 ? "" : "s",
+                 run.count == 1 ? "is" : "are", SectionHeader(run.section));
       break;
     case FindingCode::kPastCapacity:
       SetMessage(f,
@@ -241,7 +241,7 @@ void ReaderWatch::Report(const Diagnostic& d) {
       SetMessage(f,
                  "%s is given a second time, and its lines overwrite those of the first from the "
                  "top; join the two sections",
-                 Words(d.field).header);
+                 SectionHeader(d.field));
       break;
     case DiagnosticCode::kShortLine:
       f = At(FindingCode::kShortLine, d);
@@ -276,7 +276,7 @@ void ReaderWatch::Report(const Diagnostic& d) {
                  "%d field%s from here on %s ignored, as %s lines hold no more; remove %s, or join "
                  "words with \"_\"",
                  static_cast<int>(d.limit), d.limit == 1 ? "" : "s", d.limit == 1 ? "is" : "are",
-                 Words(d.field).header, d.limit == 1 ? "it" : "them");
+                 SectionHeader(d.field), d.limit == 1 ? "it" : "them");
       break;
     case DiagnosticCode::kBlankEntry:
       CloseRuns();
@@ -284,7 +284,7 @@ void ReaderWatch::Report(const Diagnostic& d) {
       SetMessage(f,
                  "a line of blanks only is read as an empty entry of %s; delete the blanks or the "
                  "line",
-                 Words(d.field).header);
+                 SectionHeader(d.field));
       break;
     default:
       // Validation is checked on the model, all of its rounds at once.
@@ -328,9 +328,11 @@ PlanCheckStatus CheckPlan(ByteSource& plan, FindingSink& sink, PlanSummary* summ
 
 void CheckPlanName(const char* path, FindingSink& sink) {
   // The main program's rules: the base name ends at the first '.', which must
-  // not be the first byte's; the path fits 127 bytes, the base name 118.
-  constexpr size_t kLongestPath = 127;
-  constexpr size_t kLongestBase = 118;
+  // not be the first byte's; the path and the base name fit its buffers, with
+  // the same-window build's longer page suffix, the stricter of the two.
+  constexpr size_t kLongestPath = kPathBuffer - 1;
+  constexpr size_t kLongestBase = kSameWindowBuild.LongestBaseName();
+  static_assert(kSameWindowBuild.LongestBaseName() <= kNewWindowBuild.LongestBaseName());
   const size_t length = std::strlen(path);
   const char* firstDot = std::strchr(path, '.');
   const char* lastDot = std::strrchr(path, '.');

@@ -328,13 +328,16 @@ int64_t SkipDroppedLines(BufferedReader& reader) {
   }
 }
 
+const char* const kHeaders[] = {"#PROJECT", "#CLASS", "#RELATION", "#NODES", "#LINKS"};
+
 }  // namespace
+
+const char* SectionHeader(int section) { return section >= 1 && section <= 5 ? kHeaders[section - 1] : ""; }
 
 // Section of a header line's first field: 1 PROJECT .. 5 LINKS, 6 unknown.
 int HeaderSection(const char* field, size_t length) {
   // Only the first five bytes decide, upper-cased; a shorter field compares
   // its end as a zero byte and so matches nothing.
-  static const char* const kHeaders[] = {"#PROJECT", "#CLASS", "#RELATION", "#NODES", "#LINKS"};
   char head[6] = {0, 0, 0, 0, 0, 0};
   for (size_t i = 0; i < 5 && i < length; ++i) {
     const char c = field[i];

@@ -62,6 +62,8 @@ ReadStatus ReadPlan(ByteSource& plan, OntologyModel& model, const char* linkTarg
 
 // Section of a header line's first field: 1 PROJECT .. 5 LINKS, 6 unknown.
 int HeaderSection(const char* field, size_t length);
+// The header that starts section 1..5; "" for any other number.
+const char* SectionHeader(int section);
 
 // How messages name a plan field.
 const char* PlanFieldName(PlanField field);
