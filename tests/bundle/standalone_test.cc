@@ -3,7 +3,6 @@
 // kit is looked for.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -27,16 +26,6 @@ using testing::ReadFileBytes;
 using testing::RunBundleHere;
 using testing::TempDir;
 using testing::WriteFileBytes;
-
-// The names in `folder`, sorted, joined with blanks.
-std::string Names(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  std::string joined;
-  for (const std::string& n : names) joined += (joined.empty() ? "" : " ") + n;
-  return joined;
-}
 
 std::string Anchor(const std::string& target, const std::string& inner) {
   return "<a href=\"/x.html\" target=\"" + target + "\">" + inner + "</a>";
@@ -181,7 +170,7 @@ TEST_F(StandaloneTest, PagesNotRecognisedAreRefusedAndNothingIsWritten) {
     EXPECT_EQ(run.err, "plotweave-bundle: " + (dir_ / "page/p.htm") + ": not a Plotweave page: no " + c.missing +
                            " script line\n");
     EXPECT_EQ(ReadFileBytes(dir_ / "page/p.htm"), c.page);
-    EXPECT_EQ(Names(dir_ / "page"), "p.htm");
+    EXPECT_EQ(testing::Listing(dir_ / "page"), "p.htm");
   }
 
   const BundleRun missing = RunBundleHere({"--kit", kit(), dir_ / "none.htm"});
@@ -213,7 +202,7 @@ TEST_F(StandaloneTest, TheCopyNeverReplacesThePage) {
   run = Bundle(page, {"--output=" + (dir_ / "page/copy.htm")});
   EXPECT_EQ(run.status, kBundleOk);
   EXPECT_EQ(ReadFileBytes(dir_ / "page/copy.htm"), CopyWith({}));
-  EXPECT_EQ(Names(dir_ / "page"), "copy.htm p.htm");
+  EXPECT_EQ(testing::Listing(dir_ / "page"), "copy.htm p.htm");
 }
 
 TEST(KitSearch, LooksInTheGivenOrderAndSaysWhere) {

@@ -57,9 +57,12 @@ std::string ExampleGolden(const Build& build) {
   std::string page = Golden("ontology.htm");
   const std::string from = "target=\"_self\"";
   const std::string to = std::string("target=\"") + build.setting.linkTarget + "\"";
+  int anchors = 0;
   for (size_t at = page.find(from); at != std::string::npos; at = page.find(from, at + to.size())) {
     page.replace(at, from.size(), to);
+    ++anchors;
   }
+  EXPECT_EQ(anchors, 7);  // the example's seven titles with an address
   return page;
 }
 

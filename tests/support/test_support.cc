@@ -217,7 +217,6 @@ ScratchFile::~ScratchFile() { std::fclose(file_); }
 
 std::string ScratchFile::Text() const {
   std::string text;
-  std::fflush(file_);
   std::rewind(file_);
   char buf[4096];
   size_t n;
@@ -225,9 +224,9 @@ std::string ScratchFile::Text() const {
   return text;
 }
 
-std::string TempDir::Listing() const {
+std::string Listing(const std::string& folder) {
   std::vector<std::string> names;
-  for (const auto& e : std::filesystem::directory_iterator(FsPath(path_))) {
+  for (const auto& e : std::filesystem::directory_iterator(FsPath(folder))) {
     names.push_back(Utf8Of(e.path().filename()));
   }
   std::sort(names.begin(), names.end());
@@ -235,6 +234,8 @@ std::string TempDir::Listing() const {
   for (const auto& n : names) out += (out.empty() ? "" : " ") + n;
   return out;
 }
+
+std::string TempDir::Listing() const { return testing::Listing(path_); }
 
 
 #ifdef _WIN32

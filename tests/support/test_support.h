@@ -95,6 +95,9 @@ std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 
+// Names of the entries in `folder`, sorted, joined with blanks.
+std::string Listing(const std::string& folder);
+
 // A fresh directory that is removed with everything in it at the end of the scope.
 class TempDir {
  public:
@@ -104,8 +107,7 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
   const std::string& path() const { return path_; }
   std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-  // Names of the entries in the directory, sorted, joined with blanks.
-  std::string Listing() const;
+  std::string Listing() const;  // of the directory itself
 
  private:
   std::string path_;
