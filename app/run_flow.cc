@@ -50,7 +50,7 @@ bool NormalisePlanFile(FileHandle& plan, const char* planName, const char* scrat
   // Only the mark is read here; a KS plan is read from its start by the reader.
   FirstReadCapped source(file, kLongestByteOrderMark);
   BufferedReader in(source);
-  if (DetectPlanEncoding(in, encoding) != NormaliseStatus::kDone) {
+  if (DetectPlanEncoding(in, encoding) != StreamStatus::kDone) {
     console::PlanCannotBeRead(planName);
     return false;
   }
@@ -66,12 +66,12 @@ bool NormalisePlanFile(FileHandle& plan, const char* planName, const char* scrat
   }
   ReadWriteUnbuffered(scratch.get());
   FileSink sink(scratch.get());
-  const NormaliseStatus status = NormalisePlan(in, *encoding, sink);
+  const StreamStatus status = NormalisePlan(in, *encoding, sink);
   const bool closed = scratch.Close();
-  if (status == NormaliseStatus::kDone && closed) return true;
+  if (status == StreamStatus::kDone && closed) return true;
   // Half a plan must never be read as if it were the whole.
   std::remove(scratchName);
-  if (status == NormaliseStatus::kReadFailed) {
+  if (status == StreamStatus::kReadFailed) {
     console::PlanCannotBeRead(planName);
   } else {
     console::ScratchWriteFailed(scratchName);
@@ -84,8 +84,8 @@ bool NormalisePlanFile(FileHandle& plan, const char* planName, const char* scrat
 bool ReadPlanStream(FileHandle& stream, const char* linkTarget, DiagnosticSink& diagnostics) {
   if (std::fseek(stream.get(), 0, SEEK_SET) != 0) return false;
   FileSource source(stream.get());
-  const ReadStatus status = ReadPlan(source, gModel, linkTarget, diagnostics);
-  return stream.Close() && status == ReadStatus::kRead;
+  const StreamStatus status = ReadPlan(source, gModel, linkTarget, diagnostics);
+  return stream.Close() && status == StreamStatus::kDone;
 }
 
 // Reads the scratch copy of a Unicode plan into the model. A scratch name
@@ -108,8 +108,8 @@ bool WriteIntermediateFile(const char* intermediateName) {
   }
   ReadWriteUnbuffered(page.get());
   FileSink sink(page.get());
-  const PageStatus status = WritePage(gModel, sink);
-  if (!page.Close() || status != PageStatus::kWritten) {
+  const StreamStatus status = WritePage(gModel, sink);
+  if (!page.Close() || status != StreamStatus::kDone) {
     std::remove(intermediateName);
     console::IntermediateWriteFailed(intermediateName);
     return false;
@@ -132,7 +132,7 @@ bool EncodePageFile(const char* intermediateName, const char* pageName) {
   ReadWriteUnbuffered(output.get());
   FileSource source(input.get());
   FileSink sink(output.get());
-  const bool encoded = EncodePage(source, sink) == EncodeStatus::kDone;
+  const bool encoded = EncodePage(source, sink) == StreamStatus::kDone;
   // A page that was not read or written whole is dropped, never put in place.
   return encoded && output.Commit();
 }

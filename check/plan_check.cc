@@ -309,8 +309,8 @@ PlanCheckStatus CheckPlan(ByteSource& plan, FindingSink& sink, PlanSummary* summ
   NormalisedPlanSource source(plan);
   ReaderWatch watch(sink, gPlaces, source);
   // The longer of the two link targets, so that no title is longer in either program.
-  const ReadStatus read = ReadPlan(source, gModel, "_blank", watch, &watch);
-  if (read != ReadStatus::kRead || source.Failed()) return PlanCheckStatus::kUnreadable;
+  const StreamStatus read = ReadPlan(source, gModel, "_blank", watch, &watch);
+  if (read != StreamStatus::kDone || source.Failed()) return PlanCheckStatus::kUnreadable;
   watch.Finish();
 
   BuildNameIndexes(gModel, &gNames);

@@ -161,7 +161,7 @@ void WriteLinkRow(BufferedWriter& out, const OntologyModel& model, const LinkEnt
 
 }  // namespace
 
-PageStatus WritePage(const OntologyModel& model, ByteSink& sink) {
+StreamStatus WritePage(const OntologyModel& model, ByteSink& sink) {
   BufferedWriter out(sink);
   out.Write(kHead);
   for (int i = 0; i < model.nodeCount; ++i) WriteNodeRow(out, model, model.nodes[i]);
@@ -179,7 +179,7 @@ PageStatus WritePage(const OntologyModel& model, ByteSink& sink) {
     WriteRow(out, "    <%s style=\"text-align: center;\">%s</%s>\n", {p.tag, p.text, p.tag});
   }
   out.Write(kTail);
-  return out.Flush() ? PageStatus::kWritten : PageStatus::kWriteFailed;
+  return out.Flush() ? StreamStatus::kDone : StreamStatus::kWriteFailed;
 }
 
 }  // namespace plotweave

@@ -360,7 +360,7 @@ const char* PlanFieldName(PlanField field) {
   return kNames[static_cast<int>(field)];
 }
 
-ReadStatus ReadPlan(ByteSource& plan, OntologyModel& model, const char* linkTarget, DiagnosticSink& diagnostics,
+StreamStatus ReadPlan(ByteSource& plan, OntologyModel& model, const char* linkTarget, DiagnosticSink& diagnostics,
                     PlanLineWatcher* watcher) {
   static_assert(kPieceLimit <= kLineBuffer);
   char line[kLineBuffer];
@@ -440,7 +440,7 @@ ReadStatus ReadPlan(ByteSource& plan, OntologyModel& model, const char* linkTarg
     ++next;
     *count = next;
   }
-  return reader.Failed() ? ReadStatus::kReadFailed : ReadStatus::kRead;
+  return reader.Failed() ? StreamStatus::kReadFailed : StreamStatus::kDone;
 }
 
 }  // namespace plotweave
