@@ -1,0 +1,282 @@
+"""plotweave-export checked by the programs its files are for.
+
+    export_test.py CHECK --program EXE [--runner WINE-RUN] --examples DIR
+
+CHECK is one of dot, networkx, rdflib, cyjs, csv, conventions. Each exports
+every example plan and a plan filled to every capacity, and has its
+consumer read the result. A consumer that is not installed skips the check
+(exit 77)."""
+
+import argparse
+import csv
+import glob
+import io
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import xml.etree.ElementTree as ET
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import plans  # noqa: E402
+
+SKIP = 77
+OWL = "http://www.w3.org/2002/07/owl#"
+
+
+def skip(why):
+    print(f"SKIP: {why}")
+    sys.exit(SKIP)
+
+
+class Exporter:
+    def __init__(self, program, runner):
+        self.command = ([runner] if runner else []) + [program]
+
+    def run(self, *args, check=True):
+        done = subprocess.run(self.command + list(args), capture_output=True, timeout=120)
+        if check and done.returncode != 0:
+            raise AssertionError(f"{args}: exit {done.returncode}: {done.stderr.decode(errors='replace')}")
+        return done
+
+    def to(self, plan, fmt, *extra):
+        return self.run(plan, "--to", fmt, "-o", "-", *extra).stdout
+
+
+def cases(work, examples):
+    """(plan path, what the plan says, node ids in first-use order)."""
+    full = os.path.join(work, "full.lst")
+    with open(full, "wb") as f:
+        f.write(plans.full_plan())
+    # The same plan as UTF-8 with a byte-order mark goes through the normaliser.
+    os.mkdir(os.path.join(work, "utf8"))
+    full8 = os.path.join(work, "utf8", "full.lst")
+    with open(full8, "wb") as f:
+        f.write(b"\xef\xbb\xbf" + plans.characters(plans.read_plan_text(full)).encode("utf-8"))
+    paths = sorted(glob.glob(os.path.join(examples, "*.lst"))) + [full, full8]
+    for path in paths:
+        plan = plans.read_plan(path)
+        first = {}
+        for node in plan["nodes"]:
+            first.setdefault(node[0], node)
+        yield path, plan, first
+
+
+def check_dot(exporter, work, examples):
+    if shutil.which("dot") is None:
+        skip("graphviz (dot) is not installed")
+    rendered = set()
+    for path, plan, nodes in cases(work, examples):
+        graph = exporter.to(path, "dot")
+        if graph in rendered:
+            continue  # the UTF-8 copy of a plan gives the same graph
+        rendered.add(graph)
+        # Laying out a thousand labelled links takes dot many minutes; with
+        # straight lines and short searches for fewer crossings it takes
+        # seconds and draws the same nodes and links.
+        options = ["-Gsplines=line", "-Gmclimit=0.05", "-Gsearchsize=10", "-Gnslimit=0.2",
+                   "-Gnslimit1=0.2"] if len(plan["links"]) > 100 else []
+        # One layout, both renderings.
+        svg_path, pdf_path = os.path.join(work, "graph.svg"), os.path.join(work, "graph.pdf")
+        done = subprocess.run(["dot", "-Tsvg", "-o", svg_path, "-Tpdf", "-o", pdf_path] + options, input=graph,
+                              capture_output=True, timeout=900)
+        assert done.returncode == 0 and done.stderr == b"", (path, done.stderr.decode(errors="replace"))
+        out = {}
+        for fmt, name in (("svg", svg_path), ("pdf", pdf_path)):
+            with open(name, "rb") as f:
+                out[fmt] = f.read()
+        assert out["pdf"].startswith(b"%PDF-"), path
+        svg = ET.fromstring(out["svg"])
+        ns = "{http://www.w3.org/2000/svg}"
+        titles = [g.find(ns + "title").text for g in svg.iter(ns + "g") if g.get("class") == "node"]
+        # A DOT id keeps its backslashes doubled; a label shows one.
+        assert sorted(titles) == sorted(i.replace("\\", "\\\\") for i in nodes), path
+        texts = {t.text for t in svg.iter(ns + "text")}
+        missing = {n[1].strip() for n in nodes.values()} - texts
+        assert not missing, (path, sorted(missing)[:5])
+        edges = [g for g in svg.iter(ns + "g") if g.get("class") == "edge"]
+        assert len(edges) == len(plan["links"]), path
+
+
+def networkx():
+    try:
+        import networkx as nx
+    except ImportError:
+        skip("python3-networkx is not installed")
+    from networkx.readwrite import gexf
+    # networkx before 3.0 knows the GEXF drafts only; the 1.3 namespaces are
+    # all it lacks to read the final format.
+    gexf.GEXF.versions.setdefault("1.3", {
+        "NS_GEXF": "http://gexf.net/1.3", "NS_VIZ": "http://gexf.net/1.3/viz",
+        "NS_XSI": "http://www.w3.org/2001/XMLSchema-instance",
+        "SCHEMALOCATION": "http://gexf.net/1.3 http://gexf.net/1.3/gexf.xsd", "VERSION": "1.3"})
+    return nx
+
+
+def check_networkx(exporter, work, examples):
+    nx = networkx()
+    for path, plan, nodes in cases(work, examples):
+        classes = {c[0]: c for c in plan["classes"]}
+        relations = {r[0]: r for r in plan["relations"]}
+        for fmt, read in (("graphml", nx.read_graphml), ("gexf", nx.read_gexf)):
+            g = read(io.BytesIO(exporter.to(path, fmt)))
+            assert g.number_of_nodes() == len(nodes), (path, fmt)
+            assert g.number_of_edges() == len(plan["links"]), (path, fmt)
+            for node_id, (_, label, cls, address, image, picture) in nodes.items():
+                got = g.nodes[node_id]
+                assert got["label"] == label and got["class"] == cls, (path, fmt, node_id, got)
+                assert got.get("address", "") == address and got.get("image", "") == image, (path, fmt, got)
+                assert got["picture"] == picture and got["color"] == classes[cls][1], (path, fmt, got)
+                assert got["label_flag"] == classes[cls][3], (path, fmt, got)
+            links = sorted((s, t, r) for s, t, r in plan["links"])
+            got = sorted((s, t, d["relation"]) for s, t, d in g.edges(data=True))
+            assert got == links, (path, fmt)
+            for _, _, d in g.edges(data=True):
+                assert d["label"] == d["relation"].replace("_", " ") and d["color"] == relations[d["relation"]][1]
+            if fmt == "graphml":
+                for i, (tag, text) in enumerate(plan["captions"], 1):
+                    assert g.graph[f"caption{i}_tag"] == tag and g.graph[f"caption{i}_text"] == text, path
+            else:
+                # Colours a browser knows come as numbers, others not at all.
+                for node_id, node in nodes.items():
+                    colour = classes[node[2]][1]
+                    viz = g.nodes[node_id].get("viz", {})
+                    assert ("color" in viz) == (colour != "no-such"), (path, node_id, colour, viz)
+
+
+def check_rdflib(exporter, work, examples):
+    try:
+        import rdflib
+    except ImportError:
+        skip("python3-rdflib is not installed")
+    for path, plan, nodes in cases(work, examples):
+        base = "http://example.com/plan/x#" if "utf8" in path else None
+        g = rdflib.Graph()
+        g.parse(data=exporter.to(path, "ttl", *(["--base", base] if base else [])), format="turtle")
+
+        def select(query):
+            prefixes = f"PREFIX owl: <{OWL}>\nPREFIX pw: <https://plotweave.example.org/ns/plan#>\n"
+            return {tuple(str(v) for v in row) for row in g.query(prefixes + query)}
+
+        # Each query binds its most selective term first: rdflib joins in
+        # the order written.
+        classes = dict(select("SELECT ?c ?n WHERE { ?c a owl:Class ; rdfs:label ?n }"))
+        assert sorted(classes.values()) == sorted(c[0] for c in plan["classes"]), path
+        properties = dict(select("SELECT ?p ?n WHERE { ?p a owl:ObjectProperty ; rdfs:label ?n }"))
+        assert sorted(properties.values()) == sorted(r[0] for r in plan["relations"]), path
+        individuals = {i: (id_, label) for i, id_, label in select(
+            "SELECT ?i ?id ?label WHERE { ?i a owl:NamedIndividual ; pw:id ?id ; rdfs:label ?label }")}
+        assert len(individuals) == len(nodes), path
+        typed = select("SELECT ?i ?c WHERE { ?c a owl:Class . ?i a ?c }")
+        assert {individuals[i] + (classes[c],) for i, c in typed} == {n[:3] for n in nodes.values()}, path
+        if base:
+            assert all(i.startswith(base) for i in individuals), path
+        see = {(individuals[i][0], a) for i, a in select("SELECT ?i ?a WHERE { ?i rdfs:seeAlso ?a }")}
+        assert see == {(n[0], n[3]) for n in nodes.values() if n[3]}, path
+        assertions = [(individuals[a][0], individuals[b][0], properties[p]) for a, p, b in select(
+            "SELECT ?a ?p ?b WHERE { ?p a owl:ObjectProperty . ?a ?p ?b }")]
+        assert sorted(assertions) == sorted(set(plan["links"])), path
+        captions = select("SELECT ?t WHERE { ?p rdfs:subPropertyOf rdfs:comment . ?o a owl:Ontology ; ?p ?t }")
+        assert captions == {(text,) for _, text in plan["captions"]}, path
+
+
+def check_cyjs(exporter, work, examples):
+    """The documented shape of Cytoscape.js elements JSON."""
+    for path, plan, nodes in cases(work, examples):
+        doc = json.loads(exporter.to(path, "cyjs"))
+        assert set(doc) >= {"data", "elements"} and set(doc["elements"]) == {"nodes", "edges"}, path
+        ids = [n["data"]["id"] for n in doc["elements"]["nodes"]] + [e["data"]["id"] for e in doc["elements"]["edges"]]
+        assert len(ids) == len(set(ids)) and all(isinstance(i, str) for i in ids), path
+        for element in doc["elements"]["nodes"] + doc["elements"]["edges"]:
+            assert set(element) == {"data"} and isinstance(element["data"], dict), path
+        got = {n["data"]["id"]: n["data"] for n in doc["elements"]["nodes"]}
+        assert got.keys() == nodes.keys(), path
+        for node_id, (_, label, cls, address, image, picture) in nodes.items():
+            d = got[node_id]
+            assert (d["label"], d["class"], d["address"], d["image"], d["picture"]) == \
+                (label, cls, address, image, picture), (path, d)
+        edges = [(e["data"]["source"], e["data"]["target"], e["data"]["relation"]) for e in doc["elements"]["edges"]]
+        assert edges == plan["links"], path
+        assert [(c["tag"], c["text"]) for c in doc["data"]["captions"]] == plan["captions"], path
+        assert [(c["name"], c["color"], c["style"], c["label_flag"]) for c in doc["data"]["classes"]] == \
+            plan["classes"], path
+
+
+def check_csv(exporter, work, examples):
+    for path, plan, _ in cases(work, examples):
+        folder = os.path.join(work, os.path.basename(path) + "-tables")
+        exporter.run(path, "--to", "csv", "-o", folder)
+        tables = {}
+        for name in ("nodes", "links", "classes", "relations", "captions"):
+            with open(os.path.join(folder, name + ".csv"), "rb") as f:
+                raw = f.read()
+            assert raw.startswith(b"\xef\xbb\xbf"), (path, name)
+            assert raw.count(b"\n") == raw.count(b"\r\n"), (path, name)
+            rows = list(csv.reader(io.StringIO(raw[3:].decode("utf-8"), newline="")))
+            tables[name] = rows
+        assert tables["nodes"][0] == ["id", "label", "class", "address", "image", "picture"], path
+        assert [tuple(r[:5]) + (int(r[5]),) for r in tables["nodes"][1:]] == plan["nodes"], path
+        assert [tuple(r) for r in tables["links"][1:]] == plan["links"], path
+        for name in ("classes", "relations"):
+            assert tables[name][0] == ["name", "color", "style", "label_flag"], path
+            assert [tuple(r[:3]) + (int(r[3]),) for r in tables[name][1:]] == plan[name], path
+        assert [tuple(r) for r in tables["captions"][1:]] == plan["captions"], path
+
+
+def check_conventions(exporter, work, examples):
+    os.chdir(work)
+    example = os.path.join(work, "plan.lst")
+    shutil.copy(os.path.join(examples, "ontology.lst"), example)
+    assert exporter.run("--help").stdout.startswith(b"Usage: plotweave-export")
+    assert exporter.run("--version").stdout.startswith(b"plotweave-export (Plotweave) ")
+    for args in ([example], [example, "--to", "svg"], ["--to", "dot"], [example, "--to", "csv", "-o", "-"],
+                 [example, "--to"], [example, "--frobnicate"], ["missing.lst", "--to", "dot"]):
+        assert exporter.run(*args, check=False).returncode == 2, args
+    # The default name comes from the base name; a second run replaces it.
+    exporter.run("plan.lst", "--to", "gexf")
+    exporter.run("plan.lst", "--to", "gexf")
+    exporter.run("plan.lst", "--to", "csv")
+    assert sorted(os.listdir(work)) == ["plan-csv", "plan.gexf", "plan.lst"], os.listdir(work)
+    assert sorted(os.listdir("plan-csv")) == sorted(
+        ["nodes.csv", "links.csv", "classes.csv", "relations.csv", "captions.csv"])
+    # A refused plan: the checker's findings, exit 1, nothing written.
+    with open(example, "rb") as f:
+        text = f.read()
+    with open("bad.lst", "wb") as f:
+        f.write(text.replace(b"s002 Place", b"s002 Plaice").replace(b"g001 s002 nextTo", b"g001 s003 nextTo"))
+    done = exporter.run("bad.lst", "--to", "graphml", check=False)
+    err = done.stderr.decode()
+    line = text[:text.index(b"s002 Place")].count(b"\n") + 1
+    assert done.returncode == 1 and f"bad.lst:{line}:6: error:" in err and "Plaice" in err, err
+    assert not os.path.exists("bad.graphml") and done.stdout == b""
+    # The tables' folder is never reached through a link.
+    if hasattr(os, "symlink") and sys.platform != "win32" and not exporter.command[0].endswith("wine-run"):
+        os.mkdir("elsewhere")
+        os.symlink("elsewhere", "linked")
+        assert exporter.run("plan.lst", "--to", "csv", "-o", "linked", check=False).returncode == 2
+        assert os.listdir("elsewhere") == []
+    leftovers = [n for n in os.listdir(".") + os.listdir("plan-csv") if ".part-" in n or n.endswith(".tmp")]
+    assert not leftovers, leftovers
+
+
+CHECKS = {"dot": check_dot, "networkx": check_networkx, "rdflib": check_rdflib, "cyjs": check_cyjs,
+          "csv": check_csv, "conventions": check_conventions}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("check", choices=sorted(CHECKS))
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--runner")
+    parser.add_argument("--examples", required=True)
+    args = parser.parse_args()
+    exporter = Exporter(os.path.abspath(args.program), args.runner)
+    with tempfile.TemporaryDirectory(prefix="export-test-") as work:
+        CHECKS[args.check](exporter, work, os.path.abspath(args.examples))
+    print(f"{args.check}: ok")
+
+
+if __name__ == "__main__":
+    main()
