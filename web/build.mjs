@@ -20,6 +20,7 @@ import { createRequire } from 'node:module';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { deflateSync } from 'node:zlib';
+import { LOADER_PATH, NETWORK_SCRIPT_PATH, PLACEHOLDER_IMAGE_PATH } from './src/page-contract.js';
 
 const here = dirname(fileURLToPath(import.meta.url));
 const args = process.argv.slice(2);
@@ -34,9 +35,14 @@ const hangulPackage = require('es-hangul/package.json');
 const esbuild = require('esbuild');
 const version = projectVersion(join(here, '..', 'CMakeLists.txt'));
 
+// Where an address of the page lands in the folder.
+const sitePath = (address) => join(out, ...address.split('/').filter(Boolean));
+const networkScript = sitePath(NETWORK_SCRIPT_PATH);
+const placeholderImage = sitePath(PLACEHOLDER_IMAGE_PATH);
+
 rmSync(out, { recursive: true, force: true });
-mkdirSync(join(out, 'Graph', 'network'), { recursive: true });
-mkdirSync(join(out, 'VR', 'style'), { recursive: true });
+mkdirSync(dirname(networkScript), { recursive: true });
+mkdirSync(dirname(placeholderImage), { recursive: true });
 
 // One classic script with no imports, since the page loads only network.js
 // (and a page may be opened from a file, where nothing else can be fetched):
@@ -62,7 +68,7 @@ const parts = [
   `/* links.Network${plain ? '' : ' and the reader\'s tools'} (web/src). */`,
   kit.outputFiles[0].text,
 ];
-writeFileSync(join(out, 'Graph', 'network', 'network.js'), parts.join('\n'));
+writeFileSync(networkScript, parts.join('\n'));
 
 // Every package that is not a development tool ends up in the bundle (the
 // standalone build carries vis-network's peers, the reader's tools carry
@@ -77,13 +83,13 @@ for (const [path, entry] of Object.entries(lock.packages)) {
   const dir = join(here, path);
   const texts = readdirSync(dir).filter((f) => /^(licen[cs]e|copying)/i.test(f)).sort();
   if (texts.length === 0) throw new Error(`${name} has no licence file to ship`);
-  const target = join(out, 'Graph', 'network', 'licenses', name);
+  const target = join(dirname(networkScript), 'licenses', name);
   mkdirSync(target, { recursive: true });
   for (const text of texts) copyFileSync(join(dir, text), join(target, text));
 }
 
-writeFileSync(join(out, 'jsapi'), readFileSync(join(here, 'src', 'jsapi.js')));
-writeFileSync(join(out, 'VR', 'style', 'noimage.png'), placeholderPng(48, 48));
+writeFileSync(sitePath(LOADER_PATH), readFileSync(join(here, 'src', 'jsapi.js')));
+writeFileSync(placeholderImage, placeholderPng(48, 48));
 
 console.log(`kit ${version} built in ${out}${plain ? ' (plain: no reader tools)' : ''}`);
 

@@ -54,7 +54,8 @@ export function placeNodes(state) {
 
 export function rememberPositions(state, vis) {
   const positions = vis.getPositions();
-  const out = {};
+  // Without a prototype, a node called __proto__ is stored like any other.
+  const out = Object.create(null);
   state.keys.forEach((k, i) => {
     const p = positions[i];
     if (p && isFinite(p.x) && isFinite(p.y)) out[k] = [p.x, p.y];
