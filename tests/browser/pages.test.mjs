@@ -378,6 +378,34 @@ describe('an apostrophe in a label', () => {
   });
 });
 
+test('ids and classes named like the properties of every object are ordinary names', { timeout: 30000 }, async () => {
+  const dir = join(OUT, 'object-names');
+  mkdirSync(dir, { recursive: true });
+  writeFileSync(join(dir, 'names.lst'), [
+    '#PROJECT', 'h1 Names', '#CLASS', 'constructor darkred box 1', 'toString darkblue dot 1', '#RELATION', 'knows gray line 1',
+    '#NODES', '__proto__ constructor Proto', 'constructor toString Cons', 'valueOf constructor Value',
+    '#LINKS', '__proto__ constructor knows', 'constructor valueOf knows', 'valueOf __proto__ knows', '',
+  ].join('\n'));
+  const file = runProgram('self', dir, 'names.lst');
+  for (const hash of ['', '#plain']) {
+    const { page, errors } = await openPage(file, { hash });
+    try {
+      await waitSettled(page);
+      const drawn = await page.evaluate(() => ({
+        edges: Object.values(network.vis.body.edges).map((e) => [e.fromId, e.toId, e.connected]),
+        borders: [1, 2, 3].map((r) => network.vis.body.nodes[r].options.color.border),
+        legend: [...document.querySelectorAll('.pw-legend .pw-entry')].map((b) => b.textContent),
+      }));
+      assert.deepEqual(drawn.edges, [[1, 2, true], [2, 3, true], [3, 1, true]], `every link drawn ${hash}`);
+      assert.deepEqual(drawn.borders, ['darkred', 'darkblue', 'darkred'], `class colours ${hash}`);
+      assert.deepEqual(drawn.legend, hash ? [] : ['constructor', 'toString', 'knows']);
+      assert.deepEqual(errors, []);
+    } finally {
+      await page.close();
+    }
+  }
+});
+
 // ---------------------------------------------------------------------------
 // The reader's tools, found as a reader (or an assistive technology) finds
 // them: by role and English name.
