@@ -20,7 +20,7 @@ import { createRequire } from 'node:module';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { deflateSync } from 'node:zlib';
-import { LOADER_PATH, NETWORK_SCRIPT_PATH, PLACEHOLDER_IMAGE_PATH } from './src/page-contract.js';
+import { LOADER_PATH, NETWORK_PATH, PLACEHOLDER_PATH } from './src/page-contract.js';
 
 const here = dirname(fileURLToPath(import.meta.url));
 const args = process.argv.slice(2);
@@ -37,8 +37,8 @@ const version = projectVersion(join(here, '..', 'CMakeLists.txt'));
 
 // Where an address of the page lands in the folder.
 const sitePath = (address) => join(out, ...address.split('/').filter(Boolean));
-const networkScript = sitePath(NETWORK_SCRIPT_PATH);
-const placeholderImage = sitePath(PLACEHOLDER_IMAGE_PATH);
+const networkScript = sitePath(NETWORK_PATH);
+const placeholderImage = sitePath(PLACEHOLDER_PATH);
 
 rmSync(out, { recursive: true, force: true });
 mkdirSync(dirname(networkScript), { recursive: true });

@@ -11,8 +11,8 @@
 // The paths behind the host the programs are built with. The network script
 // finds the placeholder image beside itself on the same server.
 export const LOADER_PATH = '/jsapi';
-export const NETWORK_SCRIPT_PATH = '/Graph/network/network.js';
-export const PLACEHOLDER_IMAGE_PATH = '/VR/style/noimage.png';
+export const NETWORK_PATH = '/Graph/network/network.js';
+export const PLACEHOLDER_PATH = '/VR/style/noimage.png';
 
 // A standalone copy carries the network script inline and hands it the
 // placeholder image's address in this attribute of the script element.
@@ -51,8 +51,8 @@ export function classOfRow(row) {
 // undefined for a script address that is not the kit's.
 export function placeholderImageFor(networkScriptAddress) {
   const src = String(networkScriptAddress || '');
-  if (!src.endsWith(NETWORK_SCRIPT_PATH)) return undefined;
-  return src.slice(0, -NETWORK_SCRIPT_PATH.length) + PLACEHOLDER_IMAGE_PATH;
+  if (!src.endsWith(NETWORK_PATH)) return undefined;
+  return src.slice(0, -NETWORK_PATH.length) + PLACEHOLDER_PATH;
 }
 
 // ---------------------------------------------------------------------------
@@ -65,7 +65,7 @@ const SCRIPT_LINE = /^\s*<script type="text\/javascript" src="([^"]*)"><\/script
 export function parseScriptLine(line) {
   const m = SCRIPT_LINE.exec(line);
   if (!m) return null;
-  for (const [kind, path] of [['loader', LOADER_PATH], ['network', NETWORK_SCRIPT_PATH]]) {
+  for (const [kind, path] of [['loader', LOADER_PATH], ['network', NETWORK_PATH]]) {
     if (m[1].endsWith(path)) return { kind, host: m[1].slice(0, -path.length) };
   }
   return null;

@@ -13,7 +13,7 @@ import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import {
-  DUMMY_ROW, IMAGE_GROUP_SUFFIX, LINK_COLUMNS, NETWORK_SCRIPT_PATH, NODE_COLUMNS, classOfRow, isDummyRow,
+  DUMMY_ROW, IMAGE_GROUP_SUFFIX, LINK_COLUMNS, NETWORK_PATH, NODE_COLUMNS, classOfRow, isDummyRow,
   isPictureRow, parsePage, parseRowLine, parseScriptLine, placeholderImageFor,
 } from '../src/page-contract.js';
 import { expectedTitle, isImageNode, readPlan, shown } from '../test-support/plan-reading.mjs';
@@ -52,7 +52,7 @@ function checkPage(text, plan, target) {
   assert.deepEqual(page.malformed, [], 'every row fits its columns');
   assert.ok(page.scripts.loader !== undefined, 'the loader script line');
   assert.ok(page.scripts.network !== undefined, 'the network script line');
-  const placeholder = placeholderImageFor(page.scripts.network + NETWORK_SCRIPT_PATH);
+  const placeholder = placeholderImageFor(page.scripts.network + NETWORK_PATH);
 
   assert.equal(page.nodes.length, plan.nodes.length + 1, 'the dummy row and one row per plan node');
   assert.deepEqual(page.nodes[0], { ...DUMMY_ROW });
