@@ -1,9 +1,11 @@
 // What the kit knows of the page the programs write: the addresses its
 // script lines load, the columns of its node and link rows and their order,
 // the placeholder row that comes first, and how a picture node's class is
-// marked. The writer's side of the same agreement is page/page_contract.h;
-// a change to one is a change to both, and web/test/page-contract.test.mjs
-// reads a page the writer wrote to hold them together.
+// marked. The writer's side of the same agreement is page/page_contract.h
+// (kLoaderPath, kNetworkPath, kPlaceholderPath, NodeColumn, LinkColumn, the
+// dummy row, kImageGroupSuffix, kImageStyle); a change to one is a change to
+// both, and web/test/page-contract.test.mjs reads pages the writer wrote to
+// hold them together.
 //
 // At run time the kit receives the rows through the page's DataTables, keyed
 // by column label; parsePage() reads the same rows out of the page's text.
