@@ -1,6 +1,7 @@
 // The page's rows as the drawing's node and edge records: shape, colours,
 // fonts, sizes, pictures and link styles, from the row, its class (the
-// page's options.groups) and the page's defaults, in that order.
+// page's options.groups) and the page's defaults, in that order. Rows are
+// keyed by the column names of page-contract.js (id, group, text, ...).
 //
 // Nodes are keyed by their row in the node table, so a selection maps back
 // to a row whatever the ids hold (two rows with the same id are two nodes; a
