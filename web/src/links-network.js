@@ -129,17 +129,17 @@ Network.prototype.draw = function (nodesTable, linksTable, options) {
   }
 
   const drawing = createDrawing(this.container, nodes, edges, visOptions);
-  const network = drawing.vis;
+  const { vis } = drawing;
   this.nodes = drawing.nodes;
   this.edges = drawing.edges;
-  this.vis = network;
+  this.vis = vis;
 
-  network.on('select', (params) => {
+  vis.on('select', (params) => {
     if (params && params.nodes && params.nodes.length > 0) this._trigger('select', {});
   });
 
   const done = () => {
-    if (this.vis !== network || this.settled) return;
+    if (this.vis !== vis || this.settled) return;
     this.settled = true;
     this.container.setAttribute('data-layout', 'settled');
     const waiters = this._settledWaiters;
@@ -149,12 +149,12 @@ Network.prototype.draw = function (nodesTable, linksTable, options) {
     this._trigger('ready', {});
   };
   if (tools) {
-    this._detachTools = tools.attach(toolState, network, done);
+    this._detachTools = tools.attach(toolState, vis, done);
     return;
   }
-  network.once('stabilized', () => {
+  vis.once('stabilized', () => {
     // Show the whole network once it has come to rest.
-    network.fit();
+    vis.fit();
     done();
   });
   if (nodes.length === 0) setTimeout(done, 0);
