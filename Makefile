@@ -13,8 +13,10 @@ TYPESBUILD ?= build-types
 # The quick tier's build: the native programs and tests, no benchmarks.
 CHECKBUILD ?= build-check
 # What the quick tier leaves to `make test`: the tests labelled browser (Node,
-# Chromium, nginx) and package (the installable packages and their tools).
-CHECK_EXCLUDED_LABELS = browser|package
+# Chromium, nginx), package (the installable packages and their tools), safety
+# (hundreds of runs killed, racing or on a full disk) and huge (plans of
+# hundreds of megabytes).
+CHECK_EXCLUDED_LABELS = browser|package|safety|huge
 # The newest clang++ on PATH, looked up when a recipe needs it (after the
 # installs it depends on); CLANGXX=... picks another.
 CLANGXX ?= $(shell tools/find-clang.sh)
