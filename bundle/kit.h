@@ -3,12 +3,9 @@
 #pragma once
 
 #include "bundle/image_address.h"
+#include "bundle/standalone.h"
 
 namespace plotweave {
-
-inline constexpr const char* kKitLoader = "jsapi";
-inline constexpr const char* kKitNetwork = "Graph/network/network.js";
-inline constexpr const char* kKitPlaceholder = "VR/style/noimage.png";
 
 enum class KitPlaceState {
   kNotGiven,     // no option, no variable, no source tree found

@@ -94,13 +94,15 @@ TEST(BundleOutput, DefaultNameBesideThePage) {
   EXPECT_FALSE(DefaultOutputName(std::string(kPathCapacity - 12, 'a').append(".htm").c_str(), copy));
 }
 
-std::string CopiedScript(const std::string& script, bool* endsWithLineEnd) {
-  const testing::ScratchFile in;
-  const testing::ScratchFile out;
-  std::fwrite(script.data(), 1, script.size(), in.get());
-  std::rewind(in.get());
-  EXPECT_EQ(CopyInlineScript(in.get(), out.get(), endsWithLineEnd), CopyResult::kOk);
-  return out.Text();
+// The copy of `script` read in pieces of at most `step` bytes.
+std::string CopiedScript(const std::string& script, bool* endsWithLineEnd, size_t step = 7) {
+  testing::PieceSource in(script, step);
+  testing::StringSink sink;
+  {
+    BufferedWriter out(sink);
+    EXPECT_EQ(CopyInlineScript(in, out, endsWithLineEnd), StreamStatus::kDone);
+  }
+  return sink.bytes;
 }
 
 TEST(InlineScript, NothingInItCanEndTheElement) {
@@ -112,7 +114,7 @@ TEST(InlineScript, NothingInItCanEndTheElement) {
   EXPECT_FALSE(lineEnd);
   // Across the copy's read buffer, whose size is 64 KiB.
   const std::string pad(65536 - 3, 'x');
-  EXPECT_EQ(CopiedScript(pad + "</script>", &lineEnd), pad + "\\x3C/script>");
+  EXPECT_EQ(CopiedScript(pad + "</script>", &lineEnd, 1 << 20), pad + "\\x3C/script>");
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "bundle/page_text.h"
+#include "bundle/page_lines.h"
 
 #include <cstring>
 
@@ -40,18 +40,22 @@ size_t LastSeparator(Span s, size_t end) {
 }  // namespace
 
 bool PageLineReader::Next(Span* line, bool* whole) {
-  size_t n = 0;
-  int c = 0;
-  while (n < sizeof buf_ && (c = std::getc(file_)) != EOF) {
-    buf_[n++] = static_cast<char>(c);
-    if (c == '\n') break;
-  }
-  if (c == EOF && std::ferror(file_)) failed_ = true;
-  *line = Span{buf_, n};
-  const bool ended = n > 0 && (buf_[n - 1] == '\n' || c == EOF);
+  reader_.Skip(pending_);
+  pending_ = 0;
+  // Fewer bytes ahead than a line may hold means the page ends there.
+  const size_t ahead = reader_.Peek(kPageLineCapacity);
+  if (ahead == 0 || reader_.Failed()) return false;
+  size_t count = 0;
+  const unsigned char* bytes = reader_.Span(&count);
+  const size_t limit = ahead < kPageLineCapacity ? ahead : kPageLineCapacity;
+  const void* lf = std::memchr(bytes, '\n', limit);
+  const size_t n = lf != nullptr ? static_cast<size_t>(static_cast<const unsigned char*>(lf) - bytes) + 1 : limit;
+  const bool ended = lf != nullptr || ahead < kPageLineCapacity;
+  *line = Span{reinterpret_cast<const char*>(bytes), n};
   *whole = atLineStart_ && ended;
   atLineStart_ = ended;
-  return n > 0 && !failed_;
+  pending_ = n;
+  return true;
 }
 
 Span LineBody(Span line) {

@@ -1,10 +1,11 @@
-// Reading a page line by line and finding, in a line, the parts the
-// standalone copy replaces: the two outside-script lines, and the image
-// addresses of a node row.
+// The lines of a page as the standalone copy sees them: read one by one, and
+// searched for the parts the copy replaces (the two outside-script lines and
+// the image addresses of a node row).
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
+
+#include "io/stream.h"
 
 namespace plotweave {
 
@@ -18,24 +19,27 @@ struct Span {
 // shorter; a longer one (hand-edited) is passed on in pieces, untouched.
 inline constexpr size_t kPageLineCapacity = 16384;
 
+// Lines are handed out as they stand in the reader's buffer, line ends as
+// they are (a CR LF stays a CR LF): the copy must keep every byte.
 class PageLineReader {
  public:
-  explicit PageLineReader(FILE* file) : file_(file) {}
+  explicit PageLineReader(ByteSource& page) : reader_(page) {}
   PageLineReader(const PageLineReader&) = delete;
   PageLineReader& operator=(const PageLineReader&) = delete;
 
   // The next line with its line end, or the next piece of a line longer than
-  // the buffer (`whole` false: it is not a line from its start to its end).
-  // False at the end of the file or on a read error.
+  // kPageLineCapacity (`whole` false: it is not a line from its start to its
+  // end). The bytes stay valid until the next call. False at the end of the
+  // page or on a read error.
   bool Next(Span* line, bool* whole);
-  bool Failed() const { return failed_; }
+  bool Failed() const { return reader_.Failed(); }
 
  private:
-  FILE* file_;
-  bool failed_ = false;
+  BufferedReader reader_;
+  size_t pending_ = 0;  // bytes of the last line, skipped at the next call
   bool atLineStart_ = true;
-  char buf_[kPageLineCapacity];
 };
+static_assert(kPageLineCapacity <= kStreamBufferSize, "a whole line must fit in the reader's buffer");
 
 inline char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
