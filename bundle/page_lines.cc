@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "page/page_contract.h"
+
 namespace plotweave {
 
 namespace {
@@ -28,11 +30,13 @@ Span Trim(Span s, Span* indent) {
   return Span{s.data + begin, end - begin};
 }
 
-// Offset of the last "', '" that ends at or before `end`, or `none`.
+constexpr size_t kSeparatorSize = sizeof kRowSeparator - 1;
+
+// Offset of the last row separator that ends at or before `end`, or `none`.
 constexpr size_t kNone = static_cast<size_t>(-1);
 size_t LastSeparator(Span s, size_t end) {
-  for (size_t i = end; i >= 4; --i) {
-    if (std::memcmp(s.data + i - 4, "', '", 4) == 0) return i - 4;
+  for (size_t i = end; i >= kSeparatorSize; --i) {
+    if (std::memcmp(s.data + i - kSeparatorSize, kRowSeparator, kSeparatorSize) == 0) return i - kSeparatorSize;
   }
   return kNone;
 }
@@ -66,23 +70,21 @@ Span LineBody(Span line) {
 }
 
 ScriptLine MatchScriptLine(Span body, Span* host, Span* indent) {
-  static const char kOpen[] = "<script type=\"text/javascript\" src=\"";
-  static const char kClose[] = "\"></script>";
   const Span tag = Trim(body, indent);
-  if (!StartsWith(tag, 0, kOpen) || !EndsWith(tag, kClose)) return ScriptLine::kNone;
-  const size_t start = sizeof kOpen - 1;
-  if (tag.size < start + sizeof kClose - 1) return ScriptLine::kNone;
-  const Span src{tag.data + start, tag.size - start - (sizeof kClose - 1)};
+  if (!StartsWith(tag, 0, kScriptOpen) || !EndsWith(tag, kScriptClose)) return ScriptLine::kNone;
+  const size_t start = sizeof kScriptOpen - 1;
+  if (tag.size < start + sizeof kScriptClose - 1) return ScriptLine::kNone;
+  const Span src{tag.data + start, tag.size - start - (sizeof kScriptClose - 1)};
   if (std::memchr(src.data, '"', src.size) != nullptr) return ScriptLine::kNone;
 
   ScriptLine kind = ScriptLine::kNone;
   size_t pathSize = 0;
-  if (EndsWith(src, "/Graph/network/network.js")) {
+  if (EndsWith(src, kNetworkPath)) {
     kind = ScriptLine::kNetwork;
-    pathSize = std::strlen("/Graph/network/network.js");
-  } else if (EndsWith(src, "/jsapi")) {
+    pathSize = sizeof kNetworkPath - 1;
+  } else if (EndsWith(src, kLoaderPath)) {
     kind = ScriptLine::kLoader;
-    pathSize = std::strlen("/jsapi");
+    pathSize = sizeof kLoaderPath - 1;
   }
   if (kind == ScriptLine::kNone || src.size - pathSize >= kHostCapacity) return ScriptLine::kNone;
   *host = Span{src.data, src.size - pathSize};
@@ -90,31 +92,31 @@ ScriptLine MatchScriptLine(Span body, Span* host, Span* indent) {
 }
 
 bool FindNodeRowValues(Span body, NodeRowValues* values) {
-  static const char kOpen[] = "nodesTable.addRow(['";
-  static const char kClose[] = "']);";
   const Span row = Trim(body, nullptr);
-  if (!StartsWith(row, 0, kOpen) || !EndsWith(row, kClose)) return false;
-  const size_t first = sizeof kOpen - 1;
-  const size_t last = row.size - (sizeof kClose - 1);
+  if (!StartsWith(row, 0, kNodeRowOpen) || !EndsWith(row, kRowClose)) return false;
+  const size_t first = sizeof kNodeRowOpen - 1;
+  const size_t last = row.size - (sizeof kRowClose - 1);
   if (last < first) return false;
-  // From the right: before url, before image, before style, before title.
-  size_t cut[4];
-  size_t end = last;
-  for (size_t& c : cut) {
-    c = LastSeparator(row, end);
-    if (c == kNone || c < first) return false;
-    end = c;
+  // The values after the text are found from the right, the last first.
+  size_t begin[kNodeColumnCount] = {};
+  size_t end[kNodeColumnCount] = {};
+  size_t stop = last;
+  for (size_t column = kNodeColumnCount - 1; column > kNodeText; --column) {
+    const size_t cut = LastSeparator(row, stop);
+    if (cut == kNone || cut < first) return false;
+    begin[column] = cut + kSeparatorSize;
+    end[column] = stop;
+    stop = cut;
   }
-  values->image = Span{row.data + cut[1] + 4, cut[0] - cut[1] - 4};
-  values->title = Span{row.data + cut[3] + 4, cut[2] - cut[3] - 4};
+  values->image = Span{row.data + begin[kNodeImage], end[kNodeImage] - begin[kNodeImage]};
+  values->title = Span{row.data + begin[kNodeTitle], end[kNodeTitle] - begin[kNodeTitle]};
   return true;
 }
 
 bool NextTitleImage(Span text, size_t from, Span* address) {
-  static const char kImg[] = "<img src=\"";
-  const size_t n = sizeof kImg - 1;
+  const size_t n = sizeof kTitleImageOpen - 1;
   for (size_t i = from; i + n <= text.size; ++i) {
-    if (std::memcmp(text.data + i, kImg, n) != 0) continue;
+    if (std::memcmp(text.data + i, kTitleImageOpen, n) != 0) continue;
     const char* start = text.data + i + n;
     const void* quote = std::memchr(start, '"', text.size - i - n);
     if (quote == nullptr) return false;

@@ -51,25 +51,22 @@ enum class ScriptLine { kNone, kLoader, kNetwork };
 // Longest scheme and host accepted in front of a script's fixed path.
 inline constexpr size_t kHostCapacity = 1024;
 
-// Whether `body` is the page's loader line or network script line:
-//   <script type="text/javascript" src="HOST/jsapi"></script>
-//   <script type="text/javascript" src="HOST/Graph/network/network.js"></script>
-// with any blanks around it. `host` receives HOST (whatever address the build
+// Whether `body` is the page's loader line or network script line (see
+// page/page_contract.h), with any blanks around it. `host` receives HOST (whatever address the build
 // was configured with); `indent` the leading blanks.
 ScriptLine MatchScriptLine(Span body, Span* host, Span* indent);
 
-// The title and image values of a node row
-//   nodesTable.addRow(['id', 'group', 'text', 'title', 'style', 'image', 'url']);
-// The values are found from the right: url, image, style and title never hold
-// "', '" (they have no blanks but inside the anchor markup), while the text
-// may, once underscores have become blanks.
+// The title and image values of a node row (see page/page_contract.h). The
+// values are found from the right: those after the text never hold the row
+// separator (they have no blanks but inside the anchor markup), while the
+// text may, once underscores have become blanks.
 struct NodeRowValues {
   Span title;
   Span image;
 };
 bool FindNodeRowValues(Span body, NodeRowValues* values);
 
-// The address of the first <img src="..."> in `text` at or after `from`
+// The address of the first title picture (<img src="...">) in `text` at or after `from`
 // (an offset into text); false when there is none.
 bool NextTitleImage(Span text, size_t from, Span* address);
 

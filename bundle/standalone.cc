@@ -4,12 +4,11 @@
 
 #include "bundle/inline_copy.h"
 #include "bundle/seen_addresses.h"
+#include "page/page_contract.h"
 
 namespace plotweave {
 
 namespace {
-
-constexpr char kPlaceholderPath[] = "/VR/style/noimage.png";
 
 class CopyWriter {
  public:

@@ -9,6 +9,7 @@
 #include "bundle/page_lines.h"
 #include "io/stream.h"
 #include "io/stream_status.h"
+#include "page/page_contract.h"
 
 namespace plotweave {
 
@@ -26,10 +27,11 @@ struct PageShape {
 // network script line after it.
 PageCheck RecognisePage(ByteSource& page, PageShape* shape);
 
-// The files of the kit, named as the kit lays them out.
-inline constexpr const char* kKitLoader = "jsapi";
-inline constexpr const char* kKitNetwork = "Graph/network/network.js";
-inline constexpr const char* kKitPlaceholder = "VR/style/noimage.png";
+// The files of the kit: it lays them out as the laboratory server serves
+// them, so each is the page's path without its leading "/".
+inline constexpr const char* kKitLoader = kLoaderPath + 1;
+inline constexpr const char* kKitNetwork = kNetworkPath + 1;
+inline constexpr const char* kKitPlaceholder = kPlaceholderPath + 1;
 
 // The files the copy takes in besides the page. Only the program's front end
 // names and opens files: the copy asks for them by what the page says, and
