@@ -214,7 +214,14 @@ void ReadFile::Close() {
 
 OpenCheck OpenRegularFile(const char* path, ReadFile* file) {
 #ifdef _WIN32
-  return CheckOpened(_open(path, kReadFlags), file);
+  const int fd = _open(path, kReadFlags);
+  // A folder cannot be opened as a file and says so as a permission error.
+  struct _stat64 st;
+  if (fd < 0 && errno == EACCES && _stat64(path, &st) == 0 && (st.st_mode & _S_IFMT) == _S_IFDIR) {
+    file->Refuse(EACCES);
+    return OpenCheck::kNotAFile;
+  }
+  return CheckOpened(fd, file);
 #else
   int fd = -1;
   do {
