@@ -45,6 +45,13 @@ TEST(BundleOptions, ValuesFlagsAndThePageInAnyOrder) {
 
   p = Parse({"-oout.htm", "page.htm"});
   EXPECT_STREQ(p.options.output, "out.htm");
+  EXPECT_EQ(p.options.maxSize, 0u);
+
+  p = Parse({"page.htm", "-o", "-", "--max-size=3K"});
+  EXPECT_STREQ(p.options.output, "-");
+  EXPECT_EQ(p.options.maxSize, 3072u);
+  EXPECT_EQ(Parse({"page.htm", "--max-size", "2g"}).options.maxSize, 2147483648u);
+  EXPECT_EQ(Parse({"page.htm", "--max-size", "123456789"}).options.maxSize, 123456789u);
 
   // --help and --version need no page and win over anything else.
   EXPECT_TRUE(Parse({"--help"}).options.help);
@@ -66,6 +73,11 @@ TEST(BundleOptions, UsageErrorsSayWhatIsWrong) {
       {{"a.htm", "--kit="}, "option --kit= needs a value"},
       {{"a.htm", "-o", "x", "--output=y"}, "option --output=y given twice"},
       {{"a.htm", "--help=yes"}, "option --help takes no value"},
+      {{"a.htm", "--max-size", "0"}, "--max-size takes a positive number of bytes, not 0"},
+      {{"a.htm", "--max-size=1.5M"}, "--max-size takes a positive number of bytes, not 1.5M"},
+      {{"a.htm", "--max-size", "16777216T"}, "--max-size takes a positive number of bytes, not 16777216T"},
+      {{"a.htm", "--max-size", "17179869184G"}, "--max-size takes a positive number of bytes, not 17179869184G"},
+      {{"a.htm", "--max-size", "1K", "--max-size=2K"}, "option --max-size=2K given twice"},
   };
   for (const auto& c : cases) {
     const Parsed p = Parse(c.args);
