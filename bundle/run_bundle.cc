@@ -27,7 +27,7 @@ constexpr char kHelp[] =
     "and are listed on standard error. The page itself is never changed.\n"
     "\n"
     "Options:\n"
-    "  -o, --output FILE    the copy's name (default: PAGE.standalone.htm beside PAGE)\n"
+    "  -o, --output FILE    the copy's name (default PAGE.standalone.htm beside PAGE)\n"
     "                       -o - writes it to standard output\n"
     "      --kit DIR        the kit: web/site, or web/ with a built site/ in it\n"
     "      --allow-outside  also take in images outside the page's folder\n"
