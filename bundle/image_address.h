@@ -37,15 +37,4 @@ enum class ImagePath {
 // kParentStep.
 ImagePath RelativeImagePath(Span address, char (&path)[kPathCapacity]);
 
-// What came of opening the file of a relative address.
-enum class ImageFile {
-  kOpened,
-  kMissing,     // nothing at that path
-  kOutside,     // a ".." step or a place outside the page's folder
-  kLink,        // a symbolic link on the way, which could lead anywhere
-  kNotAFile,    // a directory, FIFO, device or socket
-  kTooLong,
-  kUnreadable,  // there, but it may not be read (or the open failed otherwise)
-};
-
 }  // namespace plotweave

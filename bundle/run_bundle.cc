@@ -59,42 +59,27 @@ void PutPlain(FILE* err, const char* data, size_t size) {
   }
 }
 
+// Why an image stays as it was, by ImageNote.
+constexpr const char* kNoteTexts[] = {
+    "image stays at its network address (the copy needs the network for it)",
+    "image stays as it is (a path from the root of the page's server)",
+    "image stays as it is (not a file beside the page)",
+    "image stays as it is (quote, backslash, angle bracket or control character in the address)",
+    "image stays as it is (outside the page's folder; --allow-outside takes it in)",
+    "image stays as it is (reached through a symbolic link; --allow-outside takes it in)",
+    "image stays as it is (not a regular file)",
+    "image not found, it stays as it is",
+    "image path too long, it stays as it is",
+};
+static_assert(sizeof kNoteTexts / sizeof kNoteTexts[0] == static_cast<size_t>(ImageNote::kTooLong) + 1,
+              "a text for every ImageNote, in its order");
+
 // Prints each image address left as it was, with the reason.
 class NotePrinter final : public ImageNoteSink {
  public:
   explicit NotePrinter(FILE* err) : err_(err) {}
   void Note(ImageNote why, Span address) override {
-    const char* text = "";
-    switch (why) {
-      case ImageNote::kNetwork:
-        text = "image stays at its network address (the copy needs the network for it)";
-        break;
-      case ImageNote::kAbsolutePath:
-        text = "image stays as it is (a path from the root of the page's server)";
-        break;
-      case ImageNote::kOtherScheme:
-        text = "image stays as it is (not a file beside the page)";
-        break;
-      case ImageNote::kUnusual:
-        text = "image stays as it is (quote, backslash, angle bracket or control character in the address)";
-        break;
-      case ImageNote::kOutside:
-        text = "image stays as it is (outside the page's folder; --allow-outside takes it in)";
-        break;
-      case ImageNote::kLink:
-        text = "image stays as it is (reached through a symbolic link; --allow-outside takes it in)";
-        break;
-      case ImageNote::kNotAFile:
-        text = "image stays as it is (not a regular file)";
-        break;
-      case ImageNote::kMissing:
-        text = "image not found, it stays as it is";
-        break;
-      case ImageNote::kTooLong:
-        text = "image path too long, it stays as it is";
-        break;
-    }
-    std::fprintf(err_, "%s: %s: ", kName, text);
+    std::fprintf(err_, "%s: %s: ", kName, kNoteTexts[static_cast<size_t>(why)]);
     PutPlain(err_, address.data, address.size);
     std::fputc('\n', err_);
   }

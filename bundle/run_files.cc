@@ -57,6 +57,14 @@ OpenCheck CheckOpened(int fd, ReadFile* file) {
   return OpenCheck::kNotAFile;
 }
 
+// Whether the descriptor `fd` was opened as a regular file (kept in `file`),
+// or as something else (closed; the image is left as it was).
+ImageOpen TakeOpened(int fd, ReadFile* file, ImageNote* why) {
+  if (CheckOpened(fd, file) == OpenCheck::kOpened) return ImageOpen::kOpened;
+  *why = ImageNote::kNotAFile;
+  return ImageOpen::kLeftAsItWas;
+}
+
 bool Join(const char* folder, const char* name, char (&path)[kPathCapacity]) {
   const size_t n = std::strlen(folder);
   const bool slash = n > 0 && folder[n - 1] != '/' && folder[n - 1] != '\\';
@@ -68,29 +76,36 @@ bool Join(const char* folder, const char* name, char (&path)[kPathCapacity]) {
   return true;
 }
 
-#ifndef _WIN32
-// The failed open of an image, by its errno.
-ImageFile RefusedImage(int error) {
+// The failed open of an image, by its errno: an image left as it was, with
+// the reason, or one that is there but cannot be read.
+ImageOpen RefusedImage(int error, ImageNote* why) {
   switch (error) {
     case ENOENT:
     case ENOTDIR:
-      return ImageFile::kMissing;
+      *why = ImageNote::kMissing;
+      break;
     case ELOOP:
 #ifdef EMLINK
     case EMLINK:  // what some systems say for O_NOFOLLOW on a link
 #endif
-      return ImageFile::kLink;
+      *why = ImageNote::kLink;
+      break;
     case EXDEV:  // a step that leaves the folder
-      return ImageFile::kOutside;
+      *why = ImageNote::kOutside;
+      break;
     case ENAMETOOLONG:
-      return ImageFile::kTooLong;
+      *why = ImageNote::kTooLong;
+      break;
     case ENXIO:  // a socket
-      return ImageFile::kNotAFile;
+      *why = ImageNote::kNotAFile;
+      break;
     default:
-      return ImageFile::kUnreadable;
+      return ImageOpen::kUnreadable;
   }
+  return ImageOpen::kLeftAsItWas;
 }
 
+#ifndef _WIN32
 bool gStepByStep = false;
 
 #if defined(__linux__) && defined(SYS_openat2) && defined(RESOLVE_BENEATH)
@@ -282,51 +297,54 @@ ByteSource* PageFolderFiles::OpenKitFile(const char* name) {
   return nullptr;
 }
 
-ImageFile PageFolderFiles::OpenImage(Span address, ByteSource** image) {
+ImageOpen PageFolderFiles::OpenImage(Span address, ByteSource** image, ImageNote* why) {
   file_.Close();
   char relative[kPathCapacity];
   const ImagePath path = RelativeImagePath(address, relative);
-  if (path == ImagePath::kTooLong) return ImageFile::kTooLong;
-  if (path == ImagePath::kNone) return ImageFile::kMissing;
-  if (!Join(folder_, relative, path_)) return ImageFile::kTooLong;
-  if (path == ImagePath::kParentStep && !allowOutside_) return ImageFile::kOutside;
-  const ImageFile opened = OpenInFolder(relative);
-  if (opened == ImageFile::kOpened) *image = &file_;
+  *why = path == ImagePath::kNone ? ImageNote::kMissing : ImageNote::kTooLong;
+  if (path == ImagePath::kTooLong || path == ImagePath::kNone || !Join(folder_, relative, path_)) {
+    return ImageOpen::kLeftAsItWas;
+  }
+  if (path == ImagePath::kParentStep && !allowOutside_) {
+    *why = ImageNote::kOutside;
+    return ImageOpen::kLeftAsItWas;
+  }
+  const ImageOpen opened = OpenInFolder(relative, why);
+  if (opened == ImageOpen::kOpened) *image = &file_;
   return opened;
 }
 
 #ifdef _WIN32
-ImageFile PageFolderFiles::OpenInFolder(const char* relative) {
+ImageOpen PageFolderFiles::OpenInFolder(const char* relative, ImageNote* why) {
   // Opened by its whole path; where it really is shows on the open handle.
   char full[kPathCapacity];
-  if (!Join(folder_[0] != '\0' ? folder_ : ".", relative, full)) return ImageFile::kTooLong;
+  if (!Join(folder_[0] != '\0' ? folder_ : ".", relative, full)) {
+    *why = ImageNote::kTooLong;
+    return ImageOpen::kLeftAsItWas;
+  }
   HANDLE h = CreateFileA(full, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
-    switch (GetLastError()) {
-      case ERROR_FILE_NOT_FOUND:
-      case ERROR_PATH_NOT_FOUND:
-      case ERROR_INVALID_NAME:
-        return ImageFile::kMissing;
-      case ERROR_FILENAME_EXCED_RANGE:
-        return ImageFile::kTooLong;
-      case ERROR_ACCESS_DENIED: {
-        // A folder cannot be opened as a file and says so this way.
-        const DWORD attributes = GetFileAttributesA(full);
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-          return ImageFile::kNotAFile;
-        }
-        file_.Refuse(EACCES);
-        return ImageFile::kUnreadable;
-      }
-      default:
-        file_.Refuse(EIO);
-        return ImageFile::kUnreadable;
+    const DWORD error = GetLastError();
+    // A folder cannot be opened as a file and says so as a permission error.
+    const DWORD attributes = GetFileAttributesA(full);
+    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      *why = ImageNote::kNotAFile;
+      return ImageOpen::kLeftAsItWas;
     }
+    const int code = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME
+                         ? ENOENT
+                     : error == ERROR_FILENAME_EXCED_RANGE ? ENAMETOOLONG
+                     : error == ERROR_ACCESS_DENIED        ? EACCES
+                                                           : EIO;
+    file_.Refuse(code);
+    return RefusedImage(code, why);
   }
   if (GetFileType(h) != FILE_TYPE_DISK) {
     CloseHandle(h);
-    return ImageFile::kNotAFile;
+    *why = ImageNote::kNotAFile;
+    return ImageOpen::kLeftAsItWas;
   }
   if (!allowOutside_) {
     // Inside means below the folder's own final path, whatever links,
@@ -339,25 +357,20 @@ ImageFile PageFolderFiles::OpenInFolder(const char* relative) {
                         (final[folderFinalSize_] == L'\\' || folderFinal_[folderFinalSize_ - 1] == L'\\');
     if (!inside) {
       CloseHandle(h);
-      return ImageFile::kOutside;
+      *why = ImageNote::kOutside;
+      return ImageOpen::kLeftAsItWas;
     }
   }
   const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), kReadFlags);
-  if (fd < 0) {
-    CloseHandle(h);
-    file_.Refuse(EMFILE);
-    return ImageFile::kUnreadable;
-  }
-  return CheckOpened(fd, &file_) == OpenCheck::kOpened ? ImageFile::kOpened : ImageFile::kNotAFile;
+  if (fd < 0) CloseHandle(h);
+  return TakeOpened(fd, &file_, why);
 }
 #else
-ImageFile PageFolderFiles::OpenInFolder(const char* relative) {
-  if (folderFd_ < 0) {
-    file_.Refuse(folderError_);
-    return RefusedImage(folderError_);
-  }
+ImageOpen PageFolderFiles::OpenInFolder(const char* relative, ImageNote* why) {
   int fd = -1;
-  if (allowOutside_) {
+  if (folderFd_ < 0) {
+    errno = folderError_;
+  } else if (allowOutside_) {
     do {
       fd = openat(folderFd_, relative, kReadFlags);
     } while (fd < 0 && errno == EINTR);
@@ -368,12 +381,10 @@ ImageFile PageFolderFiles::OpenInFolder(const char* relative) {
       fd = OpenStepByStep(folderFd_, relative);
     }
   }
-  if (fd < 0) {
-    const int error = errno;
-    file_.Refuse(error);
-    return RefusedImage(error);
-  }
-  return CheckOpened(fd, &file_) == OpenCheck::kOpened ? ImageFile::kOpened : ImageFile::kNotAFile;
+  if (fd >= 0) return TakeOpened(fd, &file_, why);
+  const int error = errno;
+  file_.Refuse(error);
+  return RefusedImage(error, why);
 }
 #endif
 

@@ -63,14 +63,14 @@ class PageFolderFiles final : public BundleFiles {
   PageFolderFiles& operator=(const PageFolderFiles&) = delete;
 
   ByteSource* OpenKitFile(const char* name) override;
-  ImageFile OpenImage(Span address, ByteSource** image) override;
+  ImageOpen OpenImage(Span address, ByteSource** image, ImageNote* why) override;
   void Close() override { file_.Close(); }
   const char* Path() const override { return path_; }
   // The errno of the last open or read that failed.
   int error() const { return file_.error(); }
 
  private:
-  ImageFile OpenInFolder(const char* relative);
+  ImageOpen OpenInFolder(const char* relative, ImageNote* why);
 
   const KitSearch& kit_;
   const bool allowOutside_;

@@ -145,27 +145,16 @@ class CopyWriter {
 
   StreamStatus RelativeImage(Span address) {
     ByteSource* image = nullptr;
-    switch (files_.OpenImage(address, &image)) {
-      case ImageFile::kOpened:
+    ImageNote why = ImageNote::kMissing;
+    switch (files_.OpenImage(address, &image, &why)) {
+      case ImageOpen::kOpened:
         return DataUri(*image, BundleInput::kImage);
-      case ImageFile::kUnreadable:
+      case ImageOpen::kUnreadable:
         return ReadFailed(BundleInput::kImage);
-      case ImageFile::kMissing:
-        Note(ImageNote::kMissing, address);
-        break;
-      case ImageFile::kOutside:
-        Note(ImageNote::kOutside, address);
-        break;
-      case ImageFile::kLink:
-        Note(ImageNote::kLink, address);
-        break;
-      case ImageFile::kNotAFile:
-        Note(ImageNote::kNotAFile, address);
-        break;
-      case ImageFile::kTooLong:
-        Note(ImageNote::kTooLong, address);
+      case ImageOpen::kLeftAsItWas:
         break;
     }
+    Note(why, address);
     Put(address);
     return StreamStatus::kDone;
   }

@@ -33,27 +33,6 @@ inline constexpr const char* kKitLoader = kLoaderPath + 1;
 inline constexpr const char* kKitNetwork = kNetworkPath + 1;
 inline constexpr const char* kKitPlaceholder = kPlaceholderPath + 1;
 
-// The files the copy takes in besides the page. Only the program's front end
-// names and opens files: the copy asks for them by what the page says, and
-// the front end decides where they are and which may be read. One file is
-// open at a time; each open closes the one before.
-class BundleFiles {
- public:
-  // Opens the kit's file `name` (one of the kKit names); null when it cannot
-  // be opened.
-  virtual ByteSource* OpenKitFile(const char* name) = 0;
-  // Opens the file that a relative image address names (see
-  // RelativeImagePath); `image` is set on kOpened.
-  virtual ImageFile OpenImage(Span address, ByteSource** image) = 0;
-  virtual void Close() = 0;
-  // The file last asked for, as a path: the name whose ending tells an SVG
-  // image, and the one a read failure is reported with.
-  virtual const char* Path() const = 0;
-
- protected:
-  ~BundleFiles() = default;
-};
-
 // Why an image address stays in the copy as it was.
 enum class ImageNote {
   kNetwork,       // http(s): the copy needs the network for it
@@ -65,6 +44,33 @@ enum class ImageNote {
   kNotAFile,      // a directory, FIFO or device
   kMissing,
   kTooLong,
+};
+
+enum class ImageOpen {
+  kOpened,
+  kLeftAsItWas,  // not to be taken in; the reason comes with it
+  kUnreadable,   // there and to be taken in, but the open failed (no permission)
+};
+
+// The files the copy takes in besides the page. Only the program's front end
+// names and opens files: the copy asks for them by what the page says, and
+// the front end decides where they are and which may be read. One file is
+// open at a time; each open closes the one before.
+class BundleFiles {
+ public:
+  // Opens the kit's file `name` (one of the kKit names); null when it cannot
+  // be opened.
+  virtual ByteSource* OpenKitFile(const char* name) = 0;
+  // Opens the file that a relative image address names (see
+  // RelativeImagePath); `image` is set on kOpened, `why` on kLeftAsItWas.
+  virtual ImageOpen OpenImage(Span address, ByteSource** image, ImageNote* why) = 0;
+  virtual void Close() = 0;
+  // The file last asked for, as a path: the name whose ending tells an SVG
+  // image, and the one a read failure is reported with.
+  virtual const char* Path() const = 0;
+
+ protected:
+  ~BundleFiles() = default;
 };
 
 // Receives each distinct address that is left as it was, once.

@@ -21,29 +21,23 @@ namespace plotweave {
 namespace {
 
 using testing::BundleRun;
-using testing::CopyWith;
-using testing::kPngUri;
 using testing::NodeRow;
-using testing::PageWith;
 using testing::ReadFileBytes;
-using testing::RunBundleHere;
-using testing::TempDir;
-using testing::WriteFileBytes;
 
 class DestinationTest : public ::testing::Test {
  protected:
   void SetUp() override {
     testing::WriteKit(dir_ / "kit");
-    WriteFileBytes(dir_ / "a.png", testing::kPngBytes);
-    WriteFileBytes(dir_ / "p.htm", page_);
+    testing::WriteFileBytes(dir_ / "a.png", testing::kPngBytes);
+    testing::WriteFileBytes(dir_ / "p.htm", page_);
   }
   BundleRun Bundle(std::vector<std::string> args) {
     args.insert(args.begin(), {"--kit", dir_ / "kit", dir_ / "p.htm"});
-    return RunBundleHere(args);
+    return testing::RunBundleHere(args);
   }
-  const std::string page_ = PageWith({}, {NodeRow("a", "a", "a.png")});
-  const std::string copy_ = CopyWith({NodeRow("a", "a", kPngUri)});
-  TempDir dir_;
+  const std::string page_ = testing::PageWith({}, {NodeRow("a", "a", "a.png")});
+  const std::string copy_ = testing::CopyWith({NodeRow("a", "a", testing::kPngUri)});
+  testing::TempDir dir_;
 };
 
 TEST_F(DestinationTest, StandardOutputTakesTheCopyAndNothingIsCreated) {
@@ -64,7 +58,7 @@ TEST_F(DestinationTest, NamesOfTheProgramsOwnDescriptorsAreWrittenInPlace) {
     SCOPED_TRACE(name);
     std::filesystem::remove(dir_ / "stdout-link");
     ASSERT_EQ(symlink("/dev/stdout", (dir_ / "stdout-link").c_str()), 0);
-    WriteFileBytes(log, "earlier line\n");
+    testing::WriteFileBytes(log, "earlier line\n");
     const std::string command = "cd " + dir_.path() + " && " + PLOTWEAVE_BUNDLE_PROGRAM + " --kit kit p.htm -o " +
                                 name + " >> app.log 2> err.txt";
     const int status = std::system(command.c_str());
@@ -101,7 +95,7 @@ TEST_F(DestinationTest, ADeviceSurvivesAFailedCopy) {
 #endif
 
 TEST_F(DestinationTest, ACopyOverTheLimitIsNotWritten) {
-  WriteFileBytes(dir_ / "old.htm", "old copy");
+  testing::WriteFileBytes(dir_ / "old.htm", "old copy");
   const std::string bytes = std::to_string(copy_.size());
   BundleRun run = Bundle({"--max-size", std::to_string(copy_.size() - 1), "-o", dir_ / "old.htm"});
   EXPECT_EQ(run.status, kBundleTooLarge);
@@ -133,7 +127,7 @@ TEST_F(DestinationTest, EveryAddressLeftIsNamedOnce) {
     const std::string address = "missing/" + std::to_string(i) + ".png";
     rows.push_back(NodeRow("n" + std::to_string(i), "<img src=\"" + address + "\"/>", address));
   }
-  WriteFileBytes(dir_ / "p.htm", PageWith({}, rows));
+  testing::WriteFileBytes(dir_ / "p.htm", testing::PageWith({}, rows));
   const BundleRun run = Bundle({"-o", "-"});
   EXPECT_EQ(run.status, kBundleOk);
   std::string want;
