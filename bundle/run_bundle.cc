@@ -33,7 +33,7 @@ constexpr char kHelp[] =
     "      --allow-outside  also take in images outside the page's folder\n"
     "                       (paths with .. and symbolic links)\n"
     "      --max-size BYTES the largest copy written; K, M or G count 1024s\n"
-    "                       (default: 1G)\n"
+    "                       (default: 512M)\n"
     "  -h, --help           show this help and exit\n"
     "  -V, --version        show the version and exit\n"
     "\n"
