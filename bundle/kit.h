@@ -37,6 +37,11 @@ struct KitSearch {
 // the running program.
 void FindKit(const char* option, const char* environment, const char* program, KitSearch* search);
 
+// `folder` (its first `folderSize` bytes) and `name` joined with a "/"
+// where neither brings one; `path` may be where `folder` is. False when it
+// does not fit.
+bool JoinPath(const char* folder, size_t folderSize, const char* name, char (&path)[kPathCapacity]);
+
 // The path of a file of the kit found.
 bool KitFile(const KitSearch& search, const char* name, char (&path)[kPathCapacity]);
 

@@ -60,20 +60,20 @@ OpenCheck CheckOpened(int fd, ReadFile* file) {
 // Whether the descriptor `fd` was opened as a regular file (kept in `file`),
 // or as something else (closed; the image is left as it was).
 ImageOpen TakeOpened(int fd, ReadFile* file, ImageNote* why) {
-  if (CheckOpened(fd, file) == OpenCheck::kOpened) return ImageOpen::kOpened;
-  *why = ImageNote::kNotAFile;
-  return ImageOpen::kLeftAsItWas;
+  switch (CheckOpened(fd, file)) {
+    case OpenCheck::kOpened:
+      return ImageOpen::kOpened;
+    case OpenCheck::kNotAFile:
+      *why = ImageNote::kNotAFile;
+      return ImageOpen::kLeftAsItWas;
+    case OpenCheck::kFailed:
+      break;
+  }
+  return ImageOpen::kUnreadable;
 }
 
 bool Join(const char* folder, const char* name, char (&path)[kPathCapacity]) {
-  const size_t n = std::strlen(folder);
-  const bool slash = n > 0 && folder[n - 1] != '/' && folder[n - 1] != '\\';
-  const size_t m = std::strlen(name);
-  if (n + (slash ? 1 : 0) + m + 1 > kPathCapacity) return false;
-  std::memcpy(path, folder, n);
-  if (slash) path[n] = '/';
-  std::memcpy(path + n + (slash ? 1 : 0), name, m + 1);
-  return true;
+  return JoinPath(folder, std::strlen(folder), name, path);
 }
 
 // The failed open of an image, by its errno: an image left as it was, with
