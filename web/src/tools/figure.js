@@ -126,9 +126,9 @@ export function offerDownload(blob, name) {
   setTimeout(() => URL.revokeObjectURL(url), 60000);
 }
 
-// The page's file name with .png in place of its ending.
-export function figureName(location, fallback) {
+// The page's file name with .png (or the given ending) in place of its own.
+export function figureName(location, fallback, ending = 'png') {
   const path = decodeURIComponent(String(location.pathname || '').split('/').pop() || '');
   const base = path.replace(/\.[^.]*$/, '').replace(/[\\/:*?"<>|\u0000-\u001f]+/g, '_');
-  return `${base || fallback}.png`;
+  return `${base || fallback}.${ending}`;
 }
