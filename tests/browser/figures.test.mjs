@@ -211,6 +211,23 @@ describe('figures', () => {
       assert.equal(found.images, plan.nodes.filter((f) => f.length >= 6 && f[5] === '1').length, 'pictures are in the figure');
       assert.deepEqual(found.overlaps, [], 'link labels clear of node labels');
 
+      // The PNG leaves the selection out as well: gold on screen, none in the file.
+      const goldIn = (b64) => page.evaluate(async (data) => {
+        const img = new Image();
+        img.src = `data:image/png;base64,${data}`;
+        await img.decode();
+        const c = document.createElement('canvas');
+        c.width = img.width; c.height = img.height;
+        c.getContext('2d').drawImage(img, 0, 0);
+        const px = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+        let n = 0;
+        for (let k = 0; k < px.length; k += 4) if (px[k] > 235 && px[k + 1] > 195 && px[k + 1] < 235 && px[k + 2] < 60) n++;
+        return n;
+      }, b64);
+      assert.ok(await goldIn((await page.screenshot()).toString('base64')) > 20, 'the selected node is gold on screen');
+      const png = readFileSync(await (await saveFigure(page, 'png')).path());
+      assert.equal(await goldIn(png.toString('base64')), 0, 'no selection colour in the PNG');
+
       // A class switched off leaves the figure and its legend.
       await page.getByRole('region', { name: 'Legend' }).getByRole('button', { name: 'Record', exact: true }).click();
       const fewer = readFileSync(await (await saveFigure(page, 'svg', { caption: '도성 <답사> & 지도' })).path(), 'utf8');

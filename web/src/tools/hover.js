@@ -22,7 +22,7 @@ export function hoverText(row, index) {
 // Returns { element, detach() }.
 export function createHover(state, vis, words) {
   const { container, nodeRows } = state;
-  const tip = element('div', { className: 'pw-hover', hidden: true }, { role: 'tooltip', 'aria-live': 'polite' });
+  const tip = element('div', { className: 'pw-hover', hidden: true }, { role: 'tooltip' });
   const name = element('span', { className: 'pw-hover-name' });
   const kind = element('span', { className: 'pw-hover-class' });
   tip.append(name, kind);

@@ -166,21 +166,31 @@ function edgeOf(e, a, b) {
   return { svg: `<line${attrs({ x1: ax, y1: ay, x2: ex, y2: ey, ...paint })}/>${heads}`, span: { ax, ay, bx, by } };
 }
 
-// The small pictures of the legend, 22 x 16 at (x, y).
+// The small pictures of the legend, 16 high at (x, y): { svg, w }. A class
+// with pictures and shapes shows both, as the page's legend does.
 function classSwatch(c, x, y) {
-  if (c.picture && !c.shape) {
-    return `<rect${attrs({ x: x + 2, y: y + 1, width: 18, height: 14, fill: '#f4f4f4', stroke: '#777777' })}/>`
-      + polygon([[x + 3, y + 14], [x + 9, y + 7], [x + 13, y + 11], [x + 15, y + 9], [x + 19, y + 14]], { fill: '#999999' });
+  let svg = '';
+  let w = 0;
+  if (c.shape) {
+    const r = ['dot', 'circle', 'star', 'triangle', 'triangleDown', 'diamond', 'hexagon', 'square'].includes(c.shape) ? 6 : 0;
+    const n = { shape: c.shape === 'text' ? 'box' : c.shape, x: x + 11, y: y + 8, w: r ? 12 : 18, h: r ? 12 : 10, size: r || 5 };
+    if (c.shape === 'ellipse') { n.w = 18; n.h = 12; }
+    svg += shapeOf(n, { fill: '#ffffff', stroke: c.border, 'stroke-width': 2 }, '');
+    w += 22;
   }
-  const r = ['dot', 'circle', 'star', 'triangle', 'triangleDown', 'diamond', 'hexagon', 'square'].includes(c.shape) ? 6 : 0;
-  const n = { shape: c.shape, x: x + 11, y: y + 8, w: r ? 12 : 18, h: r ? 12 : 10, size: r || 5 };
-  if (c.shape === 'ellipse') { n.w = 18; n.h = 12; }
-  return shapeOf(n, { fill: '#ffffff', stroke: c.border, 'stroke-width': 2 }, '') || shapeOf({ ...n, shape: 'box' }, { fill: '#ffffff', stroke: c.border, 'stroke-width': 2 }, '');
+  if (c.picture) {
+    const px = x + w;
+    svg += `<rect${attrs({ x: px + 2, y: y + 1, width: 18, height: 14, fill: '#f4f4f4', stroke: '#777777' })}/>`
+      + polygon([[px + 3, y + 14], [px + 9, y + 7], [px + 13, y + 11], [px + 15, y + 9], [px + 19, y + 14]], { fill: '#999999' });
+    w += 22;
+  }
+  return { svg, w };
 }
 
 function relationSwatch(r, x, y) {
   const e = { colour: r.colour, width: 2, dashes: r.dashes, arrows: r.arrows };
-  return edgeOf(e, { x, y: y + 8, w: 0, h: 0, shape: 'dot', size: 0 }, { x: x + 30, y: y + 8, w: 0, h: 0, shape: 'dot', size: 0 }).svg;
+  const end = (at) => ({ x: at, y: y + 8, w: 0, h: 0, shape: 'dot', size: 0 });
+  return { svg: edgeOf(e, end(x), end(x + 30)).svg, w: 32 };
 }
 
 // The legend as rows of entries that wrap at `width`; returns { svg, height }.
@@ -188,17 +198,18 @@ function legendOf(legend, width, top, measure, words) {
   let svg = '';
   let y = top;
   const font = UI_FONT;
-  const groups = [[words.classes, legend.classes, classSwatch, 22], [words.linkKinds, legend.relations, relationSwatch, 32]];
-  for (const [heading, entries, swatch, sw] of groups) {
+  const groups = [[words.classes, legend.classes, classSwatch], [words.linkKinds, legend.relations, relationSwatch]];
+  for (const [heading, entries, swatch] of groups) {
     if (!entries.length) continue;
     let x = MARGIN;
-    svg += textLines([heading], x + measure(heading, { ...font, face: font.face }) / 2, y + 8, { ...font, color: '#555555' });
+    svg += textLines([heading], x, y + 8, { ...font, color: '#555555' }, { 'text-anchor': 'start' });
     x += measure(heading, font) + 12;
     for (const entry of entries) {
+      const sw = swatch(entry, 0, 0).w;
       const w = sw + 4 + measure(entry.name, font) + 12;
       if (x + w > width - MARGIN && x > MARGIN + 60) { x = MARGIN + 60; y += 22; }
-      svg += swatch(entry, x, y);
-      svg += textLines([entry.name], x + sw + 4 + measure(entry.name, font) / 2, y + 8, font);
+      svg += swatch(entry, x, y).svg;
+      svg += textLines([entry.name], x + sw + 4, y + 8, font, { 'text-anchor': 'start' });
       x += w;
     }
     y += 26;
