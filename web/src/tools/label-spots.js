@@ -1,10 +1,11 @@
 // Where a figure puts its link labels: on its link, off every node and node
 // label and off the labels placed before it. The middle of the link is
 // tried first, then spots further along it either way, then the same spots
-// moved off the line to either side; a label with no free spot goes where
-// it covers least.
+// moved off the line to either side, up to three times its size; a label
+// with no free spot goes where it covers least.
 
-const ALONG = [0.5, 0.4, 0.6, 0.3, 0.7, 0.22, 0.78, 0.15, 0.85];
+const ALONG = [0.5];
+for (let d = 0.05; d < 0.42; d += 0.05) ALONG.push(0.5 - d, 0.5 + d);
 const CELL = 64;
 
 // Boxes are { x0, y0, x1, y1 }.
@@ -57,7 +58,7 @@ export function placeLinkLabels(obstacles, labels) {
     const ny = dx / len;
     const side = Math.abs(nx) * l.w / 2 + Math.abs(ny) * l.h / 2 + 3;
     let best = null;
-    for (const shift of [0, side, -side]) {
+    for (const shift of [0, side, -side, 2 * side, -2 * side, 3 * side, -3 * side]) {
       for (const t of ALONG) {
         const x = l.ax + dx * t + nx * shift;
         const y = l.ay + dy * t + ny * shift;
