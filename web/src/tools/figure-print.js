@@ -54,6 +54,8 @@ export function printAsVectors(state, vis, words) {
   let holder = null;
   const before = () => {
     after();
+    // Printing the figure alone needs no second one.
+    if (document.documentElement.classList.contains('pw-figure-only')) return;
     try {
       const figure = svgOfDrawing(state, vis, words, { legend: false, caption: '' });
       holder = element('div', { className: 'pw-print-figure' }, { 'aria-hidden': 'true' });
