@@ -232,6 +232,7 @@ describe('figures', () => {
       await page.getByRole('region', { name: 'Legend' }).getByRole('button', { name: 'Record', exact: true }).click();
       const fewer = readFileSync(await (await saveFigure(page, 'svg', { caption: '도성 <답사> & 지도' })).path(), 'utf8');
       assert.ok(!fewer.includes('태조실록') && !fewer.includes('>Record<'), 'hidden nodes and their class are left out');
+      assert.ok(!fewer.includes('>recordedIn<'), 'so are relations whose links are all hidden');
       assert.ok(fewer.includes('>도성 &lt;답사&gt; &amp; 지도<'), 'the edited caption, as text');
       assert.deepEqual(errors, []);
     } finally {
@@ -312,6 +313,10 @@ describe('phones', () => {
       assert.deepEqual(seen.low, [], 'controls under 44 px');
       assert.deepEqual(seen.small, [], 'text under 12 px');
       await page.screenshot({ path: join(OUT, 'phone.png'), fullPage: true });
+      // The figure dialog too.
+      await page.getByRole('button', { name: 'Save image' }).tap();
+      assert.deepEqual(await page.getByRole('dialog').evaluate((d) => [...d.querySelectorAll('button, input, select')]
+        .filter((c) => c.getBoundingClientRect().height < 44).map((c) => c.outerHTML.slice(0, 60))), [], 'dialog controls under 44 px');
       assert.deepEqual(errors, []);
       await page.close();
 
