@@ -227,6 +227,18 @@ describe('figures', () => {
       assert.ok(await goldIn((await page.screenshot()).toString('base64')) > 20, 'the selected node is gold on screen');
       const png = readFileSync(await (await saveFigure(page, 'png')).path());
       assert.equal(await goldIn(png.toString('base64')), 0, 'no selection colour in the PNG');
+      // Its legend and caption go under it.
+      await page.getByRole('button', { name: 'Save image' }).click();
+      await page.getByRole('checkbox', { name: 'Legend' }).uncheck();
+      await page.getByRole('checkbox', { name: 'Caption' }).uncheck();
+      await page.getByRole('button', { name: 'Cancel' }).click();
+      const bare = readFileSync(await (await saveFigure(page, 'png')).path());
+      assert.equal(bare.readUInt32BE(16), png.readUInt32BE(16), 'as wide');
+      assert.ok(png.readUInt32BE(20) > bare.readUInt32BE(20) + 100, 'taller with legend and caption');
+      await page.getByRole('button', { name: 'Save image' }).click();
+      await page.getByRole('checkbox', { name: 'Legend' }).check();
+      await page.getByRole('checkbox', { name: 'Caption' }).check();
+      await page.getByRole('button', { name: 'Cancel' }).click();
 
       // A class switched off leaves the figure and its legend.
       await page.getByRole('region', { name: 'Legend' }).getByRole('button', { name: 'Record', exact: true }).click();

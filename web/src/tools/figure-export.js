@@ -1,11 +1,12 @@
 // The toolbar's figure export: "Save image" opens a small dialog with the
 // format (PNG, SVG or PDF), the PNG's resolution, the legend and the caption
 // (the page's first caption, editable), then saves; a word tells how the
-// last export went.
+// last export went. A PNG is the drawing's own picture with the legend and
+// caption drawn under it.
 
-import { TaintedFigure, drawFigure, figureName, offerDownload, pngOf } from './figure.js';
+import { TaintedFigure, drawFigure, figureName, offerDownload, pngOf, withKey } from './figure.js';
 import { button, element } from './dom.js';
-import { firstCaption, svgOfDrawing } from './figure-model.js';
+import { firstCaption, svgKeyOfDrawing, svgOfDrawing } from './figure-model.js';
 import { printFigure } from './figure-print.js';
 
 function labelled(text, control) {
@@ -42,13 +43,9 @@ export function createFigureExport(state, vis, words, lights) {
     row(captionText),
     row(ok, cancel),
   );
-  // Legend and caption are parts of the vector figures only.
   const sync = () => {
-    const png = format.value === 'png';
-    scale.disabled = !png;
-    legend.disabled = png;
-    caption.disabled = png;
-    captionText.disabled = png || !caption.checked;
+    scale.disabled = format.value !== 'png';
+    captionText.disabled = !caption.checked;
   };
   format.addEventListener('change', sync);
   caption.addEventListener('change', sync);
@@ -75,6 +72,7 @@ export function createFigureExport(state, vis, words, lights) {
     statusTimer = setTimeout(() => { status.textContent = ''; }, 15000);
   };
 
+  const chosen = () => ({ legend: legend.checked, caption: caption.checked ? captionText.value.trim() : '' });
   const savePng = async () => {
     // A figure shows the network, not the reader's pointing: nothing dimmed.
     const lit = lights.focus;
@@ -85,18 +83,23 @@ export function createFigureExport(state, vis, words, lights) {
     } finally {
       lights.light(lit);
     }
-    const blob = await pngOf(figure.canvas);
+    const parts = chosen();
+    let canvas = figure.canvas;
+    if (parts.legend || parts.caption) {
+      canvas = await withKey(canvas, figure.factor, svgKeyOfDrawing(state, vis, words, parts, canvas.width / figure.factor));
+    }
+    const blob = await pngOf(canvas);
     offerDownload(blob, figureName(window.location, words.untitled));
     say(figure.masked ? words.masked(figure.masked) : figure.reduced ? words.reduced : words.saved);
   };
   const saveVector = (kind) => {
-    const title = caption.checked ? captionText.value.trim() : '';
-    const figure = svgOfDrawing(state, vis, words, { legend: legend.checked, caption: title });
+    const parts = chosen();
+    const figure = svgOfDrawing(state, vis, words, parts);
     if (kind === 'svg') {
       offerDownload(new Blob([figure.text], { type: 'image/svg+xml' }), figureName(window.location, words.untitled, 'svg'));
       say(words.saved);
     } else {
-      printFigure(figure, title);
+      printFigure(figure, parts.caption);
       say(words.printed);
     }
   };

@@ -6,7 +6,7 @@
 import { classOfRow, firstCaption, isDummyRow } from '../page-contract.js';
 import { drawnNode, nodePicture, shownEdgeIds, shownNodeIds } from '../vis-adapter.js';
 import { nodeBox } from './sizes.js';
-import { figureFontFamily, svgFigure } from './svg-figure.js';
+import { figureFontFamily, svgFigure, svgKey } from './svg-figure.js';
 
 let measurer = null;
 export function measureText(text, font) {
@@ -30,7 +30,7 @@ function pictureHref(image) {
   }
 }
 
-export function figureModel(state, vis, { legend, caption }) {
+export function figureModel(state, vis, { legend, caption, pictures = true }) {
   const { nodes: records, edges: edgeRecords, nodeRows, linkRows } = state;
   const ids = shownNodeIds(vis).filter((id) => records[id] && !isDummyRow(nodeRows[id], id));
   const index = new Map();
@@ -44,7 +44,7 @@ export function figureModel(state, vis, { legend, caption }) {
     return {
       x: positions[id].x, y: positions[id].y, w: box.w, h: box.h, shape: r.shape, size: r.size,
       label: r.label, font: r.font, border: r.color.border, background: r.color.background,
-      picture: picture ? { href: pictureHref(nodePicture(vis, id)) } : null,
+      picture: picture && pictures ? { href: pictureHref(nodePicture(vis, id)) } : null,
     };
   });
   const byId = new Map(edgeRecords.map((e) => [e.id, e]));
@@ -77,6 +77,11 @@ export function figureModel(state, vis, { legend, caption }) {
 // The figure as SVG text: { text, width, height }.
 export function svgOfDrawing(state, vis, words, options) {
   return svgFigure(figureModel(state, vis, options), { measure: measureText, words });
+}
+
+// The legend and caption alone, `width` wide, to go under a PNG.
+export function svgKeyOfDrawing(state, vis, words, options, width) {
+  return svgKey(figureModel(state, vis, { ...options, pictures: false }), { measure: measureText, words, width });
 }
 
 export { firstCaption };

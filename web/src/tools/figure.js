@@ -104,6 +104,21 @@ export function drawFigure(vis, factor) {
   return { canvas: figure, factor: f, reduced, masked: mask.count };
 }
 
+// The figure with `key` (an SVG document { text, width, height } as wide
+// as the figure in drawing units) under it.
+export async function withKey(canvas, factor, key) {
+  const image = new Image();
+  image.src = `data:image/svg+xml;charset=utf-8,${encodeURIComponent(key.text)}`;
+  await image.decode();
+  const out = document.createElement('canvas');
+  out.width = canvas.width;
+  out.height = canvas.height + Math.round(key.height * factor);
+  const g = out.getContext('2d');
+  g.drawImage(canvas, 0, 0);
+  g.drawImage(image, 0, canvas.height, out.width, out.height - canvas.height);
+  return out;
+}
+
 export function pngOf(canvas) {
   return new Promise((resolve, reject) => {
     try {

@@ -24,6 +24,7 @@ const ROUND = new Set(['circle', 'dot', 'circularImage', 'ellipse']);
 // Korean faces readers are likely to have, before the generic family.
 const FALLBACKS = '"Malgun Gothic", "Apple SD Gothic Neo", "Noto Sans CJK KR", "NanumGothic", sans-serif';
 export const UI_FONT = { face: `system-ui, ${FALLBACKS}`, size: 13, color: '#222222' };
+const CAPTION_FONT = { ...UI_FONT, size: 16 };
 
 // Text for XML: markup characters escaped, characters XML cannot hold dropped.
 export function xmlText(value) {
@@ -188,7 +189,7 @@ function classSwatch(c, x, y) {
 }
 
 function relationSwatch(r, x, y) {
-  const e = { colour: r.colour, width: 2, dashes: r.dashes, arrows: r.arrows };
+  const e = { colour: r.colour, width: 1, dashes: r.dashes, arrows: r.arrows };
   const end = (at) => ({ x: at, y: y + 8, w: 0, h: 0, shape: 'dot', size: 0 });
   return { svg: edgeOf(e, end(x), end(x + 30)).svg, w: 32 };
 }
@@ -241,12 +242,11 @@ export function svgFigure(model, { measure, words }) {
   if (!isFinite(x0)) { x0 = 0; y0 = 0; x1 = 0; y1 = 0; }
 
   const caption = model.caption ? String(model.caption) : '';
-  const captionFont = { ...UI_FONT, size: 16 };
-  let width = Math.max(x1 - x0 + 2 * MARGIN, caption ? measure(caption, captionFont) + 2 * MARGIN : 0, model.legend ? 320 : 0);
+  let width = Math.max(x1 - x0 + 2 * MARGIN, caption ? measure(caption, CAPTION_FONT) + 2 * MARGIN : 0, model.legend ? 320 : 0);
   width = Math.ceil(width);
   const dx = (width - (x1 - x0)) / 2 - x0;
   const dy = MARGIN - y0;
-  let bottom = y1 - y0 + 2 * MARGIN;
+  const bottom = y1 - y0 + 2 * MARGIN;
 
   const body = [];
   body.push(`<g${attrs({ transform: `translate(${num(dx)} ${num(dy)})` })}>`);
@@ -265,13 +265,20 @@ export function svgFigure(model, { measure, words }) {
   });
   body.push('</g></g>');
 
+  return svgDocument(body, width, bottom, model, measure, words);
+}
+
+// The legend and the caption from `top` down, and the document around body.
+function svgDocument(body, width, top, model, measure, words) {
+  const caption = model.caption ? String(model.caption) : '';
+  let bottom = top;
   if (model.legend) {
     const legend = legendOf(model.legend, width, bottom, measure, words);
     body.push(`<g class="legend">${legend.svg}</g>`);
     bottom += legend.height + 6;
   }
   if (caption) {
-    body.push(`<g class="caption">${textLines([caption], width / 2, bottom + 10, captionFont)}</g>`);
+    body.push(`<g class="caption">${textLines([caption], width / 2, bottom + 10, CAPTION_FONT)}</g>`);
     bottom += 20 + MARGIN;
   }
   const height = Math.ceil(bottom);
@@ -280,4 +287,9 @@ export function svgFigure(model, { measure, words }) {
     + (caption ? `<title>${xmlText(caption)}</title>\n` : '')
     + `<rect${attrs({ width, height, fill: '#ffffff' })}/>\n${body.join('\n')}\n</svg>\n`;
   return { text, width, height };
+}
+
+// Only the legend and the caption, `width` wide: what goes under a PNG.
+export function svgKey(model, { measure, words, width }) {
+  return svgDocument([], Math.ceil(width), 8, model, measure, words);
 }
