@@ -36,7 +36,7 @@ export const FIGURE_STYLE = `
   .pw-figure-dialog input[type=checkbox] { min-width: 24px; }
   .pw-search, .pw-search-input { flex: 1 1 12em; }
   .pw-results li { min-height: 44px; align-items: center; }
-  .pw-results .pw-id, .pw-status, .pw-hover-class { font-size: 12px; }
+  .pw-results .pw-id, .pw-status, .pw-hover-class, .pw-legend .pw-count { font-size: 12px; }
   .pw-legend { font-size: 13px; }
 }
 `;
