@@ -98,16 +98,15 @@ const char* ColourOf(FindingSeverity severity) {
 
 }  // namespace
 
-size_t FormatTextFinding(const char* plan, const Finding& finding, bool colour, char* out,
-                         size_t width) {
+size_t FormatFindingLine(const char* where, long lineNumber, long column, FindingSeverity severity,
+                         const char* message, const char* name, bool colour, char* out, size_t width) {
   LineOut line{out, width};
-  const FindingSeverity severity = KindOf(finding.code).severity;
   if (colour) line.Text("\033[1m");
-  line.Text(plan);
+  line.Text(where);
   line.Text(":");
-  line.Number(finding.line);
+  line.Number(lineNumber);
   line.Text(":");
-  line.Number(finding.column);
+  line.Number(column);
   line.Text(":");
   if (colour) line.Text("\033[0m");
   line.Text(" ");
@@ -116,11 +115,18 @@ size_t FormatTextFinding(const char* plan, const Finding& finding, bool colour, 
   line.Text(":");
   if (colour) line.Text("\033[0m");
   line.Text(" ");
-  line.Text(finding.message);
+  line.Text(message);
   line.Text(" [");
-  line.Text(KindOf(finding.code).name);
+  line.Text(name);
   line.Text("]\n");
   return line.used;
+}
+
+size_t FormatTextFinding(const char* plan, const Finding& finding, bool colour, char* out,
+                         size_t width) {
+  const FindingKind& kind = KindOf(finding.code);
+  return FormatFindingLine(plan, finding.line, finding.column, kind.severity, finding.message, kind.name, colour,
+                           out, width);
 }
 
 size_t FormatJsonFinding(const char* plan, const Finding& finding, char* out, size_t width) {
