@@ -1,5 +1,7 @@
 #include "check/report.h"
 
+#include "check/utf8.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -32,31 +34,13 @@ struct LineOut {
   void JsonString(const char* text, size_t limit);
 };
 
-// Length of the well-formed UTF-8 character at p, or 0.
+// Length of the well-formed UTF-8 character at p, or 0; the text ends in a
+// zero byte, which no character reads past.
 size_t Utf8Length(const unsigned char* p) {
-  const unsigned char b = p[0];
-  size_t n;
   unsigned long cp;
-  if (b < 0x80) return 1;
-  if (b >= 0xC2 && b <= 0xDF) {
-    n = 2;
-    cp = b & 0x1F;
-  } else if (b >= 0xE0 && b <= 0xEF) {
-    n = 3;
-    cp = b & 0x0F;
-  } else if (b >= 0xF0 && b <= 0xF4) {
-    n = 4;
-    cp = b & 0x07;
-  } else {
-    return 0;
-  }
-  for (size_t i = 1; i < n; ++i) {
-    if ((p[i] & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (p[i] & 0x3F);
-  }
-  const unsigned long lowest[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (cp < lowest[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return n;
+  size_t n = 1;
+  while (n < 4 && p[n - 1] != 0 && p[n] != 0) ++n;
+  return DecodeUtf8(p, n, &cp);
 }
 
 void LineOut::JsonString(const char* text, size_t limit) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "check/utf8.h"
 #include "import/table_reader.h"
 #include "kscode/kscode.h"
 

@@ -68,11 +68,4 @@ class TableReader {
   long rows_ = 0;
 };
 
-// Appends the UTF-8 form of `cp` (up to U+10FFFF) to out; returns its length.
-size_t PutUtf8(unsigned long cp, char* out);
-
-// Decodes the well-formed UTF-8 character at p[0, n); its length, or 0 when
-// the bytes there are no such character.
-size_t DecodeUtf8(const unsigned char* p, size_t n, unsigned long* cp);
-
 }  // namespace plotweave
