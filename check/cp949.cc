@@ -42,6 +42,37 @@ struct ExtensionSyllables {
   }
 };
 
+// Code page 949 keeps the 268 hanja that KS X 1001 codes twice (under two
+// readings) apart, as the compatibility ideographs U+F900..U+FA0B in code
+// order. The KS table gives the second codes no character: they are its
+// hanja codes without one.
+constexpr int kCompatibilityCount = 268;
+constexpr uint16_t kCompatibilityFirst = 0xF900;
+
+struct CompatibilityCodes {
+  uint16_t code[kCompatibilityCount];
+  int count = 0;
+  CompatibilityCodes() : code() {
+    for (int lead = 0xCA; lead <= 0xFD; ++lead) {
+      for (int trail = 0xA1; trail <= 0xFE; ++trail) {
+        if (KsToUnicode(static_cast<uint8_t>(lead), static_cast<uint8_t>(trail)) != 0) continue;
+        if (count < kCompatibilityCount) code[count] = static_cast<uint16_t>(lead << 8 | trail);
+        ++count;
+      }
+    }
+  }
+  // The ideograph of a hanja code without a KS character, or 0.
+  uint16_t Find(uint16_t ks) const {
+    int low = 0, high = (count < kCompatibilityCount ? count : kCompatibilityCount) - 1;
+    while (low <= high) {
+      const int mid = (low + high) / 2;
+      if (code[mid] == ks) return static_cast<uint16_t>(kCompatibilityFirst + mid);
+      if (code[mid] < ks) low = mid + 1; else high = mid - 1;
+    }
+    return 0;
+  }
+};
+
 }  // namespace
 
 int Cp949ExtensionIndex(uint8_t lead, uint8_t trail) {
@@ -59,16 +90,27 @@ uint16_t Cp949ToUnicode(uint8_t lead, uint8_t trail) {
     static const ExtensionSyllables syllables;
     return syllables.code[index];
   }
-  if (lead < 0xA1 || lead > 0xFE || trail < 0xA1 || trail > 0xFE) return 0;
+  // Rows 0xA1..0xFD of KS X 1001; the row 0xFE, which this program's table
+  // fills with hanja of its own, is for users' characters in code page 949.
+  if (lead < 0xA1 || lead > 0xFD || trail < 0xA1 || trail > 0xFE) return 0;
   // KS X 1001 as code page 949 has it: the KS table, but for the few codes
   // where this program's own table parts from it.
   switch (lead << 8 | trail) {
     case 0xA1AD: return 0x223C;
+    case 0xA2A1: return 0x21D2;
+    case 0xA2A2: return 0x21D4;
     case 0xA2E6: return 0x20AC;
     case 0xA2E7: return 0x00AE;
     case 0xCDE7: return 0x6C68;
-    default: return KsToUnicode(lead, trail);
+    default: break;
   }
+  const uint16_t cp = KsToUnicode(lead, trail);
+  if (cp >= 0x80) return cp;
+  // An unassigned KS code, which the KS table gives as ASCII, or a second
+  // code of a hanja.
+  if (lead < 0xCA) return 0;
+  static const CompatibilityCodes compatibility;
+  return compatibility.count == kCompatibilityCount ? compatibility.Find(static_cast<uint16_t>(lead << 8 | trail)) : 0;
 }
 
 }  // namespace plotweave
