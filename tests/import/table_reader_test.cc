@@ -10,11 +10,10 @@
 #include "check/utf8.h"
 #include "import/table_reader.h"
 #include "kscode/kscode.h"
+#include "tests/import/import_support.h"
 
 namespace plotweave {
 namespace {
-
-using Table = std::vector<std::vector<std::string>>;
 
 std::vector<std::vector<std::string>> ReadAll(const std::string& bytes, TableEncoding encoding, char delimiter,
                                               char* detected = nullptr) {
@@ -62,26 +61,6 @@ std::string ToCp949(const std::string& utf8) {
       out += extension.at(cp);
     }
     i += n;
-  }
-  return out;
-}
-
-// RFC 4180 as spreadsheets write it: quoted where a cell needs it.
-std::string WriteTable(const Table& table, char delimiter, const char* lineEnd) {
-  std::string out;
-  for (const auto& row : table) {
-    for (size_t i = 0; i < row.size(); ++i) {
-      if (i > 0) out += delimiter;
-      const std::string& cell = row[i];
-      if (cell.find_first_of(std::string("\"\r\n") + delimiter) == std::string::npos) {
-        out += cell;
-        continue;
-      }
-      out += '"';
-      for (char c : cell) out += c == '"' ? std::string("\"\"") : std::string(1, c);
-      out += '"';
-    }
-    out += lineEnd;
   }
   return out;
 }
