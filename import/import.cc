@@ -160,14 +160,16 @@ bool ReadDeclaration(const RowContext& r, const DeclarationKind& kind, Declarati
   ok = r.Convert(kDeclName, TextRule::kName, kNameLimit, nameWhat, &d.name) && ok;
   ok = r.Convert(kDeclColor, TextRule::kName, kShortLimit, colorWhat, &d.color) && ok;
   ok = r.Convert(kDeclStyle, TextRule::kName, kShortLimit, styleWhat, &d.style) && ok;
-  if (d.color.length == 0 || d.style.length == 0) {
-    const CellPlace p = r.Place(d.color.length == 0 ? kDeclColor : kDeclStyle, "");
+  if (ok && (d.color.length == 0 || d.style.length == 0)) {
+    const bool noColor = d.color.length == 0, noStyle = d.style.length == 0;
+    const CellPlace p = r.Place(noColor ? kDeclColor : kDeclStyle, "");
     ReportImport(r.sink, ImportCode::kDefaultAppearance, r.table, p.row, p.column,
-                 "the %s \"%s\" gives no %s; it is declared with the default %s",
-                 kind.noun, r.Show(kDeclName).text, d.color.length == 0 ? "colour" : "style",
-                 d.color.length == 0 ? kind.color : kind.style);
-    if (d.color.length == 0) SetAscii(&d.color, kind.color);
-    if (d.style.length == 0) SetAscii(&d.style, kind.style);
+                 "the %s \"%s\" gives no %s; it is declared with the default%s%s%s%s", kind.noun,
+                 r.Show(kDeclName).text, noColor && noStyle ? "colour and no style" : noColor ? "colour" : "style",
+                 noColor ? " colour " : "", noColor ? kind.color : "", noStyle ? " style " : "",
+                 noStyle ? kind.style : "");
+    if (noColor) SetAscii(&d.color, kind.color);
+    if (noStyle) SetAscii(&d.style, kind.style);
   }
   d.flag = kind.flag;
   const TableCell& flag = CellOf(r.row, r.map, kDeclLabelFlag);

@@ -29,6 +29,7 @@ constexpr FindingKind kKinds[kImportCodeCount] = {
     {"picture-value", FindingSeverity::kWarning},
     {"label-flag", FindingSeverity::kWarning},
     {"extra-cells", FindingSeverity::kWarning},
+    {"plan-name", FindingSeverity::kWarning},
     {"declared-by-default", FindingSeverity::kNote},
     {"default-appearance", FindingSeverity::kNote},
     {"column-ignored", FindingSeverity::kNote},

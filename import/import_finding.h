@@ -36,6 +36,7 @@ enum class ImportCode : uint8_t {
   kPictureValue,
   kLabelFlag,
   kExtraCells,
+  kPlanName,
   // Notes.
   kDeclaredByDefault,
   kDefaultAppearance,

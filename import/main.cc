@@ -182,8 +182,11 @@ class PrintingSink final : public ImportSink, public FindingSink {
   void Report(const ImportFinding& f) override {
     Print(f.table, f.row, f.column, KindOf(f.code), f.message);
   }
-  // The checker's finding about the plan's name.
-  void Report(const Finding& f) override { Print(plan_, f.line, f.column, KindOf(f.code), f.message); }
+  // The checker's finding about the plan's name, which the plan's writer
+  // can still put right: a warning here.
+  void Report(const Finding& f) override {
+    Print(plan_, f.line, f.column, KindOf(ImportCode::kPlanName), f.message);
+  }
 
   long errors = 0;
   long warnings = 0;

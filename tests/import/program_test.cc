@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "tests/import/import_support.h"
 #include "tests/support/test_support.h"
@@ -18,7 +23,7 @@ using testing::WriteFileBytes;
 constexpr char kBom[] = "\xEF\xBB\xBF";
 
 // The lines of `out` that carry `code`.
-[[maybe_unused]] std::string Lines(const std::string& out, const std::string& code) {
+std::string Lines(const std::string& out, const std::string& code) {
   std::string lines;
   size_t start = 0;
   while (start < out.size()) {
@@ -68,7 +73,7 @@ TEST(ImportProgram, EverySpreadsheetTrapIsReportedWhereItStandsAndRefusesTheImpo
   // import, and a row in error declares nothing (the relation "likes").
   const std::string expected =
       "classes.csv:1:5: note: the column \"remark\" is none that a plan holds, and is not read [column-ignored]\n"
-      "classes.csv:3:2: note: the class \"Place\" gives no colour; it is declared with the default gray [default-appearance]\n"
+      "classes.csv:3:2: note: the class \"Place\" gives no colour; it is declared with the default colour gray [default-appearance]\n"
       "classes.csv:3:4: warning: the label flag \"yes\" is no number from -32768 to 32767; the class is written with 1, the default [label-flag]\n"
       "classes.csv:4:1: warning: the class \"Person\" is declared a second time; plotweave takes the first declaration, and this one changes nothing [duplicate]\n"
       "nodes.csv:3:2: warning: the node label \"Old_Town\" holds \"_\", which the page shows as a blank [underscore]\n"
@@ -157,6 +162,125 @@ TEST(ImportProgram, APlanWithWarningsIsWrittenAndPlotweaveShowsWhatTheTablesSay)
         "<h1 style=\"text-align: center;\">It's U+0041 map\n</h1>"}) {
     EXPECT_NE(page.find(NativeLines(row)), std::string::npos) << row;
   }
+}
+
+TEST(ImportProgram, TablesThatCannotBeReadAsTextOrExceedThePlanAreRefused) {
+  TempDir dir;
+  const std::string header = "id,label,class\n";
+  WriteFileBytes(dir / "bytes.csv", header + "k001,Caf\xE9,Person\nk002,\"open,Person\n");
+  WriteFileBytes(dir / "noid.csv", "key2,label,class\nk001,a,b\n");
+  std::string wide = "name,color,style\n";
+  for (int i = 0; i < 100; ++i) wide += "c" + std::to_string(i) + ",red,dot\n";
+  WriteFileBytes(dir / "classes.csv", wide);
+  std::string many = header;
+  for (int i = 0; i < 515; ++i) many += "n" + std::to_string(i) + ",x,c" + std::to_string(i % 100) + "\n";
+  WriteFileBytes(dir / "many.csv", many);
+  WriteFileBytes(dir / "extra.csv", header + "k001,x,c1\nk002,y,newclass\n");
+
+  ProgramRun run = RunImport(dir.path(), {"--nodes", "bytes.csv", "-o", "out.lst"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, NativeLines("bytes.csv:2:2: error: the cell holds bytes that are not UTF-8; the import is "
+                                 "refused: give --encoding cp949 for a table saved as \"ANSI\" on Korean Windows, "
+                                 "or save it as UTF-8 [bad-encoding]\n"
+                                 "bytes.csv:3:2: error: a quoted cell is not closed, and runs to the end of the "
+                                 "table; the import is refused: close the quote [open-quote]\n"));
+  run = RunImport(dir.path(), {"--nodes", "noid.csv", "-o", "out.lst"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, NativeLines("noid.csv:1:1: note: the column \"key2\" is none that a plan holds, and is not "
+                                 "read [column-ignored]\n"
+                                 "noid.csv:1:1: error: the header row names no id column; the import is refused: "
+                                 "name one \"id\" [missing-column]\n"));
+  // 515 nodes: the last three are left out, and the 100 declared classes
+  // leave no room for one more.
+  run = RunImport(dir.path(), {"--nodes", "many.csv", "--classes", "classes.csv", "-o", "out.lst"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, NativeLines("many.csv:514:1: warning: a plan holds at most 512 nodes, and plotweave would "
+                                 "drop the rest; this row and the 2 after it are left out [past-capacity]\n"));
+  EXPECT_EQ(RunImport(dir.path(), {"--nodes", "many.csv", "--classes", "classes.csv", "--strict", "-o", "s.lst"})
+                .status,
+            1);
+  run = RunImport(dir.path(), {"--nodes", "extra.csv", "--classes", "classes.csv", "-o", "extra.lst"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, NativeLines("extra.csv:3:3: error: the class \"newclass\" is not declared, and the plan holds "
+                                 "100 classes already, the most plotweave reads; the import is refused: use fewer "
+                                 "[no-room]\n"));
+  EXPECT_EQ(dir.Listing(), "bytes.csv classes.csv extra.csv many.csv noid.csv out.lst");
+}
+
+TEST(ImportProgram, Cp949TablesReadAsTheSyllablesTheyHold) {
+  TempDir dir;
+  // "ANSI" from Korean Windows: 김똠이 with 똠 as 8C 63, whose trail byte is
+  // the letter 'c', and a semicolon as the delimiter.
+  WriteFileBytes(dir / "nodes.csv", "id;label;class\r\nk001;\xB1\xE8\x8C\x63\xC0\xCC;\xBB\xE7\xB6\xF7\r\n");
+  ProgramRun run = RunImport(dir.path(), {"--nodes", "nodes.csv", "--encoding", "cp949", "-o", "plan.lst"});
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(ReadFileBytes(dir / "plan.lst"),
+            std::string(kBom) + "#PROJECT\n#CLASS\n사람 gray dot 1\n#RELATION\n#NODES\nk001 사람 김똠이\n#LINKS\n");
+  ASSERT_EQ(RunPlotweave(dir.path(), "plan.lst").status, 0);
+  EXPECT_NE(ReadFileBytes(dir / "plan.htm").find("['k001', '사람', '김똠이', '김똠이', 'dot', '"), std::string::npos);
+  // KS code has no 똠: a KS plan cannot be written, where 사람 alone can.
+  run = RunImport(dir.path(), {"--nodes", "nodes.csv", "--encoding=cp949", "--ks", "-o", "ks.lst"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(Lines(run.out, "no-ks-code"),
+            NativeLines("nodes.csv:2:2: error: the node label \"김똠이\" holds \"똠\" (U+B620), which has no KS code "
+                        "of its own; the import is refused: leave out --ks to write a UTF-8 plan, which keeps it "
+                        "[no-ks-code]\n"));
+  WriteFileBytes(dir / "ks.csv", "id,label,class\nk001,\xEC\x82\xAC\xEB\x9E\x8C,Person\n");
+  run = RunImport(dir.path(), {"--nodes", "ks.csv", "--ks", "-o", "ks.lst"});
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(ReadFileBytes(dir / "ks.lst"),
+            "#PROJECT\n#CLASS\nPerson gray dot 1\n#RELATION\n#NODES\nk001 Person \xBB\xE7\xB6\xF7\n#LINKS\n");
+  // Read as UTF-8, the same table is refused with the way out.
+  run = RunImport(dir.path(), {"--nodes", "nodes.csv", "-o", "utf8.lst"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("give --encoding cp949"), std::string::npos);
+}
+
+TEST(ImportProgram, CommandLineConventionsAndTheOutputNameAreKept) {
+  TempDir dir;
+  WriteFileBytes(dir / "nodes.csv", "id,label,class\nk001,a,C\n");
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {},
+           {"--nodes", "nodes.csv"},
+           {"-o", "x.lst"},
+           {"--nodes", "nodes.csv", "-o", "x.lst", "--bogus"},
+           {"--nodes", "nodes.csv", "-o", "x.lst", "--delimiter", "|"},
+           {"--nodes", "nodes.csv", "-o", "x.lst", "--encoding", "latin1"},
+           {"--nodes", "nodes.csv", "--nodes", "nodes.csv", "-o", "x.lst"},
+           {"--nodes", "nodes.csv", "--captions", "nodes.csv", "--caption", "t", "-o", "x.lst"},
+           {"--nodes", "missing.csv", "-o", "x.lst"},
+           {"--nodes", ".", "-o", "x.lst"},
+           {"--nodes", "nodes.csv", "-o", "."}}) {
+    const ProgramRun run = RunImport(dir.path(), args);
+    EXPECT_EQ(run.status, 2) << ::testing::PrintToString(args);
+    EXPECT_EQ(run.out, "");
+  }
+  const ProgramRun help = RunImport(dir.path(), {"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("Usage: plotweave-import --nodes NODES.csv"), std::string::npos);
+  EXPECT_EQ(RunImport(dir.path(), {"--version"}).out, NativeLines("plotweave-import (Plotweave) 2.1\n"));
+  EXPECT_EQ(dir.Listing(), "nodes.csv");
+
+  // A name plotweave would not read as given is a warning, and --strict
+  // refuses it.
+  ProgramRun run = RunImport(dir.path(), {"--nodes", "nodes.csv", "-o", "my.plan.lst"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(Lines(run.out, "plan-name"),
+            NativeLines("my.plan.lst:1:1: warning: plotweave reads \"my.lst\" for this name, not this file; give the "
+                        "plan one \".\", before \"lst\" [plan-name]\n"));
+  EXPECT_EQ(RunImport(dir.path(), {"--nodes", "nodes.csv", "--strict", "-o", "other.plan.lst"}).status, 1);
+  // An existing plan is replaced whole, and nothing else is left behind.
+  WriteFileBytes(dir / "out.lst", "old");
+  EXPECT_EQ(RunImport(dir.path(), {"--nodes", "nodes.csv", "-o", "out.lst"}).status, 0);
+  EXPECT_EQ(ReadFileBytes(dir / "out.lst").substr(0, 11), std::string(kBom) + "#PROJECT");
+  EXPECT_EQ(dir.Listing(), "my.plan.lst nodes.csv out.lst");
+#ifndef _WIN32
+  // A link is not followed: what it leads to stays as it was.
+  ASSERT_EQ(symlink("out.lst", (dir / "link.lst").c_str()), 0);
+  WriteFileBytes(dir / "out.lst", "old");
+  EXPECT_EQ(RunImport(dir.path(), {"--nodes", "nodes.csv", "-o", "link.lst"}).status, 2);
+  EXPECT_EQ(ReadFileBytes(dir / "out.lst"), "old");
+#endif
 }
 
 }  // namespace
