@@ -15,6 +15,7 @@ namespace {
 constexpr size_t kReferenceBytes = 8;
 
 bool InScript(TextRule rule) { return rule != TextRule::kCaptionTag && rule != TextRule::kCaptionText; }
+bool StartsLines(TextRule rule) { return rule == TextRule::kName || rule == TextRule::kCaptionTag; }
 bool ShownWithBlanks(TextRule rule) { return rule == TextRule::kLabel || rule == TextRule::kCaptionText; }
 
 // One character's plan text, and what the reader counts of it.
@@ -126,9 +127,11 @@ bool ConvertCell(const char* text, size_t length, TextRule rule, size_t limit, b
       piece.Ascii("\\'");
     } else if (cp == '\\' && script) {
       piece.Ascii("\\\\");
-    } else if (cp == '#' && (i == 0 || previous == '&')) {
+    } else if (cp == '#' && ((i == 0 && StartsLines(rule)) || previous == '&')) {
       // A line whose first field starts with '#' is a header, and "&#" starts
-      // a reference in the page: the reference for '#' is neither.
+      // a reference in the page: the reference for '#' is neither. A name
+      // starts a line somewhere (a node id, a class), and is written alike
+      // wherever it stands, so that it matches itself.
       piece.Reference('#');
     } else if (cp == '+' && previous == 'U') {
       piece.Reference('+');  // "U+" starts an escape in the page
