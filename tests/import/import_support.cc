@@ -48,6 +48,10 @@ ProgramRun RunCheckProgram(const std::string& dir, const std::vector<std::string
   return Run(PLOTWEAVE_CHECK_PROGRAM, dir, args);
 }
 
+ProgramRun RunExport(const std::string& dir, const std::vector<std::string>& args) {
+  return Run(PLOTWEAVE_EXPORT_PROGRAM, dir, args);
+}
+
 ProgramRun RunPlotweave(const std::string& dir, const std::string& plan) {
   return Run(PLOTWEAVE_NEW_WINDOW_PROGRAM, dir, {plan});
 }

@@ -21,6 +21,7 @@ struct ProgramRun {
 // Runs one of the programs in `dir`.
 ProgramRun RunImport(const std::string& dir, const std::vector<std::string>& args);
 ProgramRun RunCheckProgram(const std::string& dir, const std::vector<std::string>& args);
+ProgramRun RunExport(const std::string& dir, const std::vector<std::string>& args);
 ProgramRun RunPlotweave(const std::string& dir, const std::string& plan);
 
 }  // namespace plotweave
