@@ -3,12 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 #include "build_config.h"
 #include "check/options.h"
 #include "check/plan_check.h"
@@ -33,15 +27,6 @@ constexpr char kUsage[] =
     "\n"
     "Exit status: 0 no error, 1 an error (with --strict also a warning), 2 a usage\n"
     "error or a plan that cannot be read.\n";
-
-bool OnTerminal() {
-#ifdef _WIN32
-  // The console only shows colour codes once asked to; keep the text plain.
-  return false;
-#else
-  return isatty(fileno(stdout)) == 1 && std::getenv("NO_COLOR") == nullptr;
-#endif
-}
 
 // Prints each finding as it comes and counts them.
 class PrintingSink final : public FindingSink {
@@ -96,7 +81,7 @@ int Run(int argc, const char* const* argv) {
   }
   const bool colour = options.format == OutputFormat::kText &&
                       (options.colour == ColourChoice::kAlways ||
-                       (options.colour == ColourChoice::kAuto && OnTerminal()));
+                       (options.colour == ColourChoice::kAuto && ColourOnTerminal()));
   int status = 0;
   PlanCursor cursor;
   for (int i; (i = NextPlanArgument(argc, argv, &cursor)) >= 0;) {

@@ -94,16 +94,6 @@ size_t EscapeLength(const char* t, size_t i, size_t n) {
   return 0;
 }
 
-bool StartsWithFolded(const char* t, size_t n, const char* lower) {
-  const size_t len = std::strlen(lower);
-  if (n < len) return false;
-  for (size_t i = 0; i < len; ++i) {
-    const char c = (t[i] >= 'A' && t[i] <= 'Z') ? static_cast<char>(t[i] - 'A' + 'a') : t[i];
-    if (c != lower[i]) return false;
-  }
-  return true;
-}
-
 // One text of a plan line that the page writes: a field inside the script,
 // or a caption inside the comment.
 struct PageField {

@@ -3,7 +3,12 @@
 #include "check/utf8.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace plotweave {
 
@@ -81,6 +86,14 @@ const char* ColourOf(FindingSeverity severity) {
 }
 
 }  // namespace
+
+bool ColourOnTerminal() {
+#ifdef _WIN32
+  return false;
+#else
+  return isatty(fileno(stdout)) == 1 && std::getenv("NO_COLOR") == nullptr;
+#endif
+}
 
 size_t FormatFindingLine(const char* where, long lineNumber, long column, FindingSeverity severity,
                          const char* message, const char* name, bool colour, char* out, size_t width) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "check/page_text.h"
 #include "import/columns.h"
 #include "import/plan_text.h"
 #include "plan/model.h"
@@ -81,7 +82,7 @@ struct RowContext {
   }
   // The cell as a message quotes it.
   struct Shown {
-    char text[161];
+    char text[kShownTextWidth];
   };
   Shown Show(int column) const {
     Shown shown;
@@ -175,7 +176,7 @@ bool ReadDeclaration(const RowContext& r, const DeclarationKind& kind, Declarati
   const TableCell& flag = CellOf(r.row, r.map, kDeclLabelFlag);
   if (flag.length > 0 && !ParseFlag(flag, &d.flag)) {
     const CellPlace p = r.Place(kDeclLabelFlag, "");
-    char shown[161];
+    char shown[kShownTextWidth];
     ShowCell(flag.text, flag.length, shown, sizeof shown);
     ReportImport(r.sink, ImportCode::kLabelFlag, r.table, p.row, p.column,
                  "the label flag \"%s\" is no number from -32768 to 32767; the %s is written with %d, the "
@@ -244,7 +245,7 @@ bool ReadNode(const RowContext& r, bool classesGiven) {
       picture = 1;
     } else {
       const CellPlace p = r.Place(kNodePicture, "");
-      char shown[161];
+      char shown[kShownTextWidth];
       ShowCell(pictureCell.text, pictureCell.length, shown, sizeof shown);
       ReportImport(r.sink, ImportCode::kPictureValue, r.table, p.row, p.column,
                    "the picture value \"%s\" is neither 0 nor 1; it is read as 0, and the node is drawn as "

@@ -7,10 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
-
 #include "build_config.h"
 #include "check/plan_check.h"
 #include "check/report.h"
@@ -56,6 +52,15 @@ struct Options {
   bool help = false;
   bool version = false;
 };
+
+// Whether `text` is `lower` with any of its letters in upper case.
+bool SameFolded(const char* text, const char* lower) {
+  for (; *lower != '\0'; ++text, ++lower) {
+    const char c = *text >= 'A' && *text <= 'Z' ? static_cast<char>(*text - 'A' + 'a') : *text;
+    if (c != *lower) return false;
+  }
+  return *text == '\0';
+}
 
 constexpr const char* kTableOptions[] = {"--nodes", "--links", "--classes", "--relations", "--captions"};
 
@@ -129,9 +134,9 @@ bool ParseOptions(int argc, char** argv, Options* o, char* error, size_t width) 
         return false;
       }
     } else if (std::strcmp(name, "--encoding") == 0) {
-      if (strcasecmp(value, "cp949") == 0 || strcasecmp(value, "ansi") == 0 || strcasecmp(value, "uhc") == 0) {
+      if (SameFolded(value, "cp949") || SameFolded(value, "ansi") || SameFolded(value, "uhc")) {
         o->import.encoding = TableEncoding::kCp949;
-      } else if (strcasecmp(value, "utf-8") == 0 || strcasecmp(value, "utf8") == 0) {
+      } else if (SameFolded(value, "utf-8") || SameFolded(value, "utf8")) {
         o->import.encoding = TableEncoding::kUtf8;
       } else {
         std::snprintf(error, width, "--encoding takes utf-8 or cp949, not '%.40s'", value);
@@ -164,14 +169,6 @@ bool ParseOptions(int argc, char** argv, Options* o, char* error, size_t width) 
     return false;
   }
   return true;
-}
-
-bool OnTerminal() {
-#ifdef _WIN32
-  return false;
-#else
-  return isatty(fileno(stdout)) == 1 && std::getenv("NO_COLOR") == nullptr;
-#endif
 }
 
 // Prints each finding as it comes and counts them by severity.
@@ -256,7 +253,7 @@ int Run(int argc, char** argv) {
   }
   tables.caption = o.caption;
 
-  const bool colour = o.colour == Colour::kAlways || (o.colour == Colour::kAuto && OnTerminal());
+  const bool colour = o.colour == Colour::kAlways || (o.colour == Colour::kAuto && ColourOnTerminal());
   PrintingSink sink(o.output, colour);
   CheckPlanName(o.output, sink);
   const ImportStatus status = ReadTables(tables, o.import, sink);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "check/page_text.h"
 #include "check/utf8.h"
 #include "import/table_reader.h"
 #include "kscode/kscode.h"
@@ -35,16 +36,6 @@ struct Piece {
   }
 };
 
-bool StartsWithFolded(const char* t, size_t n, const char* lower) {
-  const size_t len = std::strlen(lower);
-  if (n < len) return false;
-  for (size_t i = 0; i < len; ++i) {
-    const char c = (t[i] >= 'A' && t[i] <= 'Z') ? static_cast<char>(t[i] - 'A' + 'a') : t[i];
-    if (c != lower[i]) return false;
-  }
-  return true;
-}
-
 // Something in the cell that is reported once.
 struct Seen {
   bool lineBreak = false, blankCharacter = false, underscore = false, blank = false, noKs = false;
@@ -65,8 +56,8 @@ void ShowCell(const char* text, size_t length, char* out, size_t width) {
 bool ConvertCell(const char* text, size_t length, TextRule rule, size_t limit, bool ks, const CellPlace& place,
                  ImportSink& sink, PlanField* out) {
   const bool script = InScript(rule);
-  char shown[kCellWidth];
-  ShowCell(text, length, shown, 161);
+  char shown[kShownTextWidth];
+  ShowCell(text, length, shown, sizeof shown);
   bool ok = true;
   Seen seen;
   out->length = 0;
@@ -211,11 +202,11 @@ bool ConvertCell(const char* text, size_t length, TextRule rule, size_t limit, b
     }
   }
   if (cut) {
-    char keptText[kCellWidth];
-    ShowCell(text, kept, keptText, 161);
+    char keptText[kShownTextWidth];
+    ShowCell(text, kept, keptText, sizeof keptText);
     ReportImport(sink, ImportCode::kValueCut, place.table, place.row, place.column,
-                 "the %s takes %zu bytes in the plan, and plotweave keeps %zu; it is written cut to \"%s\"",
-                 place.what, total, limit, keptText);
+                 "the %s takes %ld bytes in the plan, and plotweave keeps %ld; it is written cut to \"%s\"",
+                 place.what, static_cast<long>(total), static_cast<long>(limit), keptText);
   }
   return ok;
 }
