@@ -16,6 +16,7 @@ namespace {
 constexpr size_t kReferenceBytes = 8;
 
 bool InScript(TextRule rule) { return rule != TextRule::kCaptionTag && rule != TextRule::kCaptionText; }
+bool KeepsEscapes(TextRule rule) { return rule == TextRule::kName || rule == TextRule::kAddress; }
 bool StartsLines(TextRule rule) { return rule == TextRule::kName || rule == TextRule::kCaptionTag; }
 bool ShownWithBlanks(TextRule rule) { return rule == TextRule::kLabel || rule == TextRule::kCaptionText; }
 
@@ -114,6 +115,15 @@ bool ConvertCell(const char* text, size_t length, TextRule rule, size_t limit, b
         ReportImport(sink, ImportCode::kUnderscore, place.table, place.row, place.column,
                      "the %s \"%s\" holds \"_\", which the page shows as a blank", place.what, shown);
       }
+    } else if (cp == '\\' && KeepsEscapes(rule) && i + 1 < length &&
+               (text[i + 1] == '\'' || text[i + 1] == '\\' || text[i + 1] == '"')) {
+      // Names and addresses are the plan's own text (the export writes them
+      // so): an escape the script reads stays as it is.
+      piece.bytes[0] = '\\';
+      piece.bytes[1] = text[i + 1];
+      piece.length = piece.readerBytes = 2;
+      n = 2;
+      cp = static_cast<unsigned char>(text[i + 1]);
     } else if (cp == '\'' && script) {
       piece.Ascii("\\'");
     } else if (cp == '\\' && script) {

@@ -116,7 +116,10 @@ TEST(ImportProgram, APlanWithWarningsIsWrittenAndPlotweaveShowsWhatTheTablesSay)
                              {"k002", "Old_Town", "Place", "/town.html", "town.png", "1"},
                              {"#k4", "#1 hit", "Person", "", "", "0"},
                              {"k005", "U+AC00 &#44032;", "Person", "/a b.html", "", ""},
-                             {"k006", "\xF0\x9F\x98\x80 똠 \xEF\xA4\x80", "Person", "", "", ""}}));
+                             {"k006", "\xF0\x9F\x98\x80 똠 \xEF\xA4\x80", "Person", "", "", ""},
+                             // A name is the plan's own text: its escapes stay, a bare
+                             // apostrophe or backslash is escaped.
+                             {"O'Neil\\", "x", "Person\\'s", "/o\\'n.html", "", ""}}));
   WriteFileBytes(dir / "links.csv",
                  WriteTable({{"source", "target", "relation"}, {"k001", "#k4", "knows"}, {"#k4", "k002", "part of"}}));
   const std::vector<std::string> args = {"--nodes", "nodes.csv", "--links", "links.csv", "--classes",
@@ -158,6 +161,7 @@ TEST(ImportProgram, APlanWithWarningsIsWrittenAndPlotweaveShowsWhatTheTablesSay)
         "['#k4', 'Person', '#1 hit', '#1_hit', 'box', '",
         "['k005', 'Person', 'U+AC00 &#44032;', '<a href=\"/a b.html\" target=\"_blank\">U+AC00_&#44032;</a>', 'box', '",
         "['k006', 'Person', '\xF0\x9F\x98\x80 똠 \xEF\xA4\x80', '\xF0\x9F\x98\x80_똠_\xEF\xA4\x80', 'box', '",
+        "['O\\'Neil\\\\', 'Person\\'s', 'x', '<a href=\"/o\\'n.html\" target=\"_blank\">x</a>', 'dot', '",
         "['k001', '#k4', 'gray', 'line', 'knows', '']", "['#k4', 'k002', 'gray', 'line', 'part of', '']",
         "<h1 style=\"text-align: center;\">It's U+0041 map\n</h1>"}) {
     EXPECT_NE(page.find(NativeLines(row)), std::string::npos) << row;

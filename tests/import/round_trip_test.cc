@@ -26,11 +26,11 @@ struct Piece {
   int bytes;
 };
 
-// Names are written as the plan has them: no quote or backslash, which the
-// script would read otherwise, and nothing the page encoder turns.
+// Names are written as the plan has them, escapes of the script included.
 const std::vector<Piece> kNamePieces = {
-    {"a", "a", 1}, {"k", "k", 1}, {"Z", "Z", 1}, {"0", "0", 1}, {"7", "7", 1},   {"-", "-", 1},
-    {"_", "_", 1}, {"가", "가", 2}, {"성", "성", 2}, {"똠", "똠", 8}, {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80", 16}};
+    {"a", "a", 1},     {"k", "k", 1},     {"Z", "Z", 1}, {"0", "0", 1}, {"7", "7", 1},
+    {"-", "-", 1},     {"_", "_", 1},     {"가", "가", 2}, {"성", "성", 2}, {"똠", "똠", 8},
+    {"\\'", "\\'", 2}, {"\\\\", "\\\\", 2}, {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80", 16}};
 
 // Display texts: "_" shows as a blank, the script reads \' and \\, the page
 // encoder turns references and U+ escapes into their characters.
@@ -47,7 +47,7 @@ const std::vector<Piece> kCaptionPieces = {
 
 const std::vector<Piece> kAddressPieces = {
     {"/", "/", 1}, {"p", "p", 1}, {".html", ".html", 5}, {"?q=1", "?q=1", 4}, {"#top", "#top", 4},
-    {"_", "_", 1}, {"가", "가", 2}, {"img", "img", 3},     {".png", ".png", 4}};
+    {"_", "_", 1}, {"가", "가", 2}, {"img", "img", 3},     {".png", ".png", 4}, {"\\'", "\\'", 2}};
 
 const char* const kColours[] = {"red", "darkblue", "#c0c0c0", "gray", "dark_green", "청색"};
 const char* const kStyles[] = {"dot", "box", "ellipse", "line", "arrow", "dash-line", "image"};
