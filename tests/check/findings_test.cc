@@ -129,6 +129,21 @@ TEST(CheckProgram, Cp949SyllablesInAKsPlanAreNamedWhereTheyStand) {
                                               "k001 k002 knows\n",
                                               PlanForm::kUtf8));
   EXPECT_EQ(RunCheck(dir.path(), {"utf8.lst"}).out, "");
+
+  // --fix-encoding writes the UTF-8 copy beside the plan, never over a file;
+  // a lead byte at a line's end stays on its line.
+  WriteFileBytes(dir / "ansi.lst", ansi + "k002 k001 knows\xB0\n");
+  EXPECT_EQ(RunCheck(dir.path(), {"--fix-encoding", "utf8.lst"}).status, 0);
+  EXPECT_EQ(dir.Listing(), "ansi.lst utf8.lst");
+  // (The relation ends in the lead byte, and so is not declared: status 1.)
+  EXPECT_EQ(RunCheck(dir.path(), {"--fix-encoding", "ansi.lst"}).status, 1);
+  EXPECT_EQ(testing::ReadFileBytes(dir / "ansi.lst"), ansi + "k002 k001 knows\xB0\n");
+  EXPECT_EQ(testing::ReadFileBytes(dir / "ansi-utf8.lst"),
+            "\xEF\xBB\xBF#CLASS\nPerson red box\n#NODES\nk001 Person 김똠이\nk002 Person 가뷁\n#RELATION\n"
+            "knows gray line\n#LINKS\nk001 k002 knows\nk002 k001 knows▣\n");
+  const CheckRun again = RunCheck(dir.path(), {"--fix-encoding", "ansi.lst"});
+  EXPECT_EQ(again.status, 2);
+  EXPECT_EQ(dir.Listing(), "ansi-utf8.lst ansi.lst utf8.lst");
 }
 
 }  // namespace
