@@ -143,6 +143,13 @@ void CheckText(const PageField& pf, const ModelView& view, FindingSink& sink) {
         return;
       }
     }
+    // A tag also closes its element, "</TAG>", where a "--" at its end
+    // meets the '>'.
+    if (pf.field == 0 && n >= 2 && std::memcmp(t + n - 2, "--", 2) == 0) {
+      ReportInText(sink, FindingCode::kCommentEnd, pf, view, n - 2,
+                   "the %s \"%s\" ends in \"--\", and its closing tag then holds \"-->\", which ends the "
+                   "comment the captions stand in, so the rest of them shows as page text; leave it out");
+    }
     return;
   }
   if (!page.closingQuoteKept) {

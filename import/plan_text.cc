@@ -200,15 +200,17 @@ bool ConvertCell(const char* text, size_t length, TextRule rule, size_t limit, b
       }
     }
   } else {
-    for (size_t i = 0; i + 3 <= kept; ++i) {
-      if (std::memcmp(text + i, "-->", 3) == 0) {
-        ok = false;
-        ReportImport(sink, ImportCode::kCommentEnd, place.table, place.row, place.column,
-                     "the %s \"%s\" holds \"-->\", which would end the comment the captions stand in; the "
-                     "import is refused: leave it out",
-                     place.what, shown);
-        break;
-      }
+    bool commentEnd = false;
+    for (size_t i = 0; i + 3 <= kept && !commentEnd; ++i) commentEnd = std::memcmp(text + i, "-->", 3) == 0;
+    // A tag closes its element too, "</TAG>": a "--" at its end meets the '>'.
+    const bool tagEnd = rule == TextRule::kCaptionTag && kept >= 2 && std::memcmp(text + kept - 2, "--", 2) == 0;
+    if (commentEnd || tagEnd) {
+      ok = false;
+      ReportImport(sink, ImportCode::kCommentEnd, place.table, place.row, place.column,
+                   "the %s \"%s\" %s, which would end the comment the captions stand in; the import is "
+                   "refused: leave it out",
+                   place.what, shown,
+                   commentEnd ? "holds \"-->\"" : "ends in \"--\", and its closing tag would hold \"-->\"");
     }
   }
   if (cut) {
