@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "check/page_text.h"
+#include "import/plan_text.h"
+
 namespace plotweave {
 
 namespace {
@@ -83,13 +86,18 @@ bool MapColumns(TableKind kind, const TableRow& header, const char* table, Impor
       continue;
     }
     if (header.cells[i].length == 0 && found < 0) continue;  // an empty header cell: a spare column
+    char shown[kShownTextWidth];
+    ShowCell(header.cells[i].text, header.cells[i].length, shown, sizeof shown);
     if (found >= 0) {
+      char first[kShownTextWidth];
+      const TableCell& firstCell = header.cells[map->cell[found]];
+      ShowCell(firstCell.text, firstCell.length, first, sizeof first);
       ReportImport(sink, ImportCode::kColumnIgnored, table, header.row, i + 1,
-                   "the column \"%s\" is the %s column again; only the first one, \"%s\", is read", header.cells[i].text,
-                   t.columns[found].name, header.cells[map->cell[found]].text);
+                   "the column \"%s\" is the %s column again; only the first one, \"%s\", is read", shown,
+                   t.columns[found].name, first);
     } else {
       ReportImport(sink, ImportCode::kColumnIgnored, table, header.row, i + 1,
-                   "the column \"%s\" is none that a plan holds, and is not read", header.cells[i].text);
+                   "the column \"%s\" is none that a plan holds, and is not read", shown);
     }
   }
   bool ok = true;
