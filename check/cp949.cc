@@ -19,7 +19,7 @@ int TrailIndex(uint8_t trail) {
   return -1;
 }
 
-constexpr int kWideRowLength = 52 + 126;  // leads 0x81..0xA0
+constexpr int kWideRowLength = 52 + 126;   // leads 0x81..0xA0
 constexpr int kNarrowRowLength = 52 + 32;  // leads 0xA1..0xC6
 constexpr int kWideRows = 0xA0 - 0x81 + 1;
 
@@ -67,7 +67,10 @@ struct CompatibilityCodes {
     while (low <= high) {
       const int mid = (low + high) / 2;
       if (code[mid] == ks) return static_cast<uint16_t>(kCompatibilityFirst + mid);
-      if (code[mid] < ks) low = mid + 1; else high = mid - 1;
+      if (code[mid] < ks)
+        low = mid + 1;
+      else
+        high = mid - 1;
     }
     return 0;
   }
@@ -96,13 +99,20 @@ uint16_t Cp949ToUnicode(uint8_t lead, uint8_t trail) {
   // KS X 1001 as code page 949 has it: the KS table, but for the few codes
   // where this program's own table parts from it.
   switch (lead << 8 | trail) {
-    case 0xA1AD: return 0x223C;
-    case 0xA2A1: return 0x21D2;
-    case 0xA2A2: return 0x21D4;
-    case 0xA2E6: return 0x20AC;
-    case 0xA2E7: return 0x00AE;
-    case 0xCDE7: return 0x6C68;
-    default: break;
+    case 0xA1AD:
+      return 0x223C;
+    case 0xA2A1:
+      return 0x21D2;
+    case 0xA2A2:
+      return 0x21D4;
+    case 0xA2E6:
+      return 0x20AC;
+    case 0xA2E7:
+      return 0x00AE;
+    case 0xCDE7:
+      return 0x6C68;
+    default:
+      break;
   }
   const uint16_t cp = KsToUnicode(lead, trail);
   if (cp >= 0x80) return cp;

@@ -45,8 +45,7 @@ const TableColumns kTables[] = {
       {"style", {"style", "line", "linestyle", nullptr}, false},
       {"label_flag", {"labelflag", "flag", "showlabel", nullptr}, false}}},
     {kCaptionColumns,
-     {{"tag", {"tag", "element", nullptr}, true},
-      {"text", {"text", "caption", "title", nullptr}, true}}},
+     {{"tag", {"tag", "element", nullptr}, true}, {"text", {"text", "caption", "title", nullptr}, true}}},
 };
 
 // The header cell with case folded and ' ', '-', '_' left out.
@@ -62,9 +61,7 @@ void Fold(const char* text, char* out, size_t width) {
 
 }  // namespace
 
-const char* ColumnName(TableKind kind, int column) {
-  return kTables[static_cast<int>(kind)].columns[column].name;
-}
+const char* ColumnName(TableKind kind, int column) { return kTables[static_cast<int>(kind)].columns[column].name; }
 
 bool MapColumns(TableKind kind, const TableRow& header, const char* table, ImportSink& sink, ColumnMap* map) {
   const TableColumns& t = kTables[static_cast<int>(kind)];
@@ -105,8 +102,8 @@ bool MapColumns(TableKind kind, const TableRow& header, const char* table, Impor
     if (t.columns[c].required && map->cell[c] < 0) {
       ok = false;
       ReportImport(sink, ImportCode::kMissingColumn, table, header.row, 1,
-                   "the header row names no %s column; the import is refused: name one \"%s\"",
-                   t.columns[c].name, t.columns[c].name);
+                   "the header row names no %s column; the import is refused: name one \"%s\"", t.columns[c].name,
+                   t.columns[c].name);
     }
   }
   return ok;

@@ -51,7 +51,7 @@ struct ImportPlan {
   int captionCount, classCount, relationCount, nodeCount, linkCount;
 };
 
-// Some 3 MB: kept off the stack, and made once.
+// Some 2 MB: kept off the stack, and made once.
 ImportPlan gPlan;
 TableRow gRow;
 
@@ -138,7 +138,7 @@ bool ParseFlag(const TableCell& cell, int* value) {
 }
 
 struct DeclarationKind {
-  const char* noun;  // "class"
+  const char* noun;       // "class"
   const char* tableName;  // "classes"
   const char* color;
   const char* style;
@@ -147,8 +147,8 @@ struct DeclarationKind {
 };
 
 const DeclarationKind kClassKind{"class", "classes", kDefaultClassColor, kDefaultClassStyle, 1, kClassCapacity};
-const DeclarationKind kRelationKind{"relation", "relations", kDefaultRelationColor, kDefaultRelationStyle, 0,
-                                   kRelationCapacity};
+const DeclarationKind kRelationKind{
+    "relation", "relations", kDefaultRelationColor, kDefaultRelationStyle, 0, kRelationCapacity};
 
 // One row of the classes or relations table.
 bool ReadDeclaration(const RowContext& r, const DeclarationKind& kind, Declaration* table, int* count) {
@@ -164,11 +164,11 @@ bool ReadDeclaration(const RowContext& r, const DeclarationKind& kind, Declarati
   if (ok && (d.color.length == 0 || d.style.length == 0)) {
     const bool noColor = d.color.length == 0, noStyle = d.style.length == 0;
     const CellPlace p = r.Place(noColor ? kDeclColor : kDeclStyle, "");
-    ReportImport(r.sink, ImportCode::kDefaultAppearance, r.table, p.row, p.column,
-                 "the %s \"%s\" gives no %s; it is declared with the default%s%s%s%s", kind.noun,
-                 r.Show(kDeclName).text, noColor && noStyle ? "colour and no style" : noColor ? "colour" : "style",
-                 noColor ? " colour " : "", noColor ? kind.color : "", noStyle ? " style " : "",
-                 noStyle ? kind.style : "");
+    ReportImport(
+        r.sink, ImportCode::kDefaultAppearance, r.table, p.row, p.column,
+        "the %s \"%s\" gives no %s; it is declared with the default%s%s%s%s", kind.noun, r.Show(kDeclName).text,
+        noColor && noStyle ? "colour and no style" : (noColor ? "colour" : "style"),
+        noColor ? " colour " : "", noColor ? kind.color : "", noStyle ? " style " : "", noStyle ? kind.style : "");
     if (noColor) SetAscii(&d.color, kind.color);
     if (noStyle) SetAscii(&d.style, kind.style);
   }
@@ -198,8 +198,8 @@ bool ReadDeclaration(const RowContext& r, const DeclarationKind& kind, Declarati
 
 // The class or relation that `name` names, declared with the default
 // appearance when the tables do not declare it. False when it cannot be.
-bool Declare(const RowContext& r, int column, const DeclarationKind& kind, const PlanField& name,
-             bool tableGiven, Declaration* table, int* count) {
+bool Declare(const RowContext& r, int column, const DeclarationKind& kind, const PlanField& name, bool tableGiven,
+             Declaration* table, int* count) {
   if (FindDeclaration(table, *count, name) >= 0) return true;
   const CellPlace p = r.Place(column, "");
   if (*count == kind.capacity) {
@@ -215,8 +215,8 @@ bool Declare(const RowContext& r, int column, const DeclarationKind& kind, const
   SetAscii(&d.style, kind.style);
   d.flag = kind.flag;
   ReportImport(r.sink, ImportCode::kDeclaredByDefault, r.table, p.row, p.column,
-               "the %s \"%s\" is %s; it is declared with the colour %s, the style %s and the label flag %d",
-               kind.noun, r.Show(column).text, tableGiven ? "not declared in the table" : "used, and no table declares it",
+               "the %s \"%s\" is %s; it is declared with the colour %s, the style %s and the label flag %d", kind.noun,
+               r.Show(column).text, tableGiven ? "not declared in the table" : "used, and no table declares it",
                kind.color, kind.style, kind.flag);
   return true;
 }
@@ -307,8 +307,7 @@ bool ReadLink(const RowContext& r, bool relationsGiven) {
     ok = false;
   }
   if (!ok) return false;
-  if (!Declare(r, kLinkRelation, kRelationKind, l.relation, relationsGiven, gPlan.relations,
-               &gPlan.relationCount)) {
+  if (!Declare(r, kLinkRelation, kRelationKind, l.relation, relationsGiven, gPlan.relations, &gPlan.relationCount)) {
     return false;
   }
   ++gPlan.linkCount;
@@ -343,10 +342,11 @@ struct TableWords {
 };
 
 // Reads one table: its header, then each row that holds anything, through
-// `read` while the plan has room. Sets *ok to false on an error.
+// `read` while the plan has room. The findings tell whether the import is
+// refused; a row in error is not kept.
 template <typename ReadRow>
 ImportStatus ReadTable(const ImportInput& input, const TableWords& words, const ImportOptions& options,
-                       ImportSink& sink, int* count, bool* ok, ReadRow read) {
+                       ImportSink& sink, int* count, ReadRow read) {
   if (input.source == nullptr) return ImportStatus::kRead;
   TableReader reader(*input.source, options.encoding, options.delimiter);
   TableRow& row = gRow;
@@ -354,7 +354,6 @@ ImportStatus ReadTable(const ImportInput& input, const TableWords& words, const 
   ColumnMap map;
   const int headerCells = row.count;
   if (!MapColumns(words.kind, row, input.name, sink, &map)) {
-    *ok = false;
     return ImportStatus::kRead;  // the rows cannot be read without their column
   }
   long firstDropped = 0, dropped = 0;
@@ -382,20 +381,16 @@ ImportStatus ReadTable(const ImportInput& input, const TableWords& words, const 
     for (int i = headerCells; i < row.count + row.dropped; ++i) {
       if (i < row.count && row.cells[i].length == 0) continue;
       ReportImport(sink, ImportCode::kExtraCells, input.name, row.row, i + 1,
-                   "the row has a value beyond the %d columns of the header row, which is not read",
-                   headerCells);
+                   "the row has a value beyond the %d columns of the header row, which is not read", headerCells);
       break;
     }
-    if (!rowOk) {
-      *ok = false;
-      continue;
-    }
+    if (!rowOk) continue;
     if (*count == words.capacity) {
       if (dropped++ == 0) firstDropped = row.row;
       continue;
     }
     const RowContext context{options, sink, input.name, row, map};
-    if (!read(context)) *ok = false;
+    read(context);
   }
   if (reader.Failed()) return ImportStatus::kUnreadable;
   if (dropped > 0) {
@@ -411,7 +406,6 @@ ImportStatus ReadTable(const ImportInput& input, const TableWords& words, const 
 
 ImportStatus ReadTables(const ImportTables& tables, const ImportOptions& options, ImportSink& sink) {
   std::memset(&gPlan, 0, sizeof gPlan);
-  bool ok = true;  // the findings tell the caller; a row in error is not kept
   const bool classesGiven = tables.classes.source != nullptr;
   const bool relationsGiven = tables.relations.source != nullptr;
   const struct Step {
@@ -426,14 +420,18 @@ ImportStatus ReadTables(const ImportTables& tables, const ImportOptions& options
       {tables.captions, {TableKind::kCaptions, "caption lines", kProjectCapacity}, &gPlan.captionCount},
   };
   for (const Step& step : steps) {
-    const ImportStatus status = ReadTable(step.input, step.words, options, sink, step.count, &ok, [&](const RowContext& r) {
+    const ImportStatus status = ReadTable(step.input, step.words, options, sink, step.count, [&](const RowContext& r) {
       switch (step.words.kind) {
-        case TableKind::kClasses: return ReadDeclaration(r, kClassKind, gPlan.classes, &gPlan.classCount);
+        case TableKind::kClasses:
+          return ReadDeclaration(r, kClassKind, gPlan.classes, &gPlan.classCount);
         case TableKind::kRelations:
           return ReadDeclaration(r, kRelationKind, gPlan.relations, &gPlan.relationCount);
-        case TableKind::kNodes: return ReadNode(r, classesGiven);
-        case TableKind::kLinks: return ReadLink(r, relationsGiven);
-        case TableKind::kCaptions: return ReadCaption(r);
+        case TableKind::kNodes:
+          return ReadNode(r, classesGiven);
+        case TableKind::kLinks:
+          return ReadLink(r, relationsGiven);
+        case TableKind::kCaptions:
+          return ReadCaption(r);
       }
       return false;
     });
@@ -444,8 +442,8 @@ ImportStatus ReadTables(const ImportTables& tables, const ImportOptions& options
     const char* table = "--caption";
     const CellPlace place{table, 1, 1, "caption"};
     SetAscii(&c.tag, kCommandLineCaptionTag);
-    if (ConvertCell(tables.caption, std::strlen(tables.caption), TextRule::kCaptionText, kCaptionTextLimit,
-                    options.ks, place, sink, &c.text)) {
+    if (ConvertCell(tables.caption, std::strlen(tables.caption), TextRule::kCaptionText, kCaptionTextLimit, options.ks,
+                    place, sink, &c.text)) {
       c.hasText = c.text.length > 0;
       CheckCaptionLength(c, sink, table, 1, 1);
       ++gPlan.captionCount;

@@ -40,8 +40,8 @@ constexpr FindingKind kKinds[kImportCodeCount] = {
 
 const FindingKind& KindOf(ImportCode code) { return kKinds[static_cast<int>(code)]; }
 
-void ReportImport(ImportSink& sink, ImportCode code, const char* table, long row, long column,
-                  const char* format, ...) {
+void ReportImport(ImportSink& sink, ImportCode code, const char* table, long row, long column, const char* format,
+                  ...) {
   ImportFinding f;
   f.code = code;
   f.table = table;

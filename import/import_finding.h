@@ -65,7 +65,7 @@ class ImportSink {
 };
 
 // Makes a finding from a format and hands it to `sink`.
-void ReportImport(ImportSink& sink, ImportCode code, const char* table, long row, long column,
-                  const char* format, ...) __attribute__((format(printf, 6, 7)));
+void ReportImport(ImportSink& sink, ImportCode code, const char* table, long row, long column, const char* format, ...)
+    __attribute__((format(printf, 6, 7)));
 
 }  // namespace plotweave

@@ -176,14 +176,10 @@ class PrintingSink final : public ImportSink, public FindingSink {
  public:
   PrintingSink(const char* plan, bool colour) : plan_(plan), colour_(colour) {}
 
-  void Report(const ImportFinding& f) override {
-    Print(f.table, f.row, f.column, KindOf(f.code), f.message);
-  }
+  void Report(const ImportFinding& f) override { Print(f.table, f.row, f.column, KindOf(f.code), f.message); }
   // The checker's finding about the plan's name, which the plan's writer
   // can still put right: a warning here.
-  void Report(const Finding& f) override {
-    Print(plan_, f.line, f.column, KindOf(ImportCode::kPlanName), f.message);
-  }
+  void Report(const Finding& f) override { Print(plan_, f.line, f.column, KindOf(ImportCode::kPlanName), f.message); }
 
   long errors = 0;
   long warnings = 0;
@@ -286,8 +282,8 @@ int Run(int argc, char** argv) {
     return 2;
   }
   const ImportCounts counts = PlanCounts();
-  std::fprintf(stderr, "%s: wrote %s: %d nodes, %d links, %d classes, %d relations, %d captions\n", kName,
-               o.output, counts.nodes, counts.links, counts.classes, counts.relations, counts.captions);
+  std::fprintf(stderr, "%s: wrote %s: %d nodes, %d links, %d classes, %d relations, %d captions\n", kName, o.output,
+               counts.nodes, counts.links, counts.classes, counts.relations, counts.captions);
   return 0;
 }
 

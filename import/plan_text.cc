@@ -63,8 +63,8 @@ bool ConvertCell(const char* text, size_t length, TextRule rule, size_t limit, b
   Seen seen;
   out->length = 0;
   out->readerBytes = 0;
-  size_t kept = 0;          // source bytes written
-  size_t total = 0;         // reader bytes of the whole cell
+  size_t kept = 0;   // source bytes written
+  size_t total = 0;  // reader bytes of the whole cell
   bool cut = false;
   unsigned long previous = 0;
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
@@ -143,8 +143,8 @@ bool ConvertCell(const char* text, size_t length, TextRule rule, size_t limit, b
       uint8_t lead = 0, trail = 0;
       // A KS code that reads back as another character (a compatibility
       // ideograph, a double arrow) is no code of this character's own.
-      const bool hasKs = cp <= 0xFFFF && UnicodeToKs(static_cast<uint16_t>(cp), &lead, &trail) &&
-                         KsToUnicode(lead, trail) == cp;
+      const bool hasKs =
+          cp <= 0xFFFF && UnicodeToKs(static_cast<uint16_t>(cp), &lead, &trail) && KsToUnicode(lead, trail) == cp;
       if (hasKs) {
         if (ks) {
           piece.bytes[0] = static_cast<char>(lead);
@@ -217,8 +217,8 @@ bool ConvertCell(const char* text, size_t length, TextRule rule, size_t limit, b
     char keptText[kShownTextWidth];
     ShowCell(text, kept, keptText, sizeof keptText);
     ReportImport(sink, ImportCode::kValueCut, place.table, place.row, place.column,
-                 "the %s takes %ld bytes in the plan, and plotweave keeps %ld; it is written cut to \"%s\"",
-                 place.what, static_cast<long>(total), static_cast<long>(limit), keptText);
+                 "the %s takes %ld bytes in the plan, and plotweave keeps %ld; it is written cut to \"%s\"", place.what,
+                 static_cast<long>(total), static_cast<long>(limit), keptText);
   }
   return ok;
 }

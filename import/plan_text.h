@@ -47,5 +47,4 @@ bool ConvertCell(const char* text, size_t length, TextRule rule, size_t limit, b
 // The cell as a message quotes it: control characters as '?', cut to fit.
 void ShowCell(const char* text, size_t length, char* out, size_t width);
 
-
 }  // namespace plotweave

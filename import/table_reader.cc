@@ -118,8 +118,8 @@ bool TableReader::Next(TableRow* row) {
     cell->text[cell->length] = '\0';
   };
   open();
-  bool quoted = false;     // inside a quoted part
-  bool cellStart = true;   // nothing of the cell read yet
+  bool quoted = false;    // inside a quoted part
+  bool cellStart = true;  // nothing of the cell read yet
   for (;;) {
     const long c = Peeked(&bad);
     havePeek_ = false;

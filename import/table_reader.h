@@ -28,9 +28,9 @@ struct TableCell {
 };
 
 struct TableRow {
-  long row;      // record number, the header row being 1
-  int count;     // cells kept
-  int dropped;   // cells past kTableColumns
+  long row;        // record number, the header row being 1
+  int count;       // cells kept
+  int dropped;     // cells past kTableColumns
   bool openQuote;  // a quoted cell ran to the end of the table
   TableCell cells[kTableColumns];
 };

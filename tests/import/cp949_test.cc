@@ -1,10 +1,11 @@
 // CP949 as this program decodes it, against Python's codec for every pair.
+#include "check/cp949.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 
-#include "check/cp949.h"
 #include "kscode/kscode.h"
 
 namespace plotweave {
@@ -71,8 +72,8 @@ TEST(Cp949, ExtensionIndexRunsThroughTheTrailRangesInCodeOrder) {
   EXPECT_EQ(Cp949ExtensionIndex(0x81, 0xFE), 177);
   EXPECT_EQ(Cp949ExtensionIndex(0xA1, 0x41), 32 * 178);
   EXPECT_EQ(Cp949ExtensionIndex(0xC6, 0x52), kCp949ExtensionCount - 1);
-  for (const auto& [lead, trail] : {std::pair{0x81, 0x40}, {0x81, 0x5B}, {0x81, 0x7B}, {0xA1, 0xA1},
-                                    {0xC6, 0x53}, {0xC7, 0x41}, {0x80, 0x41}}) {
+  for (const auto& [lead, trail] :
+       {std::pair{0x81, 0x40}, {0x81, 0x5B}, {0x81, 0x7B}, {0xA1, 0xA1}, {0xC6, 0x53}, {0xC7, 0x41}, {0x80, 0x41}}) {
     EXPECT_EQ(Cp949ExtensionIndex(static_cast<uint8_t>(lead), static_cast<uint8_t>(trail)), -1)
         << std::hex << lead << " " << trail;
   }

@@ -27,26 +27,37 @@ struct Piece {
 };
 
 // Names are written as the plan has them, escapes of the script included.
-const std::vector<Piece> kNamePieces = {
-    {"a", "a", 1},     {"k", "k", 1},     {"Z", "Z", 1}, {"0", "0", 1}, {"7", "7", 1},
-    {"-", "-", 1},     {"_", "_", 1},     {"가", "가", 2}, {"성", "성", 2}, {"똠", "똠", 8},
-    {"\\'", "\\'", 2}, {"\\\\", "\\\\", 2}, {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80", 16}};
+const std::vector<Piece> kNamePieces = {{"a", "a", 1},
+                                        {"k", "k", 1},
+                                        {"Z", "Z", 1},
+                                        {"0", "0", 1},
+                                        {"7", "7", 1},
+                                        {"-", "-", 1},
+                                        {"_", "_", 1},
+                                        {"가", "가", 2},
+                                        {"성", "성", 2},
+                                        {"똠", "똠", 8},
+                                        {"\\'", "\\'", 2},
+                                        {"\\\\", "\\\\", 2},
+                                        {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80", 16}};
 
 // Display texts: "_" shows as a blank, the script reads \' and \\, the page
 // encoder turns references and U+ escapes into their characters.
 const std::vector<Piece> kLabelPieces = {
-    {"a", "a", 1},          {"Q", "Q", 1},           {"9", "9", 1},       {"_", " ", 1},
-    {"가", "가", 2},          {"도", "도", 2},           {"똠", "똠", 8},       {"é", "é", 8},
-    {"\\'", "'", 2},        {"\\\\", "\\", 2},       {"#", "#", 1},       {"&#44034;", "갂", 8},
-    {"U+AC00", "가", 6},     {"\"", "\"", 1},        {"<b>", "<b>", 3},   {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80", 16}};
+    {"a", "a", 1},       {"Q", "Q", 1},     {"9", "9", 1},     {"_", " ", 1},
+    {"가", "가", 2},     {"도", "도", 2},   {"똠", "똠", 8},   {"é", "é", 8},
+    {"\\'", "'", 2},     {"\\\\", "\\", 2}, {"#", "#", 1},     {"&#44034;", "갂", 8},
+    {"U+AC00", "가", 6}, {"\"", "\"", 1},   {"<b>", "<b>", 3}, {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80", 16}};
 
 // Captions stand in an HTML comment, where quotes are plain text.
-const std::vector<Piece> kCaptionPieces = {
-    {"a", "a", 1},   {"map", "map", 3}, {"_", " ", 1},       {"지도", "지도", 4},       {"똠", "똠", 8},
-    {"'", "'", 1},   {"\"", "\"", 1},   {"U+0041", "A", 6},  {"&#44034;", "갂", 8}, {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80", 16}};
+const std::vector<Piece> kCaptionPieces = {{"a", "a", 1},         {"map", "map", 3},
+                                           {"_", " ", 1},         {"지도", "지도", 4},
+                                           {"똠", "똠", 8},       {"'", "'", 1},
+                                           {"\"", "\"", 1},       {"U+0041", "A", 6},
+                                           {"&#44034;", "갂", 8}, {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80", 16}};
 
 const std::vector<Piece> kAddressPieces = {
-    {"/", "/", 1}, {"p", "p", 1}, {".html", ".html", 5}, {"?q=1", "?q=1", 4}, {"#top", "#top", 4},
+    {"/", "/", 1}, {"p", "p", 1},   {".html", ".html", 5}, {"?q=1", "?q=1", 4}, {"#top", "#top", 4},
     {"_", "_", 1}, {"가", "가", 2}, {"img", "img", 3},     {".png", ".png", 4}, {"\\'", "\\'", 2}};
 
 const char* const kColours[] = {"red", "darkblue", "#c0c0c0", "gray", "dark_green", "청색"};
@@ -138,7 +149,8 @@ MadePlan MakePlan(unsigned seed, bool full) {
       m.Name('n', i, &id, &idShown);
     }
     ids.push_back(id);
-    const std::vector<std::string>& cls = out.classes[static_cast<size_t>(1 + m.Below(static_cast<int>(out.classes.size()) - 1))];
+    const std::vector<std::string>& cls =
+        out.classes[static_cast<size_t>(1 + m.Below(static_cast<int>(out.classes.size()) - 1))];
     // The plan's class name is the table's: names are written as they are.
     m.Text(kLabelPieces, 8, 39, &label, &labelShown);
     std::string line = id + " " + cls[0] + " " + label;

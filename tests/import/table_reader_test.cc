@@ -1,4 +1,6 @@
 // Tables as spreadsheet programs write them, read back cell for cell.
+#include "import/table_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -8,7 +10,6 @@
 
 #include "check/cp949.h"
 #include "check/utf8.h"
-#include "import/table_reader.h"
 #include "kscode/kscode.h"
 #include "tests/import/import_support.h"
 
@@ -69,8 +70,8 @@ TEST(TableReader, RandomTablesComeBackCellForCellInEveryFormSpreadsheetsSave) {
   // Pieces a cell is made of: the characters that need quoting, Hangul in
   // KS code and beyond it (똠, 뷁), other scripts, and (UTF-8 only) a
   // character beyond U+FFFF.
-  const std::vector<std::string> common = {"a", "Z", " ", ",", ";", "\t", "\"", "\r\n", "\n", "가", "똠", "뷁",
-                                           "漢", "·", "'", "\\", "_"};
+  const std::vector<std::string> common = {"a",  "Z",  " ",  ",",  ";", "\t", "\"", "\r\n", "\n",
+                                           "가", "똠", "뷁", "漢", "·", "'",  "\\", "_"};
   std::mt19937 random(22);
   for (int round = 0; round < 300; ++round) {
     const bool cp949 = round % 3 == 2;
@@ -107,14 +108,19 @@ TEST(TableReader, RandomTablesComeBackCellForCellInEveryFormSpreadsheetsSave) {
 }
 
 TEST(TableReader, BytesOutsideTheEncodingAreMarkedAndNeverSwallowADelimiter) {
-  MemorySource utf8("a,b\xFF" "c,\xC3\r\n", 9);
+  MemorySource utf8(
+      "a,b\xFF"
+      "c,\xC3\r\n",
+      9);
   TableReader reader(utf8, TableEncoding::kUtf8, 0);
   static TableRow row;
   ASSERT_TRUE(reader.Next(&row));
   ASSERT_EQ(row.count, 3);
   EXPECT_EQ(row.cells[0].badByteAt, -1);
   EXPECT_EQ(row.cells[1].badByteAt, 1);
-  EXPECT_EQ(std::string(row.cells[1].text), "b\xEF\xBF\xBD" "c");
+  EXPECT_EQ(std::string(row.cells[1].text),
+            "b\xEF\xBF\xBD"
+            "c");
   EXPECT_EQ(row.cells[2].badByteAt, 0);
   EXPECT_FALSE(reader.Next(&row));
   // In CP949 a lead byte before an ASCII byte that is no trail leaves it be.
