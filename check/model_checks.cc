@@ -135,10 +135,17 @@ void CheckText(const PageField& pf, const ModelView& view, FindingSink& sink) {
   const char* t = page.bytes;
   const size_t n = page.length;
   if (!pf.inScript) {
+    // A browser ends a comment at "--!>" as well as at "-->".
     for (size_t i = 0; i + 3 <= n; ++i) {
       if (std::memcmp(t + i, "-->", 3) == 0) {
         ReportInText(sink, FindingCode::kCommentEnd, pf, view, i,
                      "the %s \"%s\" holds \"-->\", which ends the comment the captions stand in, "
+                     "so the rest of them shows as page text; leave it out");
+        return;
+      }
+      if (i + 4 <= n && std::memcmp(t + i, "--!>", 4) == 0) {
+        ReportInText(sink, FindingCode::kCommentEnd, pf, view, i,
+                     "the %s \"%s\" holds \"--!>\", which ends the comment the captions stand in, "
                      "so the rest of them shows as page text; leave it out");
         return;
       }

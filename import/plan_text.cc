@@ -200,17 +200,21 @@ bool ConvertCell(const char* text, size_t length, TextRule rule, size_t limit, b
       }
     }
   } else {
-    bool commentEnd = false;
-    for (size_t i = 0; i + 3 <= kept && !commentEnd; ++i) commentEnd = std::memcmp(text + i, "-->", 3) == 0;
+    // A browser ends a comment at "--!>" as well as at "-->".
+    const char* commentEnd = nullptr;
+    for (size_t i = 0; i + 3 <= kept && commentEnd == nullptr; ++i) {
+      if (std::memcmp(text + i, "-->", 3) == 0) commentEnd = "holds \"-->\"";
+      if (i + 4 <= kept && std::memcmp(text + i, "--!>", 4) == 0) commentEnd = "holds \"--!>\"";
+    }
     // A tag closes its element too, "</TAG>": a "--" at its end meets the '>'.
     const bool tagEnd = rule == TextRule::kCaptionTag && kept >= 2 && std::memcmp(text + kept - 2, "--", 2) == 0;
-    if (commentEnd || tagEnd) {
+    if (commentEnd != nullptr || tagEnd) {
       ok = false;
       ReportImport(sink, ImportCode::kCommentEnd, place.table, place.row, place.column,
                    "the %s \"%s\" %s, which would end the comment the captions stand in; the import is "
                    "refused: leave it out",
                    place.what, shown,
-                   commentEnd ? "holds \"-->\"" : "ends in \"--\", and its closing tag would hold \"-->\"");
+                   commentEnd != nullptr ? commentEnd : "ends in \"--\", and its closing tag would hold \"-->\"");
     }
   }
   if (cut) {

@@ -64,7 +64,7 @@ TEST(ImportProgram, EverySpreadsheetTrapIsReportedWhereItStandsAndRefusesTheImpo
                                                 {"k001", "k002", "knows"},
                                                 {"k001", "k999", "likes"},
                                                 {"k 011", "k001", "part of"}}));
-  WriteFileBytes(dir / "captions.csv", WriteTable({{"tag", "text"}, {"h1", "Sites --> more"}, {"p", "A"}, {"b--", "Bold"}}));
+  WriteFileBytes(dir / "captions.csv", WriteTable({{"tag", "text"}, {"h1", "Sites --> more"}, {"p", "A"}, {"b--", "Bold"}, {"p", "a--!>b"}}));
   const std::string before = dir.Listing();
   const ProgramRun run = RunImport(dir.path(), {"--nodes", "nodes.csv", "--links=links.csv", "--classes",
                                                 "classes.csv", "--relations", "relations.tsv", "--captions",
@@ -96,7 +96,8 @@ TEST(ImportProgram, EverySpreadsheetTrapIsReportedWhereItStandsAndRefusesTheImpo
       "links.csv:4:3: note: the relation \"part of\" is not declared in the table; it is declared with the colour gray, the style line and the label flag 0 [declared-by-default]\n"
       "captions.csv:2:2: error: the caption \"Sites --> more\" holds \"-->\", which would end the comment the captions stand in; the import is refused: leave it out [comment-end]\n"
       "captions.csv:3:2: warning: the caption line is shorter than five bytes with its line feed, and plotweave skips it; lengthen the tag or the text [short-caption]\n"
-      "captions.csv:4:1: error: the caption tag \"b--\" ends in \"--\", and its closing tag would hold \"-->\", which would end the comment the captions stand in; the import is refused: leave it out [comment-end]\n";
+      "captions.csv:4:1: error: the caption tag \"b--\" ends in \"--\", and its closing tag would hold \"-->\", which would end the comment the captions stand in; the import is refused: leave it out [comment-end]\n"
+      "captions.csv:5:2: error: the caption \"a--!>b\" holds \"--!>\", which would end the comment the captions stand in; the import is refused: leave it out [comment-end]\n";
   EXPECT_EQ(run.out, NativeLines(expected));
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(dir.Listing(), before);
