@@ -5,6 +5,7 @@
 #ifdef _WIN32
 #include <process.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -166,34 +167,56 @@ TEST(ReplacingFile, ALinkStaysAndWhatItLeadsToIsReplaced) {
 }
 #endif
 
-TEST(PlanLock, RunsOfOnePlanExcludeEachOtherAndLeaveNoFile) {
+TEST(PlanLock, RunsOfOneBaseNameExcludeEachOtherAndLeaveNoFile) {
   TempDir dir;
   WriteFileBytes(dir / "a.lst", "#NODES\n");
   WriteFileBytes(dir / "b.lst", "#NODES\n");
   {
-    const PlanLock first((dir / "a.lst").c_str(), PlanLock::Wait::kUntilFree);
+    const PlanLock first((dir / "a").c_str(), PlanLock::Wait::kUntilFree);
     EXPECT_TRUE(first.held());
-    const PlanLock second((dir / "a.lst").c_str(), PlanLock::Wait::kNo);
+    // An editor saves the plan by renaming a new file over it: the base name
+    // is still locked.
+    WriteFileBytes(dir / "a.lst.new", "#NODES\nk1 C x\n");
+    std::filesystem::rename(dir / "a.lst.new", dir / "a.lst");
+    const PlanLock second((dir / "a").c_str(), PlanLock::Wait::kNo);
     EXPECT_FALSE(second.held());
     // Another plan in the same folder is free, and the plan stays readable.
-    const PlanLock other((dir / "b.lst").c_str(), PlanLock::Wait::kNo);
+    const PlanLock other((dir / "b").c_str(), PlanLock::Wait::kNo);
     EXPECT_TRUE(other.held());
-    EXPECT_EQ(ReadFileBytes(dir / "a.lst"), "#NODES\n");
+    EXPECT_EQ(ReadFileBytes(dir / "a.lst"), "#NODES\nk1 C x\n");
   }
-  const PlanLock again((dir / "a.lst").c_str(), PlanLock::Wait::kNo);
+  const PlanLock again((dir / "a").c_str(), PlanLock::Wait::kNo);
   EXPECT_TRUE(again.held());
-  EXPECT_EQ(dir.Listing(), "a.lst b.lst");
 }
 
-TEST(PlanLock, NoPlanNoLock) {
+#ifndef _WIN32
+TEST(PlanLock, WhatStandsAtTheLockNameIsLockedOrLeftButNeverLost) {
   TempDir dir;
-  ASSERT_TRUE(std::filesystem::create_directory(dir / "folder.lst"));
-  for (const char* name : {"missing.lst", "folder.lst"}) {
-    const PlanLock lock((dir / name).c_str(), PlanLock::Wait::kUntilFree);
-    EXPECT_FALSE(lock.held()) << name;
+  // A killed run's empty lock file is taken over and removed.
+  WriteFileBytes(dir / "killed.lock", "");
+  { const PlanLock lock((dir / "killed").c_str(), PlanLock::Wait::kNo); }
+  // A file of the user's own under the name is locked, and kept.
+  WriteFileBytes(dir / "notes.lock", "mine");
+  {
+    const PlanLock lock((dir / "notes").c_str(), PlanLock::Wait::kNo);
+    EXPECT_TRUE(lock.held());
+    EXPECT_FALSE(PlanLock((dir / "notes").c_str(), PlanLock::Wait::kNo).held());
   }
-  EXPECT_EQ(dir.Listing(), "folder.lst");
+  EXPECT_EQ(ReadFileBytes(dir / "notes.lock"), "mine");
+  // A link is not followed and a FIFO not opened: the folder is locked
+  // instead, which still keeps the runs of the plan apart.
+  WriteFileBytes(dir / "outside", "outside");
+  ASSERT_EQ(symlink("outside", (dir / "linked.lock").c_str()), 0);
+  ASSERT_EQ(mkfifo((dir / "fifo.lock").c_str(), 0644), 0);
+  for (const char* base : {"linked", "fifo"}) {
+    const PlanLock lock((dir / base).c_str(), PlanLock::Wait::kNo);
+    EXPECT_TRUE(lock.held()) << base;
+    EXPECT_FALSE(PlanLock((dir / base).c_str(), PlanLock::Wait::kNo).held()) << base;
+  }
+  EXPECT_EQ(ReadFileBytes(dir / "outside"), "outside");
+  EXPECT_EQ(dir.Listing(), "fifo.lock linked.lock notes.lock outside");
 }
+#endif
 
 }  // namespace
 }  // namespace plotweave
