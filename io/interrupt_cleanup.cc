@@ -96,6 +96,28 @@ int RemoveOnInterrupt(const char* name) {
   return -1;
 }
 
+#ifdef _WIN32
+
+// The console's events come on a thread of their own and cannot be held
+// back; the moment between a creation and its RemoveOnInterrupt is short.
+InterruptsHeld::InterruptsHeld() = default;
+InterruptsHeld::~InterruptsHeld() = default;
+
+#else
+
+InterruptsHeld::InterruptsHeld() {
+  sigset_t held;
+  sigemptyset(&held);
+  sigaddset(&held, SIGINT);
+  sigaddset(&held, SIGTERM);
+  sigaddset(&held, SIGHUP);
+  sigprocmask(SIG_BLOCK, &held, &before_);
+}
+
+InterruptsHeld::~InterruptsHeld() { sigprocmask(SIG_SETMASK, &before_, nullptr); }
+
+#endif
+
 void ForgetOnInterrupt(int slot) {
   if (slot >= 0 && slot < kSlots) gUsed[slot] = 0;
 }

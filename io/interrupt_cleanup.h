@@ -6,11 +6,30 @@
 // process that ignores one of these signals keeps ignoring it.
 #pragma once
 
+#ifndef _WIN32
+#include <signal.h>
+#endif
+
 namespace plotweave {
 
 // Remembers `name` until Forget; -1 when it cannot be remembered (too long,
 // or too many at once). Call it right after the file has been created.
 int RemoveOnInterrupt(const char* name);
+
+// Holds the interrupts back while it lives, so that no interrupt falls
+// between the creation of a file and RemoveOnInterrupt.
+class InterruptsHeld {
+ public:
+  InterruptsHeld();
+  ~InterruptsHeld();
+  InterruptsHeld(const InterruptsHeld&) = delete;
+  InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+ private:
+#ifndef _WIN32
+  sigset_t before_;  // the signal mask before
+#endif
+};
 
 // Stops removing the file of `slot` (from RemoveOnInterrupt; -1 is allowed):
 // it has been renamed into place or removed. Call it after the rename, so

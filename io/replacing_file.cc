@@ -1,5 +1,7 @@
 #include "io/replacing_file.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -10,7 +12,6 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -95,6 +96,7 @@ ReplacingFile::ReplacingFile(const char* path, const char* mode, TempName temp, 
     case WriteTarget::kReplace:
       break;
   }
+  const InterruptsHeld held;
   if (temp == TempName::kUnique) {
     RemoveDeadWritersParts(path_);
     file_ = CreatePartFile(path_, temp_, sizeof temp_, mode);

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "io/interrupt_cleanup.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -114,6 +116,19 @@ bool Flock(int fd, PlanLock::Wait wait) {
 
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
+// Opens the lock file, creating it if need be: neither a device nor a FIFO
+// is ever opened, and no link followed. -1 when something else stands there.
+int OpenLockFile(const char* name, struct stat* st) {
+  if (lstat(name, st) == 0 && !S_ISREG(st->st_mode)) return -1;
+  const int fd = open(name, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0) return -1;
+  if (fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
 }  // namespace
 
 PlanLock::PlanLock(const char* base, Wait wait) {
@@ -122,31 +137,42 @@ PlanLock::PlanLock(const char* base, Wait wait) {
     return;
   }
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    // Neither a device nor a FIFO is ever opened, and no link followed.
+    // Interrupts wait while the run may have made a lock file it does not
+    // know it holds yet, so that none outlives one; not while the run waits.
     struct stat st;
-    if (lstat(name_, &st) == 0 && !S_ISREG(st.st_mode)) break;
-    const int fd = open(name_, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
-    if (fd < 0) break;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-      close(fd);
-      break;
+    int fd;
+    bool free;
+    {
+      const InterruptsHeld held;
+      fd = OpenLockFile(name_, &st);
+      if (fd < 0) break;
+      free = Flock(fd, Wait::kNo);
+      if (free && Claim(fd, st)) return;
     }
-    if (!Flock(fd, wait)) {
-      close(fd);
-      return;
-    }
-    // The lock counts only while the name still leads to the file locked:
-    // the run that held it before removes the name before it lets go.
-    struct stat now;
-    if (lstat(name_, &now) == 0 && SameFile(now, st)) {
-      fd_ = fd;
-      removes_ = true;
-      held_ = true;
-      return;
+    if (!free) {
+      if (wait == Wait::kNo || !Flock(fd, Wait::kUntilFree)) {
+        close(fd);
+        return;
+      }
+      const InterruptsHeld held;
+      if (Claim(fd, st)) return;
     }
     close(fd);
   }
   held_ = LockFolder(base, wait);
+}
+
+bool PlanLock::Claim(int fd, const struct stat& locked) {
+  // The lock counts only while the name still leads to the file locked: the
+  // run that held it before removes the name before it lets go.
+  struct stat now;
+  if (lstat(name_, &now) != 0 || !SameFile(now, locked)) return false;
+  fd_ = fd;
+  held_ = true;
+  // Only an empty file, as runs leave it, is the program's own.
+  removes_ = locked.st_size == 0;
+  if (removes_) interruptSlot_ = RemoveOnInterrupt(name_);
+  return true;
 }
 
 bool PlanLock::LockFolder(const char* base, Wait wait) {
@@ -167,12 +193,13 @@ bool PlanLock::LockFolder(const char* base, Wait wait) {
 PlanLock::~PlanLock() {
   if (fd_ < 0) return;
   // Removed while still held, so that no run locks a file that is no longer
-  // under the name; only an empty file, as every run leaves it.
+  // under the name.
   struct stat st;
   struct stat now;
   if (removes_ && fstat(fd_, &st) == 0 && st.st_size == 0 && lstat(name_, &now) == 0 && SameFile(now, st)) {
     unlink(name_);
   }
+  ForgetOnInterrupt(interruptSlot_);
   close(fd_);
 }
 

@@ -8,8 +8,8 @@
 // the handle is closed or the process ends, however it ends, and runs of
 // other plans never wait for it.
 //
-// The lock file is removed by the run that holds the lock when it ends, so
-// nothing stays on disk. After a run that was killed an empty BASE.lock
+// The lock file is removed by the run that holds the lock when it ends (or is
+// interrupted, see io/interrupt_cleanup.h), so nothing stays on disk. After a run that was killed an empty BASE.lock
 // stays until the next run of the plan, which takes it over and removes it.
 // A lock file that holds anything (a file of the user's own under that name)
 // is locked but never removed. Where no lock file can be used (something
@@ -17,6 +17,10 @@
 // written) the lock is taken on the folder itself, which keeps every run in
 // the folder apart instead.
 #pragma once
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace plotweave {
 
@@ -38,9 +42,13 @@ class PlanLock {
   void* handle_;
 #else
   bool LockFolder(const char* base, Wait wait);
+  // Takes the lock file on `fd`, locked, as the run's lock if it is still
+  // under its name.
+  bool Claim(int fd, const struct stat& locked);
 
   int fd_ = -1;
   bool removes_ = false;  // the lock file is ours to remove
+  int interruptSlot_ = -1;
 #endif
   bool held_ = false;
   char name_[4096 + 8];

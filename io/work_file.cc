@@ -197,6 +197,7 @@ bool WorkFile::Create(const char* name, const char* mode) {
     errno = ENAMETOOLONG;
     return false;
   }
+  const InterruptsHeld held;
   FILE* file = CreateFreshFile(name, mode);
   if (file == nullptr) return false;
   std::memcpy(name_, name, length + 1);

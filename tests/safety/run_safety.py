@@ -661,15 +661,60 @@ def rename_race(args, programs):
 
 # ---------------------------------------------------------------- interrupt
 
+def default_signals():
+    for s in (signal.SIGINT, signal.SIGHUP, signal.SIGTERM):
+        signal.signal(s, signal.SIG_DFL)
+
+
 def interrupt(args, programs):
-    """Bundles of a page with a large image, ended by SIGINT, SIGTERM and
-    SIGHUP at random moments, leave no part file; after SIGKILL the next
-    bundle removes what dead bundles left, and nothing else."""
+    """Runs of a large plan and bundles of a page with a large image, ended by
+    SIGINT, SIGTERM and SIGHUP at random moments, leave no file of their
+    own; after SIGKILL the next bundle removes what dead bundles left, and
+    nothing else."""
     if not args.bundler:
         raise SystemExit("interrupt needs --bundler")
     rng = random.Random(args.seed)
     tally = Tally(f"interrupt ({args.interrupts} a signal, seed {args.seed})")
-    default = lambda: [signal.signal(s, signal.SIG_DFL) for s in (signal.SIGINT, signal.SIGHUP, signal.SIGTERM)]
+    interrupted_runs(args, programs, rng, tally)
+    interrupted_bundles(args, rng, tally)
+    return tally.report()
+
+
+def interrupted_runs(args, programs, rng, tally):
+    name = "big.lst"
+    with tempfile.TemporaryDirectory(prefix="plotweave-int-") as folder:
+        for p in programs:
+            clear(folder)
+            with open(os.path.join(folder, name), "wb") as f:
+                f.write(large_plan())
+            page_path = os.path.join(folder, p.page(name))
+            began = time.monotonic()
+            p.run(folder, name)
+            span = time.monotonic() - began
+            expected = read(page_path)
+            for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+                caught = 0
+                for k in range(args.interrupts):
+                    proc = subprocess.Popen(p.command(name), cwd=folder, stdout=subprocess.DEVNULL,
+                                            stdin=subprocess.DEVNULL, preexec_fn=default_signals)
+                    time.sleep(rng.uniform(0, span))
+                    proc.send_signal(sig)
+                    proc.wait(timeout=120)
+                    tally.add("interrupted runs")
+                    caught += proc.returncode == -sig
+                    case = f"{p.name} {signal.Signals(sig).name} {k + 1}"
+                    if read(page_path) != expected:
+                        tally.add("FAULT page not whole", case)
+                    left = leftovers_of(folder, name, p.page(name))
+                    if left:
+                        tally.add("FAULT files left by an interrupted run", f"{case}: {left}")
+                        for n in left:
+                            os.remove(os.path.join(folder, n))
+                tally.counts[f"{p.name} {signal.Signals(sig).name} landed during a run"] = caught
+
+
+def interrupted_bundles(args, rng, tally):
+    default = default_signals
     with tempfile.TemporaryDirectory(prefix="plotweave-int-") as folder:
         kit, site, page = bundler_setup(args, folder, args.image_mib * KIB * KIB)
         copy = page.rsplit(".", 1)[0] + ".standalone.htm"
@@ -716,7 +761,6 @@ def interrupt(args, programs):
             tally.counts[f"{signal.Signals(sig).name} landed during a bundle"] = caught
             if caught < args.interrupts // 4:
                 tally.add("FAULT too few signals landed during a bundle", f"{signal.Signals(sig).name}: {caught}")
-    return tally.report()
 
 
 def main():
