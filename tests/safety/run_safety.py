@@ -596,6 +596,19 @@ def bundle_outputs(tally, args, top, kinds):
             tally.add("FAULT link named with -o removed", "to-full.htm")
         if read(os.path.join(folder, "foreign-target")) != OUTSIDE or not os.path.islink(foreign):
             tally.add("FAULT another user's link named with -o followed", "foreign.htm")
+    # A name that stands for an open file is written where the descriptor
+    # writes, never renamed over the file behind it.
+    log = os.path.join(folder, "app.log")
+    with open(log, "wb") as f:
+        f.write(b"an earlier line\n")
+    with open(log, "ab") as f:
+        proc = subprocess.Popen([args.bundler, "--kit", kit, page, "-o", "/dev/stdout"], cwd=site, stdout=f,
+                                stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+        proc.wait(timeout=120)
+    tally.add("bundles")
+    written = read(log)
+    if proc.returncode != 0 or not written.startswith(b"an earlier line\n") or b"<html" not in written.lower():
+        tally.add("FAULT -o /dev/stdout did not append to the log", f"status {proc.returncode}")
     parts = [n for n in os.listdir(site) if ".part-" in n]
     if parts:
         tally.add("FAULT part files left", str(parts))
