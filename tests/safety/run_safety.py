@@ -693,6 +693,16 @@ def interrupt(args, programs):
     return tally.report()
 
 
+def interrupt_once(start, sig, span, rng):
+    """Starts a process, sends it `sig` at a random moment of its usual
+    `span` seconds, and waits for its end; whether the signal ended it."""
+    proc = start()
+    time.sleep(rng.uniform(0, span))
+    proc.send_signal(sig)
+    proc.communicate(timeout=300)
+    return proc.returncode == -sig
+
+
 def interrupted_runs(args, programs, rng, tally):
     name = "big.lst"
     with tempfile.TemporaryDirectory(prefix="plotweave-int-") as folder:
@@ -708,13 +718,10 @@ def interrupted_runs(args, programs, rng, tally):
             for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
                 caught = 0
                 for k in range(args.interrupts):
-                    proc = subprocess.Popen(p.command(name), cwd=folder, stdout=subprocess.DEVNULL,
-                                            stdin=subprocess.DEVNULL, preexec_fn=default_signals)
-                    time.sleep(rng.uniform(0, span))
-                    proc.send_signal(sig)
-                    proc.wait(timeout=120)
+                    caught += interrupt_once(lambda: subprocess.Popen(
+                        p.command(name), cwd=folder, stdout=subprocess.DEVNULL, stdin=subprocess.DEVNULL,
+                        preexec_fn=default_signals), sig, span, rng)
                     tally.add("interrupted runs")
-                    caught += proc.returncode == -sig
                     case = f"{p.name} {signal.Signals(sig).name} {k + 1}"
                     if read(page_path) != expected:
                         tally.add("FAULT page not whole", case)
@@ -727,7 +734,6 @@ def interrupted_runs(args, programs, rng, tally):
 
 
 def interrupted_bundles(args, rng, tally):
-    default = default_signals
     with tempfile.TemporaryDirectory(prefix="plotweave-int-") as folder:
         kit, site, page = bundler_setup(args, folder, args.image_mib * KIB * KIB)
         copy = page.rsplit(".", 1)[0] + ".standalone.htm"
@@ -743,12 +749,9 @@ def interrupted_bundles(args, rng, tally):
         for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGKILL):
             caught = 0
             for k in range(args.interrupts):
-                proc = bundle(args, kit, site, page, preexec_fn=default)
-                time.sleep(rng.uniform(0, span))
-                proc.send_signal(sig)
-                proc.communicate(timeout=300)
+                caught += interrupt_once(lambda: bundle(args, kit, site, page, preexec_fn=default_signals),
+                                         sig, span, rng)
                 tally.add("interrupted bundles")
-                caught += proc.returncode == -sig
                 case = f"{signal.Signals(sig).name} {k + 1}"
                 if read(os.path.join(site, copy)) != expected:
                     tally.add("FAULT copy not whole", case)
