@@ -50,6 +50,67 @@ bool IdentityOf(HANDLE h, unsigned long long* volume, unsigned long long* index)
   return true;
 }
 
+// Whether the open handle `h` is the file at `name` itself and not one a
+// link there leads to: where links cannot be told by their attributes (Wine
+// shows a Unix link as the file it leads to), the final path of the handle
+// still tells.
+bool HandleIsAtName(HANDLE h, const char* name) {
+  char file[MAX_PATH * 4];
+  char folder[MAX_PATH * 4];
+  const DWORD fileLength = GetFinalPathNameByHandleA(h, file, sizeof file, 0);
+  if (fileLength == 0 || fileLength >= sizeof file) return false;
+  size_t cut = 0;
+  for (size_t i = 0; name[i] != '\0'; ++i) {
+    if (name[i] == '/' || name[i] == '\\' || name[i] == ':') cut = i + 1;
+  }
+  if (cut + 2 > sizeof folder) return false;
+  if (cut == 0) {
+    std::memcpy(folder, ".", 2);
+  } else {
+    std::memcpy(folder, name, cut);
+    folder[cut] = '\0';
+  }
+  HANDLE dir = CreateFileA(folder, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (dir == INVALID_HANDLE_VALUE) return false;
+  const DWORD folderLength = GetFinalPathNameByHandleA(dir, folder, sizeof folder, 0);
+  CloseHandle(dir);
+  if (folderLength == 0 || folderLength >= sizeof folder) return false;
+  const size_t gap = folder[folderLength - 1] == '\\' ? 0 : 1;
+  const size_t leaf = std::strlen(name + cut);
+  return fileLength == folderLength + gap + leaf && _strnicmp(file, folder, folderLength) == 0 &&
+         (gap == 0 || file[folderLength] == '\\') && _stricmp(file + folderLength + gap, name + cut) == 0;
+}
+
+enum class Deletion { kNothingThere, kDeleted, kRefused };
+
+// Deletes `name` if it is a plain file (not a link or reparse point, not a
+// folder, not a device), through a handle checked to be that file, so that
+// nothing else can take the name in between. kRefused sets errno.
+Deletion DeletePlainFile(const char* name) {
+  HANDLE h = CreateFileA(name, DELETE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return Deletion::kNothingThere;
+    errno = ErrnoOf(error);
+    return Deletion::kRefused;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool plain = GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info) != 0 &&
+                     (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0 &&
+                     HandleIsAtName(h, name);
+  FILE_DISPOSITION_INFO disposition;
+  disposition.DeleteFile = TRUE;
+  const bool deleted =
+      plain && SetFileInformationByHandle(h, FileDispositionInfo, &disposition, sizeof disposition) != 0;
+  const DWORD error = GetLastError();
+  CloseHandle(h);
+  if (deleted) return Deletion::kDeleted;
+  errno = plain ? ErrnoOf(error) : EEXIST;
+  return Deletion::kRefused;
+}
+
 #endif
 
 }  // namespace
@@ -104,17 +165,7 @@ FILE* CreateNewFile(const char* name, const char* mode) {
 
 FILE* CreateFreshFile(const char* name, const char* mode) {
 #ifdef _WIN32
-  const DWORD attributes = GetFileAttributesA(name);
-  if (attributes != INVALID_FILE_ATTRIBUTES) {
-    if ((attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
-      errno = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? EEXIST : EISDIR;
-      return nullptr;
-    }
-    if (DeleteFileA(name) == 0 && GetLastError() != ERROR_FILE_NOT_FOUND) {
-      errno = ErrnoOf(GetLastError());
-      return nullptr;
-    }
-  }
+  if (DeletePlainFile(name) == Deletion::kRefused) return nullptr;
 #else
   struct stat st;
   if (lstat(name, &st) == 0) {
@@ -134,11 +185,7 @@ FILE* CreateFreshFile(const char* name, const char* mode) {
 void RemoveOwnRegularFile(const char* name) {
   const int error = errno;
 #ifdef _WIN32
-  const DWORD attributes = GetFileAttributesA(name);
-  if (attributes != INVALID_FILE_ATTRIBUTES &&
-      (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0) {
-    DeleteFileA(name);
-  }
+  DeletePlainFile(name);
 #else
   struct stat st;
   if (lstat(name, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid()) unlink(name);
