@@ -1,4 +1,4 @@
-#include "app/build_setting.h"
+#include "plan/plan_name.h"
 #include "app/run_flow.h"
 
 int main(int argc, char** argv) {

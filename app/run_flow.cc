@@ -19,54 +19,11 @@ namespace plotweave {
 
 namespace {
 
-// Path buffers hold at most 127 bytes and a zero byte.
-
 // The model is far too large for a stack; one run fills it once.
 OntologyModel gModel;
 // Whether gModel holds an earlier run's plan. A process starts with it empty,
 // so the first run need not touch the whole of it.
 bool gModelUsed = false;
-
-// Joins the arguments with single spaces into `joined` (kPathBuffer bytes).
-// False when the result would not fit.
-bool JoinArguments(int argc, const char* const* argv, char* joined) {
-  size_t used = 0;
-  joined[0] = '\0';
-  for (int i = 1; i < argc; ++i) {
-    const size_t gap = i > 1 ? 1 : 0;
-    const size_t len = std::strlen(argv[i]);
-    if (used + gap + len > static_cast<size_t>(kPathBuffer - 1)) return false;
-    if (gap) joined[used++] = ' ';
-    std::memcpy(joined + used, argv[i], len);
-    used += len;
-    joined[used] = '\0';
-  }
-  return true;
-}
-
-// Cuts the joined path at its first '.'; false when no '.' stands at
-// position 1 or later, so that there is no plan name to derive.
-bool CutBaseName(char* joined) {
-  const size_t length = std::strlen(joined);
-  size_t lastDot = 0;
-  bool found = false;
-  for (size_t i = 0; i < length; ++i) {
-    if (joined[i] == '.') {
-      lastDot = i;
-      found = true;
-      joined[i] = '\0';
-    }
-  }
-  return found && lastDot >= 1;
-}
-
-// Forms the name of one of the run's files from the base name; false when it
-// would not fit, so that a name is never silently cut short. The length check
-// of the base name rules that out for the formats of the run.
-bool DeriveName(char (&name)[kPathBuffer], const char* format, const char* base) {
-  const int length = std::snprintf(name, sizeof name, format, base);
-  return length >= 0 && length < kPathBuffer;
-}
 
 // The longest byte-order mark, UTF-8's; detection looks at no more.
 constexpr size_t kLongestByteOrderMark = 3;
@@ -96,7 +53,7 @@ bool NormalisePlanFile(FileHandle& plan, const char* planName, const char* scrat
   // Only the mark is read here; a KS plan is read from its start by the reader.
   FirstReadCapped source(file, kLongestByteOrderMark);
   BufferedReader in(source);
-  if (DetectPlanEncoding(in, encoding) != NormaliseStatus::kDone) {
+  if (DetectPlanEncoding(in, encoding) != StreamStatus::kDone) {
     console::PlanCannotBeRead(planName);
     return false;
   }
@@ -111,11 +68,11 @@ bool NormalisePlanFile(FileHandle& plan, const char* planName, const char* scrat
   }
   ReadWriteUnbuffered(scratch.handle().get());
   FileSink sink(scratch.handle().get());
-  const NormaliseStatus status = NormalisePlan(in, *encoding, sink);
-  if (status == NormaliseStatus::kDone && scratch.Rewind()) return true;
+  const StreamStatus status = NormalisePlan(in, *encoding, sink);
+  if (status == StreamStatus::kDone && scratch.Rewind()) return true;
   // Half a plan must never be read as if it were the whole.
   scratch.Remove();
-  if (status == NormaliseStatus::kReadFailed) {
+  if (status == StreamStatus::kReadFailed) {
     console::PlanCannotBeRead(planName);
   } else {
     console::ScratchWriteFailed(scratchName);
@@ -128,8 +85,8 @@ bool NormalisePlanFile(FileHandle& plan, const char* planName, const char* scrat
 bool ReadPlanStream(FileHandle& stream, const char* linkTarget, DiagnosticSink& diagnostics) {
   if (std::fseek(stream.get(), 0, SEEK_SET) != 0) return false;
   FileSource source(stream.get());
-  const ReadStatus status = ReadPlan(source, gModel, linkTarget, diagnostics);
-  return stream.Close() && status == ReadStatus::kRead;
+  const StreamStatus status = ReadPlan(source, gModel, linkTarget, diagnostics);
+  return stream.Close() && status == StreamStatus::kDone;
 }
 
 // Writes the KS-coded intermediate page into a file created fresh, and turns
@@ -141,8 +98,8 @@ bool WriteIntermediateFile(const char* intermediateName, WorkFile& page) {
   }
   ReadWriteUnbuffered(page.handle().get());
   FileSink sink(page.handle().get());
-  const PageStatus status = WritePage(gModel, sink);
-  if (status != PageStatus::kWritten || !page.Rewind()) {
+  const StreamStatus status = WritePage(gModel, sink);
+  if (status != StreamStatus::kDone || !page.Rewind()) {
     page.Remove();
     console::IntermediateWriteFailed(intermediateName);
     return false;
@@ -164,7 +121,7 @@ bool EncodePageFile(WorkFile& input, const char* intermediateName, const char* p
   ReadWriteUnbuffered(output.get());
   FileSource source(input.handle().get());
   FileSink sink(output.get());
-  const bool encoded = EncodePage(source, sink) == EncodeStatus::kDone;
+  const bool encoded = EncodePage(source, sink) == StreamStatus::kDone;
   // A page that was not read or written whole is dropped, never put in place.
   return encoded && output.Commit();
 }
@@ -178,31 +135,31 @@ int RunPlotweave(int argc, const char* const* argv, const BuildSetting& build) {
   }
   console::Banner();
 
-  char base[kPathBuffer];
-  if (!JoinArguments(argc, argv, base)) {
+  char joined[kPathBuffer];
+  if (!JoinArguments(argc, argv, joined)) {
     console::PathTooLong(kPathBuffer - 1);
     return 0;
   }
-  if (!CutBaseName(base)) return 0;
-
-  const int baseLimit = build.LongestBaseName();
-  if (static_cast<int>(std::strlen(base)) > baseLimit) {
-    console::BaseNameTooLong(baseLimit);
-    return 0;
+  PlanFileNames names;
+  switch (NamePlanFiles(joined, build, &names)) {
+    case PlanNameStatus::kNamed:
+      break;
+    case PlanNameStatus::kPathTooLong:
+      console::PathTooLong(kPathBuffer - 1);
+      return 0;
+    case PlanNameStatus::kNoBaseName:
+      return 0;
+    case PlanNameStatus::kBaseNameTooLong:
+      console::BaseNameTooLong(build.LongestBaseName());
+      return 0;
   }
-
-  char planName[kPathBuffer];
-  char scratchName[kPathBuffer];
-  char intermediateName[kPathBuffer];
-  char pageName[kPathBuffer];
-  if (!DeriveName(planName, "%s.lst", base) || !DeriveName(scratchName, "%s.asc", base) ||
-      !DeriveName(intermediateName, "%s.out", base) || !DeriveName(pageName, build.pageNameFormat, base)) {
-    console::BaseNameTooLong(baseLimit);
-    return 0;
-  }
+  const char* planName = names.plan;
+  const char* scratchName = names.scratch;
+  const char* intermediateName = names.intermediate;
+  const char* pageName = names.page;
 
   // Runs of one plan share every file derived from it, so they take turns.
-  const PlanLock lock(base, PlanLock::Wait::kUntilFree);
+  const PlanLock lock(names.base, PlanLock::Wait::kUntilFree);
 
   // Every run starts from the empty model, also when one process runs several.
   if (gModelUsed) std::memset(&gModel, 0, sizeof gModel);

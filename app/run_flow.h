@@ -1,7 +1,7 @@
 // One run of the program, from the command line to the page.
 #pragma once
 
-#include "app/build_setting.h"
+#include "plan/plan_name.h"
 
 namespace plotweave {
 

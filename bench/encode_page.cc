@@ -17,6 +17,6 @@ int main(int argc, char** argv) {
   plotweave::ReadWriteUnbuffered(output.get());
   plotweave::FileSource source(input.get());
   plotweave::FileSink sink(output.get());
-  const bool done = plotweave::EncodePage(source, sink) == plotweave::EncodeStatus::kDone;
+  const bool done = plotweave::EncodePage(source, sink) == plotweave::StreamStatus::kDone;
   return output.Close() && done ? 0 : 1;
 }

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/build_setting.h"
+#include "plan/plan_name.h"
 #include "check/columns.h"
 #include "check/model_checks.h"
 #include "check/page_text.h"
@@ -309,8 +309,8 @@ PlanCheckStatus CheckPlan(ByteSource& plan, FindingSink& sink, PlanSummary* summ
   NormalisedPlanSource source(plan);
   ReaderWatch watch(sink, gPlaces, source);
   // The longer of the two link targets, so that no title is longer in either program.
-  const ReadStatus read = ReadPlan(source, gModel, "_blank", watch, &watch);
-  if (read != ReadStatus::kRead || source.Failed()) return PlanCheckStatus::kUnreadable;
+  const StreamStatus read = ReadPlan(source, gModel, "_blank", watch, &watch);
+  if (read != StreamStatus::kDone || source.Failed()) return PlanCheckStatus::kUnreadable;
   watch.Finish();
 
   BuildNameIndexes(gModel, &gNames);
@@ -327,30 +327,25 @@ PlanCheckStatus CheckPlan(ByteSource& plan, FindingSink& sink, PlanSummary* summ
 }
 
 void CheckPlanName(const char* path, FindingSink& sink) {
-  // The main program's rules: the base name ends at the first '.', which must
-  // not be the first byte's; the path and the base name fit its buffers, with
-  // the same-window build's longer page suffix, the stricter of the two.
-  constexpr size_t kLongestPath = kPathBuffer - 1;
-  constexpr size_t kLongestBase = kSameWindowBuild.LongestBaseName();
+  // The same-window build's page suffix is the longer, so its limits are the
+  // stricter of the two programs'.
   static_assert(kSameWindowBuild.LongestBaseName() <= kNewWindowBuild.LongestBaseName());
-  const size_t length = std::strlen(path);
-  const char* firstDot = std::strchr(path, '.');
-  const char* lastDot = std::strrchr(path, '.');
+  PlanFileNames names;
   Finding f{};
   f.code = FindingCode::kPlanName;
   f.line = 1;
   f.column = 1;
-  if (lastDot == nullptr || lastDot == path) {
+  if (BaseNameLength(path) < 0) {
     SetMessage(f, "plotweave reads no plan for this name, which has no \".\" after its first byte; name "
                   "the plan NAME.lst");
-  } else if (length > kLongestPath || static_cast<size_t>(firstDot - path) > kLongestBase) {
+  } else if (NamePlanFiles(path, kSameWindowBuild, &names) != PlanNameStatus::kNamed) {
     SetMessage(f, "plotweave refuses a path longer than %d bytes or a name longer than %d bytes before "
                   "its first \".\"; use a shorter one",
-               static_cast<int>(kLongestPath), static_cast<int>(kLongestBase));
-  } else if (std::strcmp(firstDot, ".lst") != 0) {
-    SetMessage(f, "plotweave reads \"%.*s.lst\" for this name, not this file; give the plan one \".\", "
+               kPathBuffer - 1, kSameWindowBuild.LongestBaseName());
+  } else if (std::strcmp(names.plan, path) != 0) {
+    SetMessage(f, "plotweave reads \"%s\" for this name, not this file; give the plan one \".\", "
                   "before \"lst\"",
-               static_cast<int>(firstDot - path), path);
+               names.plan);
   } else {
     return;
   }

@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(input && output);
     FileSource source(input.get());
     FileSink sink(output.get());
-    FUZZ_CHECK(EncodePage(source, sink) == EncodeStatus::kDone);
+    FUZZ_CHECK(EncodePage(source, sink) == StreamStatus::kDone);
     FUZZ_CHECK(output.Close());
   }
   FUZZ_CHECK(fuzz::ReadAll(gOutput) == page);

@@ -100,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::StringSink scratch;
   {
     BufferedReader reader(in);
-    FUZZ_CHECK(NormalisePlan(reader, encoding, scratch) == NormaliseStatus::kDone);
+    FUZZ_CHECK(NormalisePlan(reader, encoding, scratch) == StreamStatus::kDone);
   }
   const std::string& ks = scratch.bytes;
   CheckScratchText(ks);
@@ -109,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MemorySource again(text, textSize);
     BufferedReader reader(again);
     fuzz::StringSink plain;
-    FUZZ_CHECK(NormalisePlanPlain(reader, encoding, plain) == NormaliseStatus::kDone);
+    FUZZ_CHECK(NormalisePlanPlain(reader, encoding, plain) == StreamStatus::kDone);
     FUZZ_CHECK(plain.bytes == ks);
   }
 

@@ -532,7 +532,7 @@ void EncodeBufferedChunk(const BufferedChunk& chunk, char* spare, BufferedWriter
 
 }  // namespace
 
-EncodeStatus EncodePage(ByteSource& in, ByteSink& out) {
+StreamStatus EncodePage(ByteSource& in, ByteSink& out) {
   BufferedWriter writer(out);
   static const unsigned char kByteOrderMark[] = {0xEF, 0xBB, 0xBF};
   writer.Write(kByteOrderMark, sizeof kByteOrderMark);
@@ -551,8 +551,8 @@ EncodeStatus EncodePage(ByteSource& in, ByteSink& out) {
     }
   }
   const bool written = writer.Flush();
-  if (reader.Failed()) return EncodeStatus::kReadFailed;
-  return written ? EncodeStatus::kDone : EncodeStatus::kWriteFailed;
+  if (reader.Failed()) return StreamStatus::kReadFailed;
+  return written ? StreamStatus::kDone : StreamStatus::kWriteFailed;
 }
 
 }  // namespace plotweave

@@ -6,14 +6,14 @@
 #include <cstdint>
 
 #include "io/stream.h"
+#include "io/stream_status.h"
 
 namespace plotweave {
 
-enum class EncodeStatus : uint8_t { kDone, kReadFailed, kWriteFailed };
 
 // Writes a UTF-8 byte-order mark and then the page, converted line chunk by
 // line chunk, each where it lies in the read buffer when it can be.
-EncodeStatus EncodePage(ByteSource& in, ByteSink& out);
+StreamStatus EncodePage(ByteSource& in, ByteSink& out);
 
 // A read of the page takes at most this many bytes and a zero byte.
 inline constexpr size_t kPageChunkBuffer = 20000;

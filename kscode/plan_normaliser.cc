@@ -180,17 +180,17 @@ static_assert(kMostBytesPerByte * (kPullStep + 4) <= kStreamBufferSize);
 
 }  // namespace
 
-NormaliseStatus DetectPlanEncoding(BufferedReader& plan, PlanEncoding* encoding) {
+StreamStatus DetectPlanEncoding(BufferedReader& plan, PlanEncoding* encoding) {
   *encoding = PlanEncoding::kKs;
   size_t have = plan.Peek(2);
-  if (plan.Failed()) return NormaliseStatus::kReadFailed;
+  if (plan.Failed()) return StreamStatus::kReadFailed;
   unsigned char mark[3] = {0, 0, 0};
   size_t span;
   const unsigned char* bytes = plan.Span(&span);
   for (size_t i = 0; i < have && i < 2; ++i) mark[i] = bytes[i];
   if (mark[0] == 0xEF && mark[1] == 0xBB) {
     have = plan.Peek(3);
-    if (plan.Failed()) return NormaliseStatus::kReadFailed;
+    if (plan.Failed()) return StreamStatus::kReadFailed;
     bytes = plan.Span(&span);
     if (have >= 3 && bytes[2] == 0xBF) {
       *encoding = PlanEncoding::kUtf8;
@@ -203,27 +203,27 @@ NormaliseStatus DetectPlanEncoding(BufferedReader& plan, PlanEncoding* encoding)
     *encoding = PlanEncoding::kUtf16Le;
     plan.Skip(2);
   }
-  return NormaliseStatus::kDone;
+  return StreamStatus::kDone;
 }
 
 namespace {
 
-NormaliseStatus Normalise(BufferedReader& plan, PlanEncoding encoding, ByteSink& out, bool fast) {
+StreamStatus Normalise(BufferedReader& plan, PlanEncoding encoding, ByteSink& out, bool fast) {
   BufferedWriter writer(out);
   while (Step(encoding, plan, writer, kStreamBufferSize, fast)) {
   }
   const bool written = writer.Flush();
-  if (plan.Failed()) return NormaliseStatus::kReadFailed;
-  return written ? NormaliseStatus::kDone : NormaliseStatus::kWriteFailed;
+  if (plan.Failed()) return StreamStatus::kReadFailed;
+  return written ? StreamStatus::kDone : StreamStatus::kWriteFailed;
 }
 
 }  // namespace
 
-NormaliseStatus NormalisePlan(BufferedReader& plan, PlanEncoding encoding, ByteSink& out) {
+StreamStatus NormalisePlan(BufferedReader& plan, PlanEncoding encoding, ByteSink& out) {
   return Normalise(plan, encoding, out, true);
 }
 
-NormaliseStatus NormalisePlanPlain(BufferedReader& plan, PlanEncoding encoding, ByteSink& out) {
+StreamStatus NormalisePlanPlain(BufferedReader& plan, PlanEncoding encoding, ByteSink& out) {
   return Normalise(plan, encoding, out, false);
 }
 
@@ -245,7 +245,7 @@ size_t NormalisedPlanSource::Pending::Take(void* buffer, size_t capacity) {
 size_t NormalisedPlanSource::Read(void* buffer, size_t capacity) {
   if (!started_) {
     started_ = true;
-    if (DetectPlanEncoding(in_, &encoding_) != NormaliseStatus::kDone) ended_ = true;
+    if (DetectPlanEncoding(in_, &encoding_) != StreamStatus::kDone) ended_ = true;
   }
   // One step at a time, and a step only once the last one's bytes are read,
   // so the pending buffer never holds more than one step wrote.

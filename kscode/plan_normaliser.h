@@ -7,26 +7,26 @@
 #include <cstdint>
 
 #include "io/stream.h"
+#include "io/stream_status.h"
 
 namespace plotweave {
 
 // The values are the encoding numbers the console shows.
 enum class PlanEncoding : uint8_t { kKs = 0, kUtf8 = 1, kUtf16Be = 2, kUtf16Le = 3 };
 
-enum class NormaliseStatus : uint8_t { kDone, kReadFailed, kWriteFailed };
 
 // Looks for a byte-order mark at the start of the plan. A mark is consumed;
 // without one nothing is, and the plan reads as KS text from its first byte.
-NormaliseStatus DetectPlanEncoding(BufferedReader& plan, PlanEncoding* encoding);
+StreamStatus DetectPlanEncoding(BufferedReader& plan, PlanEncoding* encoding);
 
 // Converts the rest of the plan, in `encoding`, to KS text (KS text is copied
 // as it is).
-NormaliseStatus NormalisePlan(BufferedReader& plan, PlanEncoding encoding, ByteSink& out);
+StreamStatus NormalisePlan(BufferedReader& plan, PlanEncoding encoding, ByteSink& out);
 
 // The same conversion character by character by the plain rules, without the
 // run converters that NormalisePlan hands the common characters to; the two
 // must always agree.
-NormaliseStatus NormalisePlanPlain(BufferedReader& plan, PlanEncoding encoding, ByteSink& out);
+StreamStatus NormalisePlanPlain(BufferedReader& plan, PlanEncoding encoding, ByteSink& out);
 
 // The same conversion read on demand: a byte source whose bytes are the KS
 // text of the plan behind it, mark detected on the first read. Its memory is

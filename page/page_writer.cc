@@ -4,13 +4,14 @@
 #include <initializer_list>
 
 #include "build_config.h"
+#include "page/page_contract.h"
 
 namespace plotweave {
 
 namespace {
 
 // Shown for a node whose plan line names no image.
-const char kPlaceholderImage[] = PLOTWEAVE_LAB_HOST "/VR/style/noimage.png";
+const char kPlaceholderImage[] = PLOTWEAVE_LAB_HOST PLOTWEAVE_PLACEHOLDER_PATH;
 
 // The page up to the first node row. The font names are KS code:
 // \xC7\xD4\xC3\xCA\xB7\xD2\xB9\xD9\xC5\xC1 and \xB8\xBC\xC0\xBA \xB0\xED\xB5\xF1.
@@ -29,9 +30,8 @@ const char kHead[] =
     "      tr:nth-child(even){background-color: #efefef;}\n"
     "      td {font: 12pt \xB8\xBC\xC0\xBA \xB0\xED\xB5\xF1; text-align: center;}\n"
     "    </style>\n"
-    "    <script type=\"text/javascript\" src=\"" PLOTWEAVE_LOADER_HOST "/jsapi\"></script>\n"
-    "    <script type=\"text/javascript\" src=\"" PLOTWEAVE_LAB_HOST
-    "/Graph/network/network.js\"></script>\n"
+    "    " PLOTWEAVE_SCRIPT_OPEN PLOTWEAVE_LOADER_HOST PLOTWEAVE_LOADER_PATH PLOTWEAVE_SCRIPT_CLOSE "\n"
+    "    " PLOTWEAVE_SCRIPT_OPEN PLOTWEAVE_LAB_HOST PLOTWEAVE_NETWORK_PATH PLOTWEAVE_SCRIPT_CLOSE "\n"
     "    <script type=\"text/javascript\">\n"
     "      var nodesTable = null;\n"
     "      var linksTable = null;\n"
@@ -50,8 +50,7 @@ const char kHead[] =
     "        nodesTable.addColumn('string', 'style'); \n"
     "        nodesTable.addColumn('string', 'image'); \n"
     "        nodesTable.addColumn('string', 'url'); \n"
-    "\n"
-    "        nodesTable.addRow(['00000', 'dummy', '', '', 'dot', '', '']);\n";
+    "\n" PLOTWEAVE_DUMMY_ROW;
 
 const char kLinkColumns[] =
     "\n"
@@ -75,7 +74,7 @@ const char kOptions[] =
     "            'groups': {\n";
 
 const char kDrawing[] =
-    "                'dummy': { 'style': 'dot', 'borderColor': 'white', 'radius': 1 },\n"
+    "                '" PLOTWEAVE_DUMMY_GROUP "': { 'style': 'dot', 'borderColor': 'white', 'radius': 1 },\n"
     "            },\n"
     "        };\n"
     "\n"
@@ -133,35 +132,51 @@ void WriteRow(BufferedWriter& out, const char* format, std::initializer_list<con
   }
 }
 
+// One value of a data row: its text, and a suffix written right after it.
+struct RowValue {
+  const char* text;
+  const char* suffix = "";
+};
+
+// Writes one data row: the values verbatim, joined by the row separator.
+void WriteDataRow(BufferedWriter& out, const char* open, std::initializer_list<RowValue> values) {
+  out.Write(kRowIndent);
+  out.Write(open);
+  bool first = true;
+  for (const RowValue& value : values) {
+    if (!first) out.Write(kRowSeparator);
+    first = false;
+    out.Write(value.text);
+    out.Write(value.suffix);
+  }
+  out.Write(kRowClose);
+  out.Put('\n');
+}
+
 void WriteNodeRow(BufferedWriter& out, const OntologyModel& model, const NodeEntry& node) {
   const char* image = node.image[0] != '\0' ? node.image : kPlaceholderImage;
   if (node.imageNode != 1) {
-    WriteRow(out, "        nodesTable.addRow(['%s', '%s', '%s', '%s', '%s', '%s', '%s']);\n",
-             {node.id, node.className, node.label, node.title, model.classes[node.classIndex].style,
-              image, node.url});
-  } else if (node.classLabelFlag == 0) {
-    WriteRow(out, "        nodesTable.addRow(['%s', '%s_image', '', '%s', 'image', '%s', '%s']);\n",
-             {node.id, node.className, node.title, image, node.url});
+    WriteDataRow(out, kNodeRowOpen,
+                 {{node.id}, {node.className}, {node.label}, {node.title}, {model.classes[node.classIndex].style},
+                  {image}, {node.url}});
   } else {
-    WriteRow(out, "        nodesTable.addRow(['%s', '%s_image', '%s', '%s', 'image', '%s', '%s']);\n",
-             {node.id, node.className, node.label, node.title, image, node.url});
+    // A picture shows its label only when its class says so.
+    WriteDataRow(out, kNodeRowOpen,
+                 {{node.id}, {node.className, kImageGroupSuffix}, {node.classLabelFlag == 0 ? "" : node.label},
+                  {node.title}, {kImageStyle}, {image}, {node.url}});
   }
 }
 
 void WriteLinkRow(BufferedWriter& out, const OntologyModel& model, const LinkEntry& link) {
   const RelationType& relation = model.relations[link.relationIndex];
-  if (link.relationLabelFlag == 0) {
-    WriteRow(out, "        linksTable.addRow(['%s', '%s', '%s', '%s', '%s', '']);\n",
-             {link.fromId, link.toId, relation.color, relation.style, link.relation});
-  } else {
-    WriteRow(out, "        linksTable.addRow(['%s', '%s', '%s', '%s', '%s', '%s']);\n",
-             {link.fromId, link.toId, relation.color, relation.style, link.relation, link.relation});
-  }
+  WriteDataRow(out, kLinkRowOpen,
+               {{link.fromId}, {link.toId}, {relation.color}, {relation.style}, {link.relation},
+                {link.relationLabelFlag == 0 ? "" : link.relation}});
 }
 
 }  // namespace
 
-PageStatus WritePage(const OntologyModel& model, ByteSink& sink) {
+StreamStatus WritePage(const OntologyModel& model, ByteSink& sink) {
   BufferedWriter out(sink);
   out.Write(kHead);
   for (int i = 0; i < model.nodeCount; ++i) WriteNodeRow(out, model, model.nodes[i]);
@@ -179,7 +194,7 @@ PageStatus WritePage(const OntologyModel& model, ByteSink& sink) {
     WriteRow(out, "    <%s style=\"text-align: center;\">%s</%s>\n", {p.tag, p.text, p.tag});
   }
   out.Write(kTail);
-  return out.Flush() ? PageStatus::kWritten : PageStatus::kWriteFailed;
+  return out.Flush() ? StreamStatus::kDone : StreamStatus::kWriteFailed;
 }
 
 }  // namespace plotweave

@@ -4,13 +4,13 @@
 #include <cstdint>
 
 #include "io/stream.h"
+#include "io/stream_status.h"
 #include "plan/model.h"
 
 namespace plotweave {
 
-enum class PageStatus : uint8_t { kWritten, kWriteFailed };
 
 // Writes the whole page to `out`.
-PageStatus WritePage(const OntologyModel& model, ByteSink& out);
+StreamStatus WritePage(const OntologyModel& model, ByteSink& out);
 
 }  // namespace plotweave

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "kscode/byte_mask.h"
+#include "page/page_contract.h"
 #include "plan/fields.h"
 
 namespace plotweave {
@@ -124,20 +125,20 @@ void Append(char* dst, size_t width, size_t* used, const char* text) {
   dst[*used] = '\0';
 }
 
-// The title anchor: <a href="ADDRESS" target="TARGET">INNER</a>, where INNER is
-// the label or, for a picture, <img src="IMAGE"/>.
+// The title anchor the page shows for a node: a link to its address around
+// its label or, for a picture, around the picture.
 void SetAnchor(NodeEntry& entry, const char* linkTarget, const char* address, const char* inner,
                bool image) {
   char* t = entry.title;
   const size_t w = sizeof entry.title;
   size_t used = 0;
-  Append(t, w, &used, "<a href=\"");
+  Append(t, w, &used, kAnchorOpen);
   Append(t, w, &used, address);
-  Append(t, w, &used, "\" target=\"");
+  Append(t, w, &used, kAnchorTarget);
   Append(t, w, &used, linkTarget);
-  Append(t, w, &used, image ? "\"><img src=\"" : "\">");
+  Append(t, w, &used, image ? kAnchorImageOpen : kAnchorTextOpen);
   Append(t, w, &used, inner);
-  Append(t, w, &used, image ? "\"/></a>" : "</a>");
+  Append(t, w, &used, image ? kAnchorImageClose : kAnchorTextClose);
 }
 
 const char* ReadNodeLine(const LineContext& ctx, NodeEntry& entry, const char* linkTarget) {
@@ -360,7 +361,7 @@ const char* PlanFieldName(PlanField field) {
   return kNames[static_cast<int>(field)];
 }
 
-ReadStatus ReadPlan(ByteSource& plan, OntologyModel& model, const char* linkTarget, DiagnosticSink& diagnostics,
+StreamStatus ReadPlan(ByteSource& plan, OntologyModel& model, const char* linkTarget, DiagnosticSink& diagnostics,
                     PlanLineWatcher* watcher) {
   static_assert(kPieceLimit <= kLineBuffer);
   char line[kLineBuffer];
@@ -440,7 +441,7 @@ ReadStatus ReadPlan(ByteSource& plan, OntologyModel& model, const char* linkTarg
     ++next;
     *count = next;
   }
-  return reader.Failed() ? ReadStatus::kReadFailed : ReadStatus::kRead;
+  return reader.Failed() ? StreamStatus::kReadFailed : StreamStatus::kDone;
 }
 
 }  // namespace plotweave

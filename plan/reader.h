@@ -6,6 +6,7 @@
 
 #include "io/diagnostics.h"
 #include "io/stream.h"
+#include "io/stream_status.h"
 #include "plan/model.h"
 
 namespace plotweave {
@@ -30,7 +31,6 @@ enum class PlanField : uint8_t {
   kLinkRelationName,
 };
 
-enum class ReadStatus : uint8_t { kRead, kReadFailed };
 
 // Told about each piece of a line the reader reads and each entry it stores,
 // for callers that point at places in the plan.
@@ -57,7 +57,7 @@ class PlanLineWatcher {
 // trap of the format (see DiagnosticCode) as a warning of its own, each with
 // its line and byte column. kReadFailed when the plan could not be read to
 // its end.
-ReadStatus ReadPlan(ByteSource& plan, OntologyModel& model, const char* linkTarget, DiagnosticSink& diagnostics,
+StreamStatus ReadPlan(ByteSource& plan, OntologyModel& model, const char* linkTarget, DiagnosticSink& diagnostics,
                     PlanLineWatcher* watcher = nullptr);
 
 // Section of a header line's first field: 1 PROJECT .. 5 LINKS, 6 unknown.

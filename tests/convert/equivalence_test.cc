@@ -154,7 +154,7 @@ std::string PlainPage(const std::string& page) {
 std::string FastPage(const std::string& page, size_t step) {
   testing::PieceSource source(page, step);
   testing::StringSink sink;
-  EXPECT_EQ(EncodePage(source, sink), EncodeStatus::kDone);
+  EXPECT_EQ(EncodePage(source, sink), StreamStatus::kDone);
   return sink.bytes;
 }
 

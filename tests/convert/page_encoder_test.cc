@@ -77,7 +77,7 @@ TEST(EncodeChunk, KsPairsAndControlBytes) {
 std::string EncodedPage(const std::string& page) {
   MemorySource source(page.data(), page.size());
   testing::StringSink sink;
-  EXPECT_EQ(EncodePage(source, sink), EncodeStatus::kDone);
+  EXPECT_EQ(EncodePage(source, sink), StreamStatus::kDone);
   return sink.bytes;
 }
 
@@ -99,11 +99,11 @@ TEST(EncodePage, FailuresOfEitherStreamAreReported) {
   const std::string page(300000, 'p');
   testing::PieceSource failing(page, 4096, true);
   testing::StringSink sink;
-  EXPECT_EQ(EncodePage(failing, sink), EncodeStatus::kReadFailed);
+  EXPECT_EQ(EncodePage(failing, sink), StreamStatus::kReadFailed);
   for (size_t room : {0u, 2u, 65536u, 200000u}) {
     MemorySource source(page.data(), page.size());
     testing::FullSink full(room);
-    EXPECT_EQ(EncodePage(source, full), EncodeStatus::kWriteFailed) << room;
+    EXPECT_EQ(EncodePage(source, full), StreamStatus::kWriteFailed) << room;
   }
 }
 

@@ -20,9 +20,9 @@ Converted Convert(const std::string& planBytes) {
   MemorySource source(planBytes.data(), planBytes.size());
   BufferedReader in(source);
   PlanEncoding encoding;
-  EXPECT_EQ(DetectPlanEncoding(in, &encoding), NormaliseStatus::kDone);
+  EXPECT_EQ(DetectPlanEncoding(in, &encoding), StreamStatus::kDone);
   testing::StringSink sink;
-  EXPECT_EQ(NormalisePlan(in, encoding, sink), NormaliseStatus::kDone);
+  EXPECT_EQ(NormalisePlan(in, encoding, sink), StreamStatus::kDone);
   return {static_cast<int>(encoding), sink.bytes};
 }
 
@@ -102,23 +102,23 @@ TEST(NormalisePlan, FailuresOfEitherStreamAreReported) {
     testing::PieceSource source(plan, 1000, true);
     BufferedReader in(source);
     PlanEncoding encoding;
-    ASSERT_EQ(DetectPlanEncoding(in, &encoding), NormaliseStatus::kDone);
+    ASSERT_EQ(DetectPlanEncoding(in, &encoding), StreamStatus::kDone);
     testing::StringSink sink;
-    EXPECT_EQ(NormalisePlan(in, encoding, sink), NormaliseStatus::kReadFailed);
+    EXPECT_EQ(NormalisePlan(in, encoding, sink), StreamStatus::kReadFailed);
   }
   {
     testing::PieceSource source("", 1, true);
     BufferedReader in(source);
     PlanEncoding encoding;
-    EXPECT_EQ(DetectPlanEncoding(in, &encoding), NormaliseStatus::kReadFailed);
+    EXPECT_EQ(DetectPlanEncoding(in, &encoding), StreamStatus::kReadFailed);
   }
   {
     MemorySource source(plan.data(), plan.size());
     BufferedReader in(source);
     PlanEncoding encoding;
-    ASSERT_EQ(DetectPlanEncoding(in, &encoding), NormaliseStatus::kDone);
+    ASSERT_EQ(DetectPlanEncoding(in, &encoding), StreamStatus::kDone);
     testing::FullSink sink(70000);
-    EXPECT_EQ(NormalisePlan(in, encoding, sink), NormaliseStatus::kWriteFailed);
+    EXPECT_EQ(NormalisePlan(in, encoding, sink), StreamStatus::kWriteFailed);
   }
 }
 
@@ -204,9 +204,9 @@ std::string Normalised(const std::string& text, PlanEncoding encoding, size_t st
   testing::PieceSource source(text, step);
   BufferedReader in(source);
   testing::StringSink sink;
-  const NormaliseStatus status =
+  const StreamStatus status =
       fast ? NormalisePlan(in, encoding, sink) : NormalisePlanPlain(in, encoding, sink);
-  EXPECT_EQ(status, NormaliseStatus::kDone);
+  EXPECT_EQ(status, StreamStatus::kDone);
   return sink.bytes;
 }
 

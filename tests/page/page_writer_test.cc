@@ -15,7 +15,7 @@ std::unique_ptr<OntologyModel> ModelOf(const std::string& plan) {
   auto model = testing::EmptyModel();
   MemorySource source(plan.data(), plan.size());
   testing::FindingList findings;
-  EXPECT_EQ(ReadPlan(source, *model, "_self", findings), ReadStatus::kRead);
+  EXPECT_EQ(ReadPlan(source, *model, "_self", findings), StreamStatus::kDone);
   EXPECT_EQ(ValidateModel(*model, findings), ValidateStatus::kValid);
   EXPECT_EQ(findings.Text(), "");
   return model;
@@ -24,7 +24,7 @@ std::unique_ptr<OntologyModel> ModelOf(const std::string& plan) {
 // Reads, validates and writes a plan; returns the intermediate page.
 std::string PageOf(const std::string& plan) {
   testing::StringSink sink;
-  EXPECT_EQ(WritePage(*ModelOf(plan), sink), PageStatus::kWritten);
+  EXPECT_EQ(WritePage(*ModelOf(plan), sink), StreamStatus::kDone);
   return sink.bytes;
 }
 
@@ -80,7 +80,7 @@ TEST(WritePage, AFailingSinkIsReported) {
   const auto model = ModelOf("#CLASS\nP red box\n#NODES\nk001 P\n");
   for (size_t room : {0u, 100u, 3000u}) {
     testing::FullSink sink(room);
-    EXPECT_EQ(WritePage(*model, sink), PageStatus::kWriteFailed) << room;
+    EXPECT_EQ(WritePage(*model, sink), StreamStatus::kWriteFailed) << room;
   }
 }
 

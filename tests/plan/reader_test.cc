@@ -23,7 +23,7 @@ ReadResult Read(const std::string& plan, const char* target = "_self") {
   ReadResult r{testing::EmptyModel(), ""};
   MemorySource source(plan.data(), plan.size());
   testing::FindingList findings;
-  EXPECT_EQ(ReadPlan(source, *r.model, target, findings), ReadStatus::kRead);
+  EXPECT_EQ(ReadPlan(source, *r.model, target, findings), StreamStatus::kDone);
   r.findings = findings.Text();
   return r;
 }
@@ -248,7 +248,7 @@ TEST(ReadPlanText, PlanArrivingInSmallPiecesReadsAsAWholeAndAReadFailureIsReport
     auto model = testing::EmptyModel();
     testing::PieceSource source(plan, step);
     testing::FindingList findings;
-    ASSERT_EQ(ReadPlan(source, *model, "_self", findings), ReadStatus::kRead) << step;
+    ASSERT_EQ(ReadPlan(source, *model, "_self", findings), StreamStatus::kDone) << step;
     ASSERT_EQ(model->nodeCount, 2) << step;
     EXPECT_STREQ(model->nodes[1].label, "John") << step;
     EXPECT_STREQ(model->nodes[1].title, "John") << step;
@@ -256,7 +256,7 @@ TEST(ReadPlanText, PlanArrivingInSmallPiecesReadsAsAWholeAndAReadFailureIsReport
   auto model = testing::EmptyModel();
   testing::PieceSource failing(plan, 5, true);
   testing::FindingList findings;
-  EXPECT_EQ(ReadPlan(failing, *model, "_self", findings), ReadStatus::kReadFailed);
+  EXPECT_EQ(ReadPlan(failing, *model, "_self", findings), StreamStatus::kReadFailed);
 }
 
 TEST(ReadPlanCuts, OverlongFieldsAreCutOnCharacterBoundariesWithOneWarningEach) {
@@ -315,7 +315,7 @@ TEST(ReadPlanText, AUnicodePlanReadsThroughTheNormaliserWithoutAScratchCopy) {
   MemorySource plan(utf16.data(), utf16.size());
   auto source = std::make_unique<NormalisedPlanSource>(plan);
   testing::FindingList findings;
-  ASSERT_EQ(ReadPlan(*source, *model, "_self", findings), ReadStatus::kRead);
+  ASSERT_EQ(ReadPlan(*source, *model, "_self", findings), StreamStatus::kDone);
   EXPECT_EQ(source->encoding(), PlanEncoding::kUtf16Le);
   ASSERT_EQ(model->nodeCount, 1);
   EXPECT_STREQ(model->nodes[0].label, direct.model->nodes[0].label);
@@ -330,7 +330,7 @@ std::string Traps(const std::string& plan) {
   auto model = testing::EmptyModel();
   MemorySource source(plan.data(), plan.size());
   testing::FindingList findings(true);
-  EXPECT_EQ(ReadPlan(source, *model, "_self", findings), ReadStatus::kRead);
+  EXPECT_EQ(ReadPlan(source, *model, "_self", findings), StreamStatus::kDone);
   return findings.Text();
 }
 
@@ -385,7 +385,7 @@ TEST(ReadPlanTraps, WatcherSeesEveryPieceEveryHeaderAndEveryStoredEntry) {
   MemorySource source(plan.data(), plan.size());
   testing::FindingList findings;
   WatchLog watch;
-  ASSERT_EQ(ReadPlan(source, *model, "_self", findings, &watch), ReadStatus::kRead);
+  ASSERT_EQ(ReadPlan(source, *model, "_self", findings, &watch), StreamStatus::kDone);
   EXPECT_EQ(watch.log, "1+0:2 2+0:7 h4 3+0:7 s4.0=k001 4+0:7 h5 5+0:999 s5.0=aaaa 5+999:206 s5.1=aaaa ");
 }
 
@@ -395,7 +395,7 @@ std::unique_ptr<OntologyModel> ReadModel(const std::string& plan, size_t step, b
   auto model = testing::EmptyModel();
   testing::PieceSource source(plan, step);
   testing::FindingList findings(traps);
-  EXPECT_EQ(ReadPlan(source, *model, "_self", findings), ReadStatus::kRead);
+  EXPECT_EQ(ReadPlan(source, *model, "_self", findings), StreamStatus::kDone);
   return model;
 }
 

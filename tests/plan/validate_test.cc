@@ -20,7 +20,7 @@ Checked Check(const std::string& plan) {
   Checked c{testing::EmptyModel(), false, ""};
   MemorySource source(plan.data(), plan.size());
   testing::FindingList readFindings;
-  EXPECT_EQ(ReadPlan(source, *c.model, "_self", readFindings), ReadStatus::kRead);
+  EXPECT_EQ(ReadPlan(source, *c.model, "_self", readFindings), StreamStatus::kDone);
   testing::FindingList findings;
   c.valid = ValidateModel(*c.model, findings) == ValidateStatus::kValid;
   c.findings = findings.Text();

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/build_setting.h"
+#include "plan/plan_name.h"
 #include "io/diagnostics.h"
 #include "io/stream.h"
 #include "plan/model.h"

@@ -7,15 +7,16 @@ import { existsSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { dirname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
+import { LOADER_PATH, NETWORK_PATH, PLACEHOLDER_PATH } from '../src/page-contract.js';
 
 const here = dirname(fileURLToPath(import.meta.url));
 export const CHROMIUM = '/usr/bin/chromium';
 
 // What the kit serves, by path; the host part is whatever the build chose.
 export const KIT_FILES = {
-  '/jsapi': ['jsapi', 'text/javascript; charset=utf-8'],
-  '/Graph/network/network.js': ['Graph/network/network.js', 'text/javascript; charset=utf-8'],
-  '/VR/style/noimage.png': ['VR/style/noimage.png', 'image/png'],
+  [LOADER_PATH]: [LOADER_PATH.slice(1), 'text/javascript; charset=utf-8'],
+  [NETWORK_PATH]: [NETWORK_PATH.slice(1), 'text/javascript; charset=utf-8'],
+  [PLACEHOLDER_PATH]: [PLACEHOLDER_PATH.slice(1), 'image/png'],
 };
 
 export function missingKitFiles(site) {
