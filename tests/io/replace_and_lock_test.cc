@@ -16,6 +16,7 @@
 
 #include "io/replacing_file.h"
 #include "io/run_lock.h"
+#include "io/work_file.h"
 #include "tests/support/test_support.h"
 
 namespace plotweave {
@@ -164,6 +165,77 @@ TEST(ReplacingFile, ALinkStaysAndWhatItLeadsToIsReplaced) {
   EXPECT_TRUE(std::filesystem::is_symlink(dir / "q.htm"));
   EXPECT_EQ(ReadFileBytes(dir / "store/q.htm"), "made");
   EXPECT_EQ(dir.Listing(), "p.htm q.htm r.htm store");
+}
+#endif
+
+TEST(WorkFile, ReadsBackOnItsHandleAndRemovesOnlyItsOwnFile) {
+  TempDir dir;
+  const std::string name = dir / "p.out";
+  // A hard-linked file under the name: it is replaced, and its other name
+  // keeps what it held.
+  WriteFileBytes(dir / "other", "kept");
+  ASSERT_TRUE(std::filesystem::exists(dir / "other"));
+  std::filesystem::create_hard_link(dir / "other", name);
+  WorkFile file;
+  ASSERT_TRUE(file.Create(name.c_str(), "wt"));
+  ASSERT_GE(std::fputs("line one\nline two\n", file.handle().get()), 0);
+  EXPECT_EQ(ReadFileBytes(dir / "other"), "kept");
+  // Someone puts another file at the name: the run still reads what it
+  // wrote, and leaves the other file alone.
+  std::filesystem::rename(name, dir / "moved");
+  WriteFileBytes(name, "someone else's");
+  ASSERT_TRUE(file.Rewind());
+  char text[64] = {};
+  EXPECT_EQ(std::fread(text, 1, sizeof text - 1, file.handle().get()), testing::NativeLines("line one\nline two\n").size());
+  EXPECT_EQ(testing::LfLines(text), "line one\nline two\n");
+  file.Remove();
+  EXPECT_EQ(ReadFileBytes(name), "someone else's");
+  EXPECT_TRUE(FileExists(dir / "moved"));
+}
+
+#ifndef _WIN32
+TEST(ReplacingFile, AWriterWithoutALockRemovesTheDeadWritersPartsAndNothingElse) {
+  TempDir dir;
+  const std::string copy = dir / "c.htm";
+  // No process has a number this large; the parent of this test is alive.
+  const std::string dead = copy + ".part-999999999-0";
+  const std::string alive = copy + ".part-" + std::to_string(getppid()) + "-3";
+  WriteFileBytes(dead, "left by a killed writer");
+  WriteFileBytes(alive, "being written");
+  WriteFileBytes(dir / "outside", "outside");
+  ASSERT_EQ(symlink("outside", (copy + ".part-999999998-0").c_str()), 0);
+  WriteFileBytes(copy + ".part-999999997-x", "not a part file's name");
+  WriteFileBytes(dir / "d.htm.part-999999999-0", "another copy's");
+  {
+    ReplacingFile file(copy.c_str(), "wb", TempName::kUnique);
+    Put(file, "whole");
+    EXPECT_TRUE(file.Commit());
+  }
+  EXPECT_FALSE(FileExists(dead));
+  EXPECT_EQ(ReadFileBytes(alive), "being written");
+  EXPECT_EQ(ReadFileBytes(dir / "outside"), "outside");
+  EXPECT_TRUE(std::filesystem::is_symlink(copy + ".part-999999998-0"));
+  EXPECT_TRUE(FileExists(copy + ".part-999999997-x"));
+  EXPECT_TRUE(FileExists(dir / "d.htm.part-999999999-0"));
+  EXPECT_EQ(ReadFileBytes(copy), "whole");
+}
+
+TEST(ReplacingFile, WhatIsWrittenInPlaceIsNeverRemoved) {
+  TempDir dir;
+  ASSERT_EQ(symlink("/dev/full", (dir / "full.htm").c_str()), 0);
+  {
+    // Buffered, so that the failure comes with the commit.
+    ReplacingFile file((dir / "full.htm").c_str(), "wb");
+    Put(file, "whole");
+    EXPECT_FALSE(file.Commit());
+    EXPECT_EQ(errno, ENOSPC);
+  }
+  {
+    ReplacingFile dropped((dir / "full.htm").c_str(), "wb");
+    Put(dropped, "half");
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "full.htm"));
+  EXPECT_EQ(dir.Listing(), "full.htm");
 }
 #endif
 
