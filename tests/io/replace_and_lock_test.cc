@@ -257,8 +257,12 @@ TEST(PlanLock, RunsOfOneBaseNameExcludeEachOtherAndLeaveNoFile) {
     EXPECT_TRUE(other.held());
     EXPECT_EQ(ReadFileBytes(dir / "a.lst"), "#NODES\nk1 C x\n");
   }
-  const PlanLock again((dir / "a").c_str(), PlanLock::Wait::kNo);
-  EXPECT_TRUE(again.held());
+  {
+    const PlanLock again((dir / "a").c_str(), PlanLock::Wait::kNo);
+    EXPECT_TRUE(again.held());
+  }
+  // The lock files went with the last lock.
+  EXPECT_EQ(dir.Listing(), "a.lst b.lst");
 }
 
 #ifndef _WIN32
