@@ -78,13 +78,13 @@ bool ReplaceFile(const char* from, const char* to) {
 
 }  // namespace
 
-ReplacingFile::ReplacingFile(const char* path, const char* mode, TempName temp, InPlace inPlace) {
+ReplacingFile::ReplacingFile(const char* path, const char* mode, TempName temp) {
   path_[0] = temp_[0] = '\0';
   if (path[0] == '\0') {
     errno = ENOENT;
     return;
   }
-  const WriteTarget target = ExamineWriteTarget(path, inPlace, path_, sizeof path_ - kLongestSuffix);
+  const WriteTarget target = ExamineWriteTarget(path, path_, sizeof path_ - kLongestSuffix);
   switch (target) {
     case WriteTarget::kRefused:
       return;

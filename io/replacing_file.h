@@ -13,8 +13,8 @@
 // shared sticky folders): another's link is refused with EACCES and what it
 // leads to is not touched. A name that leads to a device, or through a link
 // that stands for an open file (/dev/stdout, /dev/fd/N, /proc/self/fd/N), is
-// written in place, never renamed over and never removed; with
-// InPlace::kAnyNonRegular a FIFO or a socket is as well.
+// written in place, never renamed over and never removed; a FIFO or a socket
+// at the name is refused.
 //
 // Where a file stood under the name, the data reach the disk before the
 // rename, so a crash never trades that file for a short one.
@@ -44,8 +44,7 @@ class ReplacingFile {
   // opens what is written in place. Nothing is created when `path` leads to
   // a directory, or to what is neither replaced nor written in place; errno
   // tells why nothing was created.
-  ReplacingFile(const char* path, const char* mode, TempName temp = TempName::kFixed,
-                InPlace inPlace = InPlace::kDevices);
+  ReplacingFile(const char* path, const char* mode, TempName temp = TempName::kFixed);
   // A file that was not committed is closed and its temporary file removed.
   ~ReplacingFile();
   ReplacingFile(const ReplacingFile&) = delete;

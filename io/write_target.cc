@@ -105,7 +105,7 @@ bool DanglingTarget(const char* path, char* out, size_t capacity) {
 
 bool IsDevice(mode_t mode) { return S_ISCHR(mode) || S_ISBLK(mode); }
 
-WriteTarget ThroughLink(const char* path, const struct stat& link, InPlace inPlace, char* out, size_t capacity) {
+WriteTarget ThroughLink(const char* path, const struct stat& link, char* out, size_t capacity) {
   if (!MayFollowLink(path, link.st_uid)) {
     errno = EACCES;
     return WriteTarget::kRefused;
@@ -131,7 +131,7 @@ WriteTarget ThroughLink(const char* path, const struct stat& link, InPlace inPla
     errno = ENAMETOOLONG;
     return WriteTarget::kRefused;
   }
-  if (openFile || IsDevice(st.st_mode) || inPlace == InPlace::kAnyNonRegular) return WriteTarget::kInPlace;
+  if (openFile || IsDevice(st.st_mode)) return WriteTarget::kInPlace;
   errno = EINVAL;
   return WriteTarget::kRefused;
 }
@@ -185,7 +185,7 @@ bool MayFollowLink(const char* link, unsigned long) {
   return may;
 }
 
-WriteTarget ExamineWriteTarget(const char* path, InPlace inPlace, char* out, size_t capacity) {
+WriteTarget ExamineWriteTarget(const char* path, char* out, size_t capacity) {
   const DWORD attributes = GetFileAttributesA(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     return CopyName(path, out, capacity) ? WriteTarget::kReplace : WriteTarget::kRefused;
@@ -226,7 +226,6 @@ WriteTarget ExamineWriteTarget(const char* path, InPlace inPlace, char* out, siz
   // Reserved names (NUL, CON ...) are devices.
   struct _stat st;
   if (_stat(path, &st) == 0 && (st.st_mode & _S_IFMT) == _S_IFCHR) return WriteTarget::kInPlace;
-  (void)inPlace;
   return CopyName(path, out, capacity) ? WriteTarget::kReplace : WriteTarget::kRefused;
 }
 
@@ -240,19 +239,19 @@ bool MayFollowLink(const char* link, unsigned long owner) {
          static_cast<unsigned long>(st.st_uid) == owner;
 }
 
-WriteTarget ExamineWriteTarget(const char* path, InPlace inPlace, char* out, size_t capacity) {
+WriteTarget ExamineWriteTarget(const char* path, char* out, size_t capacity) {
   struct stat st;
   if (lstat(path, &st) != 0 || S_ISREG(st.st_mode)) {
     // Nothing there yet (or nothing that can be seen): the creation of the
     // temporary file tells what is wrong, if anything.
     return CopyName(path, out, capacity) ? WriteTarget::kReplace : WriteTarget::kRefused;
   }
-  if (S_ISLNK(st.st_mode)) return ThroughLink(path, st, inPlace, out, capacity);
+  if (S_ISLNK(st.st_mode)) return ThroughLink(path, st, out, capacity);
   if (S_ISDIR(st.st_mode)) {
     errno = EISDIR;
     return WriteTarget::kRefused;
   }
-  if (IsDevice(st.st_mode) || inPlace == InPlace::kAnyNonRegular) return WriteTarget::kInPlace;
+  if (IsDevice(st.st_mode)) return WriteTarget::kInPlace;
   errno = EINVAL;
   return WriteTarget::kRefused;
 }

@@ -7,8 +7,6 @@
 
 namespace plotweave {
 
-enum class InPlace { kDevices, kAnyNonRegular };
-
 enum class WriteTarget {
   kReplace,        // a new file is renamed over the name given back
   kInPlace,        // the name is opened and written as it is
@@ -18,7 +16,7 @@ enum class WriteTarget {
 
 // Examines `path`. For kReplace, `out` (`capacity` bytes) receives the name
 // to replace: `path` itself, or where the link at `path` leads.
-WriteTarget ExamineWriteTarget(const char* path, InPlace inPlace, char* out, size_t capacity);
+WriteTarget ExamineWriteTarget(const char* path, char* out, size_t capacity);
 
 // Whether the symbolic link at `link`, owned by `owner`, may be followed: it
 // belongs to the user who runs the program or to the owner of its folder.

@@ -8,8 +8,8 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 # fonts-liberation gives the Latin text of the screenshots the usual metrics;
 # nginx serves the installed kit in the deployment test, lintian checks the
-# Debian package.
-"$root/tools/apt-install-missing.sh" chromium fonts-nanum fonts-liberation nginx lintian
+# Debian package; poppler-utils reads the text back out of printed figures.
+"$root/tools/apt-install-missing.sh" chromium fonts-nanum fonts-liberation nginx lintian poppler-utils
 
 cd "$root/web"
 npm ci --no-audit --no-fund
