@@ -106,12 +106,17 @@ int Run(int argc, const char* const* argv) {
     std::fprintf(stderr, "plotweave-check: %s\nTry 'plotweave-check --help' for more information.\n", error);
     return 2;
   }
-  if (options.help) {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
-  if (options.version) {
-    std::printf("plotweave-check (Plotweave) %s\n", PLOTWEAVE_VERSION);
+  if (options.help || options.version) {
+    if (options.help) {
+      std::fputs(kUsage, stdout);
+    } else {
+      std::printf("plotweave-check (Plotweave) %s\n", PLOTWEAVE_VERSION);
+    }
+    // Help that never arrived (a full disk, a closed pipe) is no success.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+      std::fprintf(stderr, "plotweave-check: the %s could not be written\n", options.help ? "help" : "version");
+      return 2;
+    }
     return 0;
   }
   const bool colour = options.format == OutputFormat::kText &&

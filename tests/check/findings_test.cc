@@ -73,6 +73,11 @@ TEST(CheckProgram, UsageErrorsGoToStandardErrorWithStatusTwo) {
   const CheckRun version = RunCheck(dir.path(), {"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out, NativeLines("plotweave-check (Plotweave) 2.1\n"));
+#ifndef _WIN32
+  // Help or a version that never arrived is no success.
+  EXPECT_EQ(RunCheckIntoFullDisk("--help"), 2);
+  EXPECT_EQ(RunCheckIntoFullDisk("--version"), 2);
+#endif
 }
 
 TEST(CheckProgram, Utf16PlanColumnsFollowItsCharactersInJson) {
