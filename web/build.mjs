@@ -5,8 +5,9 @@
 //
 //   site/Graph/network/network.js   vis-network's standalone bundle + links.Network
 //                                   + the reader's tools (search, legend, filters,
-//                                   figure export); --plain, or PLOTWEAVE_KIT_PLAIN=1,
-//                                   leaves the tools out and gives the bare drawing
+//                                   figure export), bundled by esbuild from src/;
+//                                   --plain, or PLOTWEAVE_KIT_PLAIN=1, leaves the
+//                                   tools out and gives the bare drawing
 //   site/Graph/network/licenses/    the licence texts of every package in the bundle
 //   site/VR/style/noimage.png       placeholder for nodes without an image
 //   site/jsapi                      stand-in for the script loader
@@ -19,6 +20,7 @@ import { createRequire } from 'node:module';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { deflateSync } from 'node:zlib';
+import { LOADER_PATH, NETWORK_PATH, PLACEHOLDER_PATH } from './src/page-contract.js';
 
 const here = dirname(fileURLToPath(import.meta.url));
 const args = process.argv.slice(2);
@@ -30,38 +32,43 @@ const require = createRequire(import.meta.url);
 const visPackage = require('vis-network/package.json');
 const visBundle = require.resolve('vis-network/standalone/umd/vis-network.min.js');
 const hangulPackage = require('es-hangul/package.json');
-const esbuild = plain ? null : require('esbuild');
+const esbuild = require('esbuild');
 const version = projectVersion(join(here, '..', 'CMakeLists.txt'));
 
+// Where an address of the page lands in the folder.
+const sitePath = (address) => join(out, ...address.split('/').filter(Boolean));
+const networkScript = sitePath(NETWORK_PATH);
+const placeholderImage = sitePath(PLACEHOLDER_PATH);
+
 rmSync(out, { recursive: true, force: true });
-mkdirSync(join(out, 'Graph', 'network'), { recursive: true });
-mkdirSync(join(out, 'VR', 'style'), { recursive: true });
+mkdirSync(dirname(networkScript), { recursive: true });
+mkdirSync(dirname(placeholderImage), { recursive: true });
 
 // One classic script with no imports, since the page loads only network.js
-// (and a page may be opened from a file, where nothing else can be fetched).
-// The header names the release, since servers are told to cache the script
-// for a long time.
+// (and a page may be opened from a file, where nothing else can be fetched):
+// vis-network's standalone bundle, which defines the global `vis`, followed
+// by the kit's modules bundled from src/kit-entry.js (src/network-entry.js
+// for the plain kit). The header names the release, since servers are told
+// to cache the script for a long time.
+const kit = await esbuild.build({
+  entryPoints: [join(here, 'src', plain ? 'network-entry.js' : 'kit-entry.js')],
+  bundle: true,
+  format: 'iife',
+  minify: true,
+  target: 'es2019',
+  charset: 'utf8',
+  legalComments: 'none',
+  write: false,
+});
 const parts = [
   `/* network.js ${version} (Plotweave): links.Network on vis-network ${visPackage.version}${
     plain ? '' : `, with es-hangul ${hangulPackage.version}`}. Licences of the bundled packages: licenses/ beside this file. */`,
   readFileSync(visBundle, 'utf8'),
   ';',
-  readFileSync(join(here, 'src', 'links-network.js'), 'utf8'),
+  `/* links.Network${plain ? '' : ' and the reader\'s tools'} (web/src). */`,
+  kit.outputFiles[0].text,
 ];
-if (!plain) {
-  const tools = await esbuild.build({
-    entryPoints: [join(here, 'src', 'tools', 'index.js')],
-    bundle: true,
-    format: 'iife',
-    minify: true,
-    target: 'es2019',
-    charset: 'utf8',
-    legalComments: 'none',
-    write: false,
-  });
-  parts.push('/* The reader\'s tools (web/src/tools). */', tools.outputFiles[0].text);
-}
-writeFileSync(join(out, 'Graph', 'network', 'network.js'), parts.join('\n'));
+writeFileSync(networkScript, parts.join('\n'));
 
 // Every package that is not a development tool ends up in the bundle (the
 // standalone build carries vis-network's peers, the reader's tools carry
@@ -76,13 +83,13 @@ for (const [path, entry] of Object.entries(lock.packages)) {
   const dir = join(here, path);
   const texts = readdirSync(dir).filter((f) => /^(licen[cs]e|copying)/i.test(f)).sort();
   if (texts.length === 0) throw new Error(`${name} has no licence file to ship`);
-  const target = join(out, 'Graph', 'network', 'licenses', name);
+  const target = join(dirname(networkScript), 'licenses', name);
   mkdirSync(target, { recursive: true });
   for (const text of texts) copyFileSync(join(dir, text), join(target, text));
 }
 
-writeFileSync(join(out, 'jsapi'), readFileSync(join(here, 'src', 'jsapi.js')));
-writeFileSync(join(out, 'VR', 'style', 'noimage.png'), placeholderPng(48, 48));
+writeFileSync(sitePath(LOADER_PATH), readFileSync(join(here, 'src', 'jsapi.js')));
+writeFileSync(placeholderImage, placeholderPng(48, 48));
 
 console.log(`kit ${version} built in ${out}${plain ? ' (plain: no reader tools)' : ''}`);
 

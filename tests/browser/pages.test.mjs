@@ -38,50 +38,9 @@ const SITE = join(KIT, 'site');
 const VIEWPORT = { width: 1000, height: 700 };
 const { CHROMIUM, launchWithKit, missingKitFiles } = await import(pathToFileURL(join(KIT, 'test-support', 'kit-browser.mjs')).href);
 const { fullCapacityPlan } = await import(pathToFileURL(join(KIT, 'test-support', 'full-plan.mjs')).href);
+const { expectedTitle, readPlan } = await import(pathToFileURL(join(KIT, 'test-support', 'plan-reading.mjs')).href);
 // Plans this large get a sample of their nodes clicked, not every one.
 const CLICK_ALL_UP_TO = 40;
-
-// ---------------------------------------------------------------------------
-// A plain reading of a plan, enough for the example plans: it gives the test
-// its own expectation of what each page must show.
-
-function decodePlan(bytes) {
-  if (bytes[0] === 0xef && bytes[1] === 0xbb && bytes[2] === 0xbf) return new TextDecoder('utf-8').decode(bytes.subarray(3));
-  if (bytes[0] === 0xff && bytes[1] === 0xfe) return new TextDecoder('utf-16le').decode(bytes.subarray(2));
-  if (bytes[0] === 0xfe && bytes[1] === 0xff) return new TextDecoder('utf-16be').decode(bytes.subarray(2));
-  return new TextDecoder('euc-kr').decode(bytes);
-}
-
-function readPlan(file) {
-  const plan = { classes: new Map(), relations: new Map(), nodes: [], links: [] };
-  let section = '';
-  for (const raw of decodePlan(readFileSync(file)).split('\n')) {
-    const line = raw.replace(/\r$/, '');
-    const fields = line.split(/\s+/).filter(Boolean);
-    if (fields.length === 0) continue;
-    if (fields[0].startsWith('#')) {
-      section = fields[0].toUpperCase().slice(0, 5);
-      continue;
-    }
-    if (section === '#CLAS') plan.classes.set(fields[0], { border: fields[1], style: fields[2], labelFlag: fields.length > 3 ? parseInt(fields[3], 10) : 1 });
-    if (section === '#RELA') plan.relations.set(fields[0], { color: fields[1], style: fields[2], labelFlag: fields.length > 3 ? parseInt(fields[3], 10) : 0 });
-    if (section === '#NODE') plan.nodes.push(fields);
-    if (section === '#LINK') plan.links.push(fields);
-  }
-  return plan;
-}
-
-// The title markup a node line must produce in the given build.
-function expectedTitle(fields, target) {
-  const [, , label, ref, image, number] = fields;
-  const n = fields.length >= 6 ? 6 : fields.length;
-  const imageNode = n === 6 && parseInt(number, 10) === 1;
-  if (n === 3) return label;
-  if (n === 4 || imageNode) return `<a href="${ref}" target="${target}">${label}</a>`;
-  return `<a href="${ref}" target="${target}"><img src="${image}"/></a>`;
-}
-
-// ---------------------------------------------------------------------------
 
 let browser;
 let context;
@@ -419,6 +378,34 @@ describe('an apostrophe in a label', () => {
   });
 });
 
+test('ids and classes named like the properties of every object are ordinary names', { timeout: 30000 }, async () => {
+  const dir = join(OUT, 'object-names');
+  mkdirSync(dir, { recursive: true });
+  writeFileSync(join(dir, 'names.lst'), [
+    '#PROJECT', 'h1 Names', '#CLASS', 'constructor darkred box 1', 'toString darkblue dot 1', '#RELATION', 'knows gray line 1',
+    '#NODES', '__proto__ constructor Proto', 'constructor toString Cons', 'valueOf constructor Value',
+    '#LINKS', '__proto__ constructor knows', 'constructor valueOf knows', 'valueOf __proto__ knows', '',
+  ].join('\n'));
+  const file = runProgram('self', dir, 'names.lst');
+  for (const hash of ['', '#plain']) {
+    const { page, errors } = await openPage(file, { hash });
+    try {
+      await waitSettled(page);
+      const drawn = await page.evaluate(() => ({
+        edges: Object.values(network.vis.body.edges).map((e) => [e.fromId, e.toId, e.connected]),
+        borders: [1, 2, 3].map((r) => network.vis.body.nodes[r].options.color.border),
+        legend: [...document.querySelectorAll('.pw-legend .pw-entry')].map((b) => b.textContent),
+      }));
+      assert.deepEqual(drawn.edges, [[1, 2, true], [2, 3, true], [3, 1, true]], `every link drawn ${hash}`);
+      assert.deepEqual(drawn.borders, ['darkred', 'darkblue', 'darkred'], `class colours ${hash}`);
+      assert.deepEqual(drawn.legend, hash ? [] : ['constructor', 'toString', 'knows']);
+      assert.deepEqual(errors, []);
+    } finally {
+      await page.close();
+    }
+  }
+});
+
 // ---------------------------------------------------------------------------
 // The reader's tools, found as a reader (or an assistive technology) finds
 // them: by role and English name.
@@ -589,8 +576,10 @@ describe('reader tools', () => {
           const c = network.vis.canvas.frame.canvas;
           return { width: c.clientWidth, height: c.clientHeight };
         });
+        const figureDialog = page.getByRole('dialog', { name: 'Save image' });
         const download = page.waitForEvent('download');
         await page.getByRole('button', { name: 'Save image' }).click();
+        await figureDialog.getByRole('button', { name: 'Save', exact: true }).click();
         const saved = readFileSync(await (await download).path());
         const size = pngSize(saved);
         assert.ok(size.width >= 2 * drawingSize.width && size.height >= 2 * drawingSize.height,
@@ -600,9 +589,10 @@ describe('reader tools', () => {
         assert.match(status, pictures ? /without \d+ picture/ : /^Image saved/);
         await assertLit(page, plan, rowOf, rowOf(byLabel[0]));
         if (planName !== FULL_PLAN) {
-          await page.getByRole('combobox', { name: 'Image resolution' }).selectOption('3');
-          const larger = page.waitForEvent('download');
           await page.getByRole('button', { name: 'Save image' }).press('Enter');
+          await figureDialog.getByRole('combobox', { name: 'Image resolution' }).selectOption('3');
+          const larger = page.waitForEvent('download');
+          await figureDialog.getByRole('button', { name: 'Save', exact: true }).press('Enter');
           const three = pngSize(readFileSync(await (await larger).path()));
           assert.ok(Math.abs(three.width - size.width * 1.5) <= 1 && Math.abs(three.height - size.height * 1.5) <= 1,
             `three times: ${three.width}x${three.height} after ${size.width}x${size.height}`);

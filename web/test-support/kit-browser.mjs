@@ -7,15 +7,16 @@ import { existsSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { dirname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
+import { LOADER_PATH, NETWORK_PATH, PLACEHOLDER_PATH } from '../src/page-contract.js';
 
 const here = dirname(fileURLToPath(import.meta.url));
 export const CHROMIUM = '/usr/bin/chromium';
 
 // What the kit serves, by path; the host part is whatever the build chose.
 export const KIT_FILES = {
-  '/jsapi': ['jsapi', 'text/javascript; charset=utf-8'],
-  '/Graph/network/network.js': ['Graph/network/network.js', 'text/javascript; charset=utf-8'],
-  '/VR/style/noimage.png': ['VR/style/noimage.png', 'image/png'],
+  [LOADER_PATH]: [LOADER_PATH.slice(1), 'text/javascript; charset=utf-8'],
+  [NETWORK_PATH]: [NETWORK_PATH.slice(1), 'text/javascript; charset=utf-8'],
+  [PLACEHOLDER_PATH]: [PLACEHOLDER_PATH.slice(1), 'image/png'],
 };
 
 export function missingKitFiles(site) {
@@ -25,7 +26,8 @@ export function missingKitFiles(site) {
 // Returns { context, aborted, close }: `aborted` collects every refused
 // address. `site` is the kit folder to serve; `profileParent` holds the
 // throwaway browser profile.
-export async function launchWithKit({ site, profileParent, viewport, locale = 'en-US' }) {
+// `phone` makes it a touch screen that honours the page's viewport.
+export async function launchWithKit({ site, profileParent, viewport, locale = 'en-US', phone = false }) {
   const { chromium } = createRequire(join(here, '..', 'package.json'))('playwright-core');
   const userDataDir = mkdtempSync(join(profileParent, 'profile-'));
   const context = await chromium.launchPersistentContext(userDataDir, {
@@ -37,6 +39,7 @@ export async function launchWithKit({ site, profileParent, viewport, locale = 'e
     locale,
     deviceScaleFactor: 1,
     acceptDownloads: true,
+    ...(phone ? { isMobile: true, hasTouch: true } : {}),
   });
   const aborted = [];
   await context.route('**/*', async (route) => {

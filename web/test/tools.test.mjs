@@ -122,3 +122,23 @@ describe('legend entries', () => {
     assert.deepEqual(kinds.map((k) => [k.names, k.dashes, k.rows]), [[['builtBy', 'madeBy'], false, [0, 1, 3]], [['builtBy'], true, [2]]]);
   });
 });
+
+describe('remembering positions', () => {
+  test('every node is remembered under its key, whatever its id, and read back', async () => {
+    const kept = new Map();
+    globalThis.window = { localStorage: { getItem: (k) => kept.get(k) ?? null, setItem: (k, v) => kept.set(k, v) } };
+    try {
+      const { rememberPositions } = await import('../src/tools/placement.js');
+      const { loadPositions } = await import('../src/tools/positions.js');
+      const ids = ['__proto__', 'constructor', 'a', 'a', 'b'];
+      const state = { keys: nodeKeys(ids), storageKey: 'page' };
+      const vis = { getPositions: () => ({ 0: { x: 1, y: 2 }, 1: { x: 3, y: 4 }, 2: { x: 5, y: 6 }, 3: { x: 7, y: 8 }, 4: { x: NaN, y: 0 } }) };
+      rememberPositions(state, vis);
+      const stored = loadPositions('page');
+      assert.deepEqual(state.keys.map((k) => storedPoint(stored, k)),
+        [{ x: 1, y: 2 }, { x: 3, y: 4 }, { x: 5, y: 6 }, { x: 7, y: 8 }, null]);
+    } finally {
+      delete globalThis.window;
+    }
+  });
+});

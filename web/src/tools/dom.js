@@ -17,3 +17,7 @@ export function element(tag, properties = {}, attributes = {}) {
 export function svg(name, attributes) {
   return withAttributes(document.createElementNS(SVG, name), attributes);
 }
+
+export function button(text, className) {
+  return element('button', { type: 'button', className, textContent: text });
+}

@@ -5,6 +5,8 @@
 // The network's own renderer draws into a canvas of the figure's size for
 // the moment of one frame; the view the reader has is put back at once.
 
+import { drawingCanvas, paintOnto, replacePictures, shownNodeIds } from '../vis-adapter.js';
+
 // Chromium refuses canvases beyond these; larger figures are drawn smaller.
 const MAX_SIDE = 16384;
 const MAX_PIXELS = 120e6;
@@ -16,7 +18,7 @@ export class TaintedFigure extends Error {}
 // node, or at least the size of the drawing on screen.
 function frameOf(vis, screen) {
   let left = Infinity; let top = Infinity; let right = -Infinity; let bottom = -Infinity;
-  for (const id of vis.body.nodeIndices) {
+  for (const id of shownNodeIds(vis)) {
     const box = vis.getBoundingBox(id);
     if (!box) continue;
     left = Math.min(left, box.left); right = Math.max(right, box.right);
@@ -59,22 +61,14 @@ function drawFrame(ctx, factor, left, top, width, height) {
 // Pictures that cannot be read back are drawn as frames while the figure is
 // made; returns how many pictures that was and a function that undoes it.
 function maskUnreadable(vis) {
-  const masked = new Set();
-  for (const id of vis.body.nodeIndices) {
-    const obj = vis.body.nodes[id].imageObj;
-    if (!obj || masked.has(obj) || !obj.image || !obj.image.complete || obj.image.naturalWidth === 0) continue;
-    if (!readable(obj.image)) masked.add(obj);
-  }
-  for (const obj of masked) obj.drawImageAtPosition = drawFrame;
-  return { count: masked.size, undo: () => { for (const obj of masked) delete obj.drawImageAtPosition; } };
+  return replacePictures(vis, (image) => image.complete && image.naturalWidth !== 0 && !readable(image), drawFrame);
 }
 
 // Draws the figure; returns { canvas, factor, reduced, masked }, masked
 // being the number of pictures drawn as empty frames. Throws TaintedFigure
 // when the figure still cannot be read back.
 export function drawFigure(vis, factor) {
-  const canvas = vis.canvas;
-  const real = canvas.frame.canvas;
+  const real = drawingCanvas(vis);
   const frame = frameOf(vis, { width: real.clientWidth, height: real.clientHeight });
   const f = Math.min(factor, MAX_SIDE / frame.width, MAX_SIDE / frame.height, Math.sqrt(MAX_PIXELS / (frame.width * frame.height)));
   const reduced = f < factor;
@@ -88,21 +82,11 @@ export function drawFigure(vis, factor) {
   figure.setAttribute('aria-hidden', 'true');
   document.body.appendChild(figure);
 
-  const view = vis.body.view;
-  const saved = { scale: view.scale, x: view.translation.x, y: view.translation.y, ratio: canvas.pixelRatio };
   const mask = maskUnreadable(vis);
   try {
-    canvas.frame.canvas = figure;
-    canvas.pixelRatio = f;
-    view.scale = 1;
-    view.translation = { x: frame.width / 2 - frame.cx, y: frame.height / 2 - frame.cy };
-    vis.renderer._redraw();
+    paintOnto(vis, figure, { pixelRatio: f, cx: frame.cx, cy: frame.cy, width: frame.width, height: frame.height });
   } finally {
     mask.undo();
-    canvas.frame.canvas = real;
-    canvas.pixelRatio = saved.ratio;
-    view.scale = saved.scale;
-    view.translation = { x: saved.x, y: saved.y };
     figure.remove();
     figure.removeAttribute('style');
     vis.redraw();
@@ -118,6 +102,21 @@ export function drawFigure(vis, factor) {
     throw new TaintedFigure(String(e && e.message));
   }
   return { canvas: figure, factor: f, reduced, masked: mask.count };
+}
+
+// The figure with `key` (an SVG document { text, width, height } as wide
+// as the figure in drawing units) under it.
+export async function withKey(canvas, factor, key) {
+  const image = new Image();
+  image.src = `data:image/svg+xml;charset=utf-8,${encodeURIComponent(key.text)}`;
+  await image.decode();
+  const out = document.createElement('canvas');
+  out.width = canvas.width;
+  out.height = canvas.height + Math.round(key.height * factor);
+  const g = out.getContext('2d');
+  g.drawImage(canvas, 0, 0);
+  g.drawImage(image, 0, canvas.height, out.width, out.height - canvas.height);
+  return out;
 }
 
 export function pngOf(canvas) {
@@ -142,9 +141,9 @@ export function offerDownload(blob, name) {
   setTimeout(() => URL.revokeObjectURL(url), 60000);
 }
 
-// The page's file name with .png in place of its ending.
-export function figureName(location, fallback) {
+// The page's file name with .png (or the given ending) in place of its own.
+export function figureName(location, fallback, ending = 'png') {
   const path = decodeURIComponent(String(location.pathname || '').split('/').pop() || '');
   const base = path.replace(/\.[^.]*$/, '').replace(/[\\/:*?"<>|\u0000-\u001f]+/g, '_');
-  return `${base || fallback}.png`;
+  return `${base || fallback}.${ending}`;
 }

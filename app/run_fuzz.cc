@@ -1,4 +1,5 @@
-// The whole run, in both build settings, on arbitrary plan bytes in a
+// A fuzz target, kept beside the run it drives (fuzz/ builds it): the whole
+// run, in both build settings, on arbitrary plan bytes in a
 // temporary directory, checking what a run leaves behind:
 //  - no scratch file;
 //  - the intermediate page only after a failed conversion (the run's last line

@@ -1,0 +1,73 @@
+// The legend and the filters it switches: one entry per class that has nodes
+// on the page and one per link appearance; switching an entry off hides its
+// nodes (and their links) or its links.
+
+import { classOfRow, isDummyRow, isPictureRow } from '../page-contract.js';
+import { groupOf } from '../drawing-records.js';
+import { buildLegend, legendEntries } from './legend.js';
+
+// Returns { region, isHidden(row), reveal(row) }: region is the legend's
+// element; reveal() shows a node's class again if it is switched off.
+// afterChange(selectionDropped) follows every change, selectionDropped
+// telling whether the selected node was hidden and so unselected.
+export function createFilters(state, vis, words, afterChange) {
+  const { network, nodes, edges, nodeRows, linkRows, options } = state;
+  const groups = options.groups || {};
+  const hiddenClass = new Set();
+  const hiddenKind = new Set();
+  const classOf = [];
+  const kindOfEdge = new Map();
+
+  const legendNodes = [];
+  nodeRows.forEach((row, i) => {
+    if (isDummyRow(row, i)) return;
+    const className = classOfRow(row);
+    const cls = groupOf(groups, className) || {};
+    classOf[i] = className;
+    legendNodes.push({ row: i, className, picture: isPictureRow(row), shape: nodes[i].shape, border: cls.borderColor || nodes[i].color.border });
+  });
+  const legendLinks = edges.map((e) => ({
+    row: e.id, colour: e.color.color, dashes: e.dashes, arrows: e.arrows || null,
+    relation: linkRows[e.id] && linkRows[e.id].title ? String(linkRows[e.id].title) : '',
+  }));
+  const entries = legendEntries(legendNodes, legendLinks);
+  // Classes in the order the page defines them.
+  const classOrder = Object.keys(groups);
+  const rank = (name) => { const k = classOrder.indexOf(name); return k < 0 ? classOrder.length : k; };
+  entries.classes.sort((a, b) => rank(a.name) - rank(b.name));
+  for (const k of entries.kinds) for (const r of k.rows) kindOfEdge.set(r, k.key);
+
+  const isHidden = (i) => classOf[i] !== undefined && hiddenClass.has(classOf[i]);
+  const apply = () => {
+    const nodeUpdates = [];
+    nodes.forEach((n, i) => {
+      const hidden = isHidden(i);
+      if (!!n.hidden !== hidden) { n.hidden = hidden; nodeUpdates.push({ id: i, hidden }); }
+    });
+    const edgeUpdates = [];
+    for (const e of edges) {
+      const hidden = hiddenKind.has(kindOfEdge.get(e.id)) || isHidden(e.from) || isHidden(e.to);
+      if (!!e.hidden !== hidden) { e.hidden = hidden; edgeUpdates.push({ id: e.id, hidden }); }
+    }
+    if (nodeUpdates.length) network.nodes.update(nodeUpdates);
+    if (edgeUpdates.length) network.edges.update(edgeUpdates);
+    // The page's handler reads the first selected row without a guard, so
+    // a selection that disappears is dropped without a 'select'.
+    const dropped = vis.getSelectedNodes().some((id) => nodes[id] && nodes[id].hidden);
+    if (dropped) vis.unselectAll();
+    afterChange(dropped);
+  };
+  const legend = buildLegend(entries, words,
+    (c, shown) => { if (shown) hiddenClass.delete(c.key); else hiddenClass.add(c.key); apply(); },
+    (k, shown) => { if (shown) hiddenKind.delete(k.key); else hiddenKind.add(k.key); apply(); });
+
+  const reveal = (row) => {
+    if (!isHidden(row)) return;
+    hiddenClass.delete(classOf[row]);
+    const k = entries.classes.findIndex((c) => c.key === classOf[row]);
+    if (k >= 0) { legend.classButtons[k].setAttribute('aria-pressed', 'true'); legend.classButtons[k].title = words.hide; }
+    apply();
+  };
+
+  return { region: legend.region, isHidden, reveal };
+}
