@@ -261,8 +261,98 @@ def check_conventions(exporter, work, examples):
     assert not leftovers, leftovers
 
 
+# Colours as a browser takes them, with their numbers, among them the first
+# and last of the colour names and names in capitals (a colour field keeps
+# 15 bytes).
+COLOUR_CASES = {"aliceblue": (240, 248, 255), "YellowGreen": (154, 205, 50), "rebeccapurple": (102, 51, 153),
+                "DarkSlateGray": (47, 79, 79), "#0a0": (0, 170, 0), "#1E90FF": (30, 144, 255),
+                "rgb(10,20,30)": (10, 20, 30), "rgb(9%,0%,50%)": (23, 0, 128), "#12345678": (18, 52, 86),
+                "grey": (128, 128, 128), "nosuchcolour": None, "#12": None, "rgb(1,2)": None}
+
+EDGE_PLAN = """#PROJECT
+h1 Caption_with_--&gt;_and_\\'quotes\\'
+p{blanks}
+#CLASS
+dummy gray
+Bare
+{classes}
+#RELATION
+rel{blanks}
+{relations}
+#NODES
+k001
+k002 dummy
+k003 Bare Label_only
+k004 Bare Link /a?x=1&y=2
+k005 Bare Pic /b img/b.png
+k006 Bare Odd /c img/c.png 7
+k007 Bare Drawn /d img/d.png 1
+{nodes}
+#LINKS
+k001 k002 rel
+k002 k001 rel
+k003 k003 rel
+{links}
+"""
+
+
+def check_edges(exporter, work, examples):
+    """The reader's own cases (a node line of one, two, five fields, a sixth
+    field other than 0 or 1, a class without colour or style), UTF-16 big
+    endian, and every kind of colour, read back through each format."""
+    names = list(COLOUR_CASES)
+    text = EDGE_PLAN.format(
+        blanks="    ",
+        classes="\n".join(f"K{i} {c} box" for i, c in enumerate(names)),
+        relations="\n".join(f"R{i} {c} dash-arrow 1" for i, c in enumerate(names)),
+        nodes="\n".join(f"c{i} K{i} Colour_{i}" for i in range(len(names))),
+        links="\n".join(f"c{i} k001 R{i}" for i in range(len(names))))
+    path = os.path.join(work, "edges.lst")
+    with open(path, "wb") as f:
+        f.write(b"\xfe\xff" + text.encode("utf-16-be"))
+    plan = plans.read_plan(path)
+    tables = os.path.join(work, "edges-csv")
+    exporter.run(path, "--to", "csv", "-o", tables)
+    with open(os.path.join(tables, "nodes.csv"), encoding="utf-8-sig", newline="") as f:
+        rows = list(csv.reader(f))[1:8]
+    # What the reader makes of each line: defaults for missing fields, an
+    # address for four, an image for five or six, a picture only for 1.
+    assert rows == [["k001", "unnamed", "dummy", "", "", "0"], ["k002", "unnamed", "dummy", "", "", "0"],
+                    ["k003", "Label only", "Bare", "", "", "0"], ["k004", "Link", "Bare", "/a?x=1&y=2", "", "0"],
+                    ["k005", "Pic", "Bare", "/b", "img/b.png", "0"], ["k006", "Odd", "Bare", "/c", "img/c.png", "0"],
+                    ["k007", "Drawn", "Bare", "/d", "img/d.png", "1"]], rows
+    with open(os.path.join(tables, "classes.csv"), encoding="utf-8-sig", newline="") as f:
+        assert list(csv.reader(f))[1:3] == [["dummy", "gray", "", "1"], ["Bare", "", "", "1"]]
+    with open(os.path.join(tables, "captions.csv"), encoding="utf-8-sig", newline="") as f:
+        assert list(csv.reader(f))[1:] == [["h1", "Caption with --&gt; and 'quotes'"], ["p", ""]]
+    doc = json.loads(exporter.to(path, "cyjs"))
+    assert len(doc["elements"]["nodes"]) == len(plan["nodes"]) and len(doc["elements"]["edges"]) == len(plan["links"])
+    if shutil.which("dot"):
+        done = subprocess.run(["dot", "-Tsvg"], input=exporter.to(path, "dot"), capture_output=True, timeout=300)
+        assert done.returncode == 0 and done.stderr == b"", done.stderr
+        svg = done.stdout.decode()
+        for name, rgb in COLOUR_CASES.items():
+            if rgb:
+                assert 'stroke="#%02x%02x%02x"' % rgb in svg, name
+    try:
+        nx = networkx()
+    except SystemExit:
+        return
+    gexf = exporter.to(path, "gexf")
+    g = nx.read_gexf(io.BytesIO(gexf))
+    # networkx reads the colours of nodes only; those of edges are read here.
+    viz = "{http://gexf.net/1.3/viz}"
+    edges = {e.get("source"): e.find(viz + "color") for e in ET.fromstring(gexf).iter("{http://gexf.net/1.3}edge")}
+    for i, (name, rgb) in enumerate(COLOUR_CASES.items()):
+        got = g.nodes[f"c{i}"].get("viz", {}).get("color")
+        assert (got and (got["r"], got["g"], got["b"])) == (rgb or None), (name, got)
+        got = edges[f"c{i}"]
+        assert (got is not None and tuple(int(got.get(c)) for c in "rgb")) == (rgb or False), (name, got)
+    shapes = {n.get("id"): n.find(viz + "shape").attrib for n in ET.fromstring(gexf).iter("{http://gexf.net/1.3}node")}
+    assert shapes["k007"] == {"value": "image", "uri": "img/d.png"} and shapes["k003"] == {"value": "disc"}
+
 CHECKS = {"dot": check_dot, "networkx": check_networkx, "rdflib": check_rdflib, "cyjs": check_cyjs,
-          "csv": check_csv, "conventions": check_conventions}
+          "csv": check_csv, "conventions": check_conventions, "edges": check_edges}
 
 
 def main():

@@ -57,9 +57,12 @@ def read_plan(path):
             plan[section].append((fields[0], display(line[len(fields[0]):].strip(" \t"))))
         elif section in ("classes", "relations"):
             flag = int(fields[3]) if len(fields) > 3 else (1 if section == "classes" else 0)
-            plan[section].append((characters(fields[0]), fields[1], fields[2], flag))
+            f = fields + ["", ""]
+            plan[section].append((characters(f[0]), f[1], f[2], flag))
         elif section == "nodes":
             f = fields + [""] * (6 - len(fields))
+            if len(fields) < 3:
+                f[1:3] = [f[1] or "dummy", "unnamed"]
             picture = 1 if len(fields) == 6 and f[5] == "1" else 0
             plan[section].append((characters(f[0]), display(f[2]), characters(f[1]), characters(f[3]),
                                   characters(f[4]), picture))
