@@ -252,11 +252,30 @@ def check_conventions(exporter, work, examples):
     assert done.returncode == 1 and f"bad.lst:{line}:6: error:" in err and "Plaice" in err, err
     assert not os.path.exists("bad.graphml") and done.stdout == b""
     # The tables' folder is never reached through a link.
-    if hasattr(os, "symlink") and sys.platform != "win32" and not exporter.command[0].endswith("wine-run"):
+    if sys.platform != "win32" and not exporter.command[0].endswith("wine-run"):
         os.mkdir("elsewhere")
         os.symlink("elsewhere", "linked")
         assert exporter.run("plan.lst", "--to", "csv", "-o", "linked", check=False).returncode == 2
         assert os.listdir("elsewhere") == []
+    # Standard output: the same bytes as the file.
+    with open("plan.gexf", "rb") as f:
+        assert exporter.to("plan.lst", "gexf") == f.read()
+    # A link at the output name stays, and what it leads to is replaced whole.
+    posix = sys.platform != "win32" and not exporter.command[0].endswith("wine-run")
+    if posix:
+        with open("target.dot", "w") as f:
+            f.write("old")
+        os.symlink("target.dot", "link.dot")
+        exporter.run("plan.lst", "--to", "dot", "-o", "link.dot")
+        assert os.path.islink("link.dot") and open("target.dot", "rb").read().startswith(b"digraph ")
+        # A folder that cannot be written: status 2, nothing left behind.
+        if os.geteuid() != 0:
+            os.mkdir("locked")
+            os.chmod("locked", 0o555)
+            assert exporter.run("plan.lst", "--to", "ttl", "-o", "locked/x.ttl", check=False).returncode == 2
+            assert os.listdir("locked") == []
+    assert exporter.run("plan.lst", "--to", "ttl", "-o", "no-such-folder/x.ttl", check=False).returncode == 2
+    assert not os.path.exists("no-such-folder")
     leftovers = [n for n in os.listdir(".") + os.listdir("plan-csv") if ".part-" in n or n.endswith(".tmp")]
     assert not leftovers, leftovers
 
@@ -351,8 +370,56 @@ def check_edges(exporter, work, examples):
     shapes = {n.get("id"): n.find(viz + "shape").attrib for n in ET.fromstring(gexf).iter("{http://gexf.net/1.3}node")}
     assert shapes["k007"] == {"value": "image", "uri": "img/d.png"} and shapes["k003"] == {"value": "disc"}
 
+# Characters for random names: markup and escape characters, KS and other
+# Hangul, CJK, characters beyond U+FFFF, controls that are no blanks.
+POOL = ("<>&\"'\\%.:;-_=/?!$()*+,@[]{}|^`~" + "가힣똠뷁ㄱ" + "漢字" + "\U0001F600\U0001D11E\U00020000" + "\x01\x1f\x7f" +
+        "abcXYZ019")
+
+
+def check_random(exporter, work, examples):
+    """Small random plans with names of any characters: every format parses
+    in its reader, with the nodes and links of the plan."""
+    rng = __import__("random").Random(2022)
+    try:
+        import rdflib
+    except ImportError:
+        rdflib = None
+    for n in range(40):
+        ids = sorted({"".join(rng.choice(POOL) for _ in range(rng.randint(1, 4))) for _ in range(12)})
+        ids = [i for i in ids if not i.startswith("#")]
+        labels = ["".join(rng.choice(POOL + "_") for _ in range(rng.randint(1, 4))) for _ in ids]
+        links = [(rng.choice(ids), rng.choice(ids)) for _ in range(15)]
+        text = "#CLASS\nC red box\n#RELATION\nrel blue arrow 1\n#NODES\n" + "".join(
+            f"{i} C {label}\n" for i, label in zip(ids, labels)) + "#LINKS\n" + "".join(
+            f"{a} {b} rel\n" for a, b in links)
+        path = os.path.join(work, f"r{n}.lst")
+        with open(path, "wb") as f:
+            f.write(b"\xef\xbb\xbf" + text.encode("utf-8"))
+        plan = plans.read_plan(path)
+        expected = {node[0] for node in plan["nodes"]}
+        doc = json.loads(exporter.to(path, "cyjs"))
+        assert {e["data"]["id"] for e in doc["elements"]["nodes"]} == expected, (path, text)
+        assert [(e["data"]["source"], e["data"]["target"]) for e in doc["elements"]["edges"]] == \
+            [link[:2] for link in plan["links"]], path
+        for fmt, node_tag in (("graphml", "{http://graphml.graphdrawing.org/xmlns}node"),
+                              ("gexf", "{http://gexf.net/1.3}node")):
+            tree = ET.fromstring(exporter.to(path, fmt))
+            # XML holds no controls but tab and line breaks: they come as U+FFFD.
+            assert {e.get("id") for e in tree.iter(node_tag)} == \
+                {"".join("\ufffd" if c < " " else c for c in i) for i in expected}, (path, fmt)
+        if rdflib:
+            g = rdflib.Graph()
+            g.parse(data=exporter.to(path, "ttl"), format="turtle")
+            got = {str(o) for o in g.objects(None, rdflib.URIRef("https://plotweave.example.org/ns/plan#id"))}
+            assert got == expected, (path, got ^ expected)
+        if shutil.which("dot"):
+            done = subprocess.run(["dot", "-Tsvg"], input=exporter.to(path, "dot"), capture_output=True, timeout=300)
+            assert done.returncode == 0 and done.stderr == b"", (path, done.stderr)
+
+
 CHECKS = {"dot": check_dot, "networkx": check_networkx, "rdflib": check_rdflib, "cyjs": check_cyjs,
-          "csv": check_csv, "conventions": check_conventions, "edges": check_edges}
+          "csv": check_csv, "conventions": check_conventions, "edges": check_edges,
+          "random": check_random}
 
 
 def main():

@@ -47,7 +47,8 @@ def read_plan(path):
     plan = {name: [] for name in SECTIONS.values()}
     section = None
     for line in text.replace("\r\n", "\n").split("\n"):
-        fields = line.split()
+        # The reader's blanks only (str.split would split at \x1c-\x1f too).
+        fields = re.findall(r"[^ \t\n\v\f\r]+", line)
         if len(line) + 1 < 5 or not fields:
             continue
         if fields[0].startswith("#"):
