@@ -76,8 +76,8 @@ const char* ArrowHead(ArrowPlace place) {
 void WriteDotGraph(const ExportModel& model, const ExportSettings& settings, BufferedWriter& out) {
   out.Write("digraph ");
   WriteDot(out, settings.name);
-  // A drawing larger than 200 inches is scaled down to fit: a PDF page
-  // can be no larger (cairo refuses one), and a smaller drawing is kept as it is.
+  // A drawing larger than 200 inches is scaled down to fit: PDF readers
+  // take no larger page. A smaller drawing is kept as it is.
   out.Write(" {\n  charset=\"UTF-8\";\n  size=\"200,200\";\n");
   // The captions, in order, as the graph's label above the drawing.
   if (model.captionCount > 0) {
