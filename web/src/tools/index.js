@@ -27,6 +27,10 @@ import { fitView } from './view.js';
 import { button, element } from './dom.js';
 import { strings } from './strings.js';
 import { STYLE } from './style.js';
+import { createSelection } from './selection.js';
+import { attachViews } from './views.js';
+import { labelOptions, legibleScale, openingView } from './label-zoom.js';
+import { tintNodes } from './view-options.js';
 
 // Whether the page address asks for the bare drawing: #plain, alone or among
 // other words of the fragment.
@@ -44,10 +48,13 @@ function injectStyle() {
 
 function prepare(state) {
   placeNodes(state);
+  tintNodes(state);
+  state.legibleScale = legibleScale(state.nodes);
   return {
     physics: { enabled: false },
     layout: { randomSeed: state.visOptions.layout.randomSeed, improvedLayout: false },
     interaction: { hover: true, hoverConnectedEdges: false },
+    ...labelOptions(),
   };
 }
 
@@ -64,17 +71,16 @@ function attach(state, vis, settled) {
 
   // A node picked in the search box is shown (its class too, if switched
   // off), selected, brought into view and announced to the page.
-  const search = createSearchBox(state, words, (row) => {
-    filters.reveal(row);
-    vis.selectNodes([row], false);
-    vis.focus(row, { scale: Math.max(vis.getScale(), 1), animation: false });
-    lights.light(row);
-    state.announceSelect();
-  });
+  const selection = createSelection(state, vis, filters, lights);
+  const search = createSearchBox(state, words, (row) => selection.choose(row));
   const relayout = button(words.relayout, 'pw-button');
   const figure = createFigureExport(vis, words, lights);
   const toolbar = element('div', { className: 'pw-toolbar' }, { role: 'group', 'aria-label': words.tools });
   toolbar.append(search.element, relayout, ...figure.elements);
+  const views = attachViews(state, vis, {
+    selection, filters, toolbarOf: () => toolbar, rememberPositions: () => rememberPositions(state, vis),
+  });
+  toolbar.append(...views.controls);
 
   relayout.addEventListener('click', () => {
     layOutAgain(state, vis);
@@ -96,24 +102,28 @@ function attach(state, vis, settled) {
 
   container.appendChild(toolbar);
   container.appendChild(filters.region);
+  container.append(...views.regions);
 
   // The first picture is the finished layout; report it once it is on screen.
-  fitView(vis, container, toolbar);
+  views.fitFrame();
+  openingView(vis, state, toolbar.offsetHeight + 12);
   let reported = false;
   vis.on('afterDrawing', () => {
     if (reported) return;
     reported = true;
     rememberPositions(state, vis);
-    settled();
+    views.opened(settled);
   });
   vis.redraw();
 
   return () => {
     figure.detach();
     lights.detach();
+    views.detach();
     window.removeEventListener('beforeprint', beforePrint);
     toolbar.remove();
     filters.region.remove();
+    for (const region of views.regions) region.remove();
     container.classList.remove('pw-network');
   };
 }
