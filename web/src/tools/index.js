@@ -114,7 +114,9 @@ function attach(state, vis, settled) {
     rememberPositions(state, vis);
     views.opened(settled);
   });
-  vis.redraw();
+  // The first picture comes with the next frame, in a task of its own (the
+  // drawing asks for it itself once its data is in; this makes sure).
+  requestAnimationFrame(() => { if (!reported) vis.redraw(); });
 
   return () => {
     figure.detach();

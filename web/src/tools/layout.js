@@ -11,8 +11,8 @@
 // Nodes with a known position (remembered from an earlier visit) stay where
 // they are; the others are placed among them.
 
-const STRESS_ROUNDS = 50;
-const SCALING_ROUNDS = 30;
+const STRESS_ROUNDS = 20;
+const SCALING_ROUNDS = 10;
 const OVERLAP_ROUNDS = 40;
 const GAP = 12;
 
@@ -94,29 +94,46 @@ export function classicalScaling(n, dist, xs, ys) {
   }
 }
 
-// Stress majorization; pinned[i] keeps node i where it is.
+// Stress majorization; pinned[i] keeps node i where it is. Each pair pulls
+// towards its ideal distance d with weight 1/d^2, so the update of a node
+// is the weighted mean of xs[j] + d * (unit vector from j), kept as two
+// precomputed factors per pair (1/d^2 and 1/d).
 export function majorize(n, dist, xs, ys, pinned) {
   const weight = new Float64Array(n * n);
-  for (let k = 0; k < n * n; k++) weight[k] = dist[k] > 0 ? 1 / (dist[k] * dist[k]) : 0;
+  const reach = new Float64Array(n * n);
+  const total = new Float64Array(n);
+  for (let i = 0; i < n; i++) {
+    let sw = 0;
+    for (let j = 0; j < n; j++) {
+      const d = dist[i * n + j];
+      if (j === i || d <= 0) continue;
+      weight[i * n + j] = 1 / (d * d);
+      reach[i * n + j] = 1 / d;
+      sw += 1 / (d * d);
+    }
+    total[i] = sw;
+  }
   for (let round = 0; round < STRESS_ROUNDS; round++) {
     for (let i = 0; i < n; i++) {
-      if (pinned[i]) continue;
+      if (pinned[i] || total[i] === 0) continue;
+      const row = i * n;
+      const xi = xs[i];
+      const yi = ys[i];
       let sx = 0;
       let sy = 0;
-      let sw = 0;
       for (let j = 0; j < n; j++) {
-        if (j === i) continue;
-        const d = dist[i * n + j];
-        const w = weight[i * n + j];
-        let dx = xs[i] - xs[j];
-        let dy = ys[i] - ys[j];
+        const w = weight[row + j];
+        if (w === 0) continue;
+        let dx = xi - xs[j];
+        let dy = yi - ys[j];
         let len = Math.sqrt(dx * dx + dy * dy);
         if (len < 1e-6) { dx = ((i * 31 + j * 17) % 11) - 5 || 1; dy = ((i * 13 + j * 7) % 11) - 5 || 1; len = Math.sqrt(dx * dx + dy * dy); }
-        sx += w * (xs[j] + (d * dx) / len);
-        sy += w * (ys[j] + (d * dy) / len);
-        sw += w;
+        const pull = reach[row + j] / len;
+        sx += w * xs[j] + pull * dx;
+        sy += w * ys[j] + pull * dy;
       }
-      if (sw > 0) { xs[i] = sx / sw; ys[i] = sy / sw; }
+      xs[i] = sx / total[i];
+      ys[i] = sy / total[i];
     }
   }
 }

@@ -38,10 +38,17 @@ export function createSearchBox(state, words, choose) {
   });
   wrap.append(input, list);
 
-  const index = [];
-  nodeRows.forEach((row, i) => {
-    if (!isDummyRow(row, i)) index.push(searchEntry(i, row.id, nodes[i].label, nodes[i].label ? '' : textOf(row.title)));
-  });
+  // Built at the first search, not before the first picture: splitting
+  // every label into Hangul letters takes a while on a large plan.
+  let index = null;
+  const entries = () => {
+    if (index) return index;
+    index = [];
+    nodeRows.forEach((row, i) => {
+      if (!isDummyRow(row, i)) index.push(searchEntry(i, row.id, nodes[i].label, nodes[i].label ? '' : textOf(row.title)));
+    });
+    return index;
+  };
   let results = [];
   let active = -1;
   const close = () => {
@@ -65,7 +72,7 @@ export function createSearchBox(state, words, choose) {
     choose(entry.row);
   };
   const showResults = () => {
-    results = findNodes(index, input.value);
+    results = findNodes(entries(), input.value);
     list.textContent = '';
     if (!input.value.trim()) { close(); return; }
     if (results.length === 0) {
