@@ -59,28 +59,40 @@ export function openingChoice(parts, degree, fits, legible) {
   return { centre: hub, scale: legible };
 }
 
-// Moves the view to the opening choice; band is the strip the toolbar
-// covers at the top.
-export function openingView(vis, state, band) {
+// The rows the reader can see: shown, and not the page's placeholder.
+function shownRows(vis, nodeRows) {
+  return shownNodeIds(vis).filter((v) => !isDummyRow(nodeRows[v], v));
+}
+
+// The zoom that shows the rows whole in the frame, below a band of `band`
+// pixels at the top, and the view that does it.
+function fitting(vis, rows, band) {
   const frame = drawingFrame(vis);
   const width = frame.clientWidth || 800;
   const height = frame.clientHeight || 400;
   const margin = 16;
-  const shown = new Set(shownNodeIds(vis));
-  const { nodes, edges, nodeRows } = state;
+  const b = drawnBounds(vis, rows);
+  const scale = Math.min(1, (width - 2 * margin) / Math.max(b.right - b.left, 1), (height - band - 2 * margin) / Math.max(b.bottom - b.top, 1));
+  return { scale, position: { x: (b.left + b.right) / 2, y: (b.top + b.bottom) / 2 - band / 2 / scale } };
+}
+
+// Shows every node the reader can see.
+export function fitAll(vis, state, band, motion = false) {
+  const rows = shownRows(vis, state.nodeRows);
+  if (rows.length) vis.moveTo({ ...fitting(vis, rows, band), animation: motion });
+}
+
+// Moves the view to the opening choice; band is the strip the toolbar
+// covers at the top.
+export function openingView(vis, state, band) {
+  const { nodes, edges } = state;
+  const rows = new Set(shownRows(vis, state.nodeRows));
   const degree = nodes.map(() => 0);
   for (const e of edges) { degree[e.from] += 1; degree[e.to] += 1; }
-  const parts = partsBySize(nodes.length, edges.filter((e) => shown.has(e.from) && shown.has(e.to)), (v) => !shown.has(v) || isDummyRow(nodeRows[v], v));
-  const fits = (rows) => {
-    const b = drawnBounds(vis, rows);
-    return Math.min(1, (width - 2 * margin) / Math.max(b.right - b.left, 1), (height - band - 2 * margin) / Math.max(b.bottom - b.top, 1));
-  };
-  const choice = openingChoice(parts, degree, fits, state.legibleScale);
+  const parts = partsBySize(nodes.length, edges.filter((e) => rows.has(e.from) && rows.has(e.to)), (v) => !rows.has(v));
+  const choice = openingChoice(parts, degree, (part) => fitting(vis, part, band).scale, state.legibleScale);
   if (choice.fit) {
-    if (choice.fit.length === 0) return;
-    const b = drawnBounds(vis, choice.fit);
-    const scale = fits(choice.fit);
-    vis.moveTo({ position: { x: (b.left + b.right) / 2, y: (b.top + b.bottom) / 2 - band / 2 / scale }, scale, animation: false });
+    if (choice.fit.length) vis.moveTo({ ...fitting(vis, choice.fit, band), animation: false });
   } else {
     const p = drawnNode(vis, choice.centre);
     vis.moveTo({ position: { x: p.x, y: p.y - band / 2 / choice.scale }, scale: choice.scale, animation: false });

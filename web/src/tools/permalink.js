@@ -6,6 +6,10 @@
 
 import { isDummyRow } from '../page-contract.js';
 import { button, element } from './dom.js';
+import { icon } from './view-controls.js';
+
+// Two links of a chain.
+const LINK_ICON = 'M7 9.5a3 3 0 0 0 4.2 0l2.3-2.3a3 3 0 0 0-4.2-4.2L8.2 4.1M9 6.5a3 3 0 0 0-4.2 0L2.5 8.8a3 3 0 0 0 4.2 4.2l1.1-1.1';
 
 const NODE_WORD = /^node=/i;
 
@@ -71,7 +75,9 @@ async function copyText(text) {
 // the node the page address names (called once the drawing is on screen).
 export function createPermalink(state, selection, words) {
   const { nodeRows } = state;
-  const copy = button(words.copyLink, 'pw-button pw-copy-link');
+  const copy = button('', 'pw-button pw-icon-button pw-copy-link');
+  copy.appendChild(icon(LINK_ICON));
+  copy.setAttribute('aria-label', words.copyLink);
   copy.title = words.copyLinkHint;
   const note = element('span', { className: 'pw-link-note' }, { 'aria-live': 'polite' });
   const wrap = element('span', { className: 'pw-link' });

@@ -5,9 +5,9 @@
 // page fixes the drawing's height, which is the least it gets.
 
 import { drawingFrame } from '../vis-adapter.js';
-import { button } from './dom.js';
+import { button, svg } from './dom.js';
 import { animation } from './selection.js';
-import { fitView } from './view.js';
+import { fitAll } from './label-zoom.js';
 
 const ZOOM_STEP = 1.25;
 const MIN_SCALE = 0.02;
@@ -50,29 +50,49 @@ function contentHeight() {
   return body.offsetHeight + (parseFloat(style.marginTop) || 0) + (parseFloat(style.marginBottom) || 0);
 }
 
+// Small line pictures for the buttons that are named by their aria-label.
+const ICONS = {
+  fit: 'M2 6V2h4M10 2h4v4M14 10v4h-4M6 14H2v-4M5 5l-3-3M11 5l3-3M11 11l3 3M5 11l-3 3',
+  fullScreen: 'M2 6V2h4M10 2h4v4M14 10v4h-4M6 14H2v-4',
+  leaveFullScreen: 'M6 2v4H2M14 6h-4V2M10 14v-4h4M2 10h4v4',
+};
+export function icon(path) {
+  const box = svg('svg', { width: 16, height: 16, viewBox: '0 0 16 16', 'aria-hidden': 'true', focusable: 'false' });
+  box.appendChild(svg('path', { d: path, fill: 'none', stroke: 'currentColor', 'stroke-width': 1.6, 'stroke-linecap': 'round' }));
+  return box;
+}
+
+// A button shown as a picture or a sign, named for assistive technology and
+// in its tooltip, with its key.
+function iconButton(content, name, key) {
+  const b = button('', 'pw-button pw-icon-button');
+  if (typeof content === 'string') b.textContent = content;
+  else b.appendChild(content);
+  b.setAttribute('aria-label', name);
+  b.setAttribute('aria-keyshortcuts', key);
+  b.title = `${name} (${key})`;
+  return b;
+}
+
 // Returns { elements, fit(), resize(), detach() }.
 export function createViewControls(state, vis, selection, words, toolbarOf) {
   const { container, options } = state;
   const frame = drawingFrame(vis);
   const pageHeight = parseFloat(options.height) || frame.clientHeight || 400;
-  const make = (text, key, hint) => {
-    const b = button(text, 'pw-button pw-view-button');
-    b.setAttribute('aria-keyshortcuts', key);
-    b.title = `${hint || text} (${key})`;
-    return b;
-  };
-  const fitButton = make(words.fit, '0', words.fitHint);
-  const zoomInButton = make('+', '+', words.zoomIn);
-  zoomInButton.setAttribute('aria-label', words.zoomIn);
-  const zoomOutButton = make('\u2212', '-', words.zoomOut);
-  zoomOutButton.setAttribute('aria-label', words.zoomOut);
-  const fullButton = make(words.fullScreen, 'F');
+  const fitButton = iconButton(icon(ICONS.fit), words.fit, '0');
+  const zoomInButton = iconButton('+', words.zoomIn, '+');
+  const zoomOutButton = iconButton('\u2212', words.zoomOut, '-');
+  const fullButton = iconButton(icon(ICONS.fullScreen), words.fullScreen, 'F');
   const canFullScreen = !!(container.requestFullscreen && document.fullscreenEnabled !== false);
   fullButton.hidden = !canFullScreen;
 
-  const fit = () => fitView(vis, container, toolbarOf());
+  const fit = () => fitAll(vis, state, toolbarOf().offsetHeight + 12, animation());
+  // Presses in quick succession add up, from where the last one aims.
+  let aim = null;
   const zoom = (factor) => {
-    const scale = Math.min(MAX_SCALE, Math.max(MIN_SCALE, vis.getScale() * factor));
+    const from = aim && performance.now() - aim.at < 600 ? aim.scale : vis.getScale();
+    const scale = Math.min(MAX_SCALE, Math.max(MIN_SCALE, from * factor));
+    aim = { scale, at: performance.now() };
     vis.moveTo({ position: vis.getViewPosition(), scale, animation: animation() });
   };
   const isFull = () => document.fullscreenElement === container;
@@ -101,8 +121,10 @@ export function createViewControls(state, vis, selection, words, toolbarOf) {
     vis.moveTo({ position: centre, scale: vis.getScale(), animation: false });
   };
   const onFullScreen = () => {
-    fullButton.textContent = isFull() ? words.leaveFullScreen : words.fullScreen;
-    fullButton.title = `${fullButton.textContent} (F)`;
+    const name = isFull() ? words.leaveFullScreen : words.fullScreen;
+    fullButton.replaceChildren(icon(isFull() ? ICONS.leaveFullScreen : ICONS.fullScreen));
+    fullButton.setAttribute('aria-label', name);
+    fullButton.title = `${name} (F)`;
     resize();
     fit();
   };

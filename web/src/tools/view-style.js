@@ -1,7 +1,8 @@
 // The look of the view tools, beside the tools' own style (style.js).
 export const VIEW_STYLE = `
 .pw-view-group { display: inline-flex; gap: 2px; }
-.pw-view-group button { min-width: 2em; }
+.pw-toolbar .pw-icon-button { min-width: 28px; padding: 2px 5px; line-height: 1; display: inline-flex; align-items: center; justify-content: center; }
+.pw-icon-button svg { display: block; }
 .pw-toolbar button[aria-pressed="true"] { background: #dbe8fb; border-color: #1a5fb4; }
 .pw-link-note { font-size: 12px; color: #333; max-width: 30em; overflow-wrap: anywhere; }
 .pw-link-note:empty { display: none; }
