@@ -109,8 +109,8 @@ function drawingOptions(options) {
 }
 
 // The page draws, then at once draws again on a new network with the same
-// tables, then selects its placeholder row. So draw() only reads the tables;
-// the drawing is made in later tasks (only the last draw's, since a new
+// tables, then selects its placeholder row. So with the reader's tools,
+// draw() only reads the tables; the drawing is made in later tasks (only the last draw's, since a new
 // network or a new draw cancels the pending one), and no single task holds
 // the page up for long: the opening layout, then the drawing with its tools,
 // then the first picture.
@@ -123,7 +123,9 @@ Network.prototype.draw = function (nodesTable, linksTable, options) {
   const linkRows = tableRows(linksTable);
   this._rows = nodeRows.length;
   this._pendingSelection = [];
-  this._later(() => this._build(nodeRows, linkRows, options));
+  // The bare drawing (no tools) is made at once, as it always was.
+  if (Network.readerTools) this._later(() => this._build(nodeRows, linkRows, options));
+  else this._build(nodeRows, linkRows, options);
 };
 
 // Runs step in a task of its own, unless the network is retired first.

@@ -191,3 +191,23 @@ describe('node sizes before drawing', () => {
     assert.equal(box('ab\nlonger line').w, box('longer line').w);
   });
 });
+
+describe('packing separate parts', () => {
+  test('small parts fill the height beside a large one instead of rows under it', async () => {
+    const { layoutNetwork } = await import('../src/tools/layout.js');
+    // A star of 13 and 30 lone nodes.
+    const count = 43;
+    const links = Array.from({ length: 12 }, (_, j) => [0, j + 1]);
+    const sizes = Array.from({ length: count }, () => ({ w: 60, h: 26 }));
+    const r = layoutNetwork({ count, links, sizes, known: new Array(count).fill(null), aspect: 1.6 });
+    const span = (from, to) => {
+      const ys = Array.from(r.y.slice(from, to));
+      const xs = Array.from(r.x.slice(from, to));
+      return { top: Math.min(...ys), bottom: Math.max(...ys), left: Math.min(...xs), right: Math.max(...xs) };
+    };
+    const star = span(0, 13);
+    const loners = span(13, count);
+    assert.ok(loners.top >= star.top - 1 && loners.bottom <= star.bottom + 1, 'the loners stand within the star\'s height');
+    assert.ok(loners.left > star.right, 'beside it');
+  });
+});

@@ -199,17 +199,20 @@ function boxOf(members, xs, ys, sizes) {
 }
 
 // Parts with no remembered node go on shelves below what is already placed
-// (or from the origin), largest first, in rows about as wide as the window's
-// shape suggests.
+// (or from the origin), tallest first, in rows about as wide as the window's
+// shape suggests. A part much shorter than its shelf is stacked in a column
+// with the next ones, so small parts fill the shelf's height instead of
+// leaving it empty under them.
 function packParts(parts, xs, ys, sizes, known, aspect) {
   const fixed = parts.filter((p) => p.some((v) => known[v]));
   const free = parts.filter((p) => !p.some((v) => known[v]))
     .map((members) => ({ members, box: boxOf(members, xs, ys, sizes) }))
-    .sort((a, b) => b.members.length - a.members.length || b.box.height - a.box.height || a.members[0] - b.members[0]);
+    .sort((a, b) => b.box.height - a.box.height || b.box.width - a.box.width || a.members[0] - b.members[0]);
   if (free.length === 0) return;
+  const gap = GAP * 2;
   let area = 0;
-  for (const f of free) area += (f.box.width + GAP * 4) * (f.box.height + GAP * 4);
-  const shelf = Math.max(free[0].box.width, Math.sqrt(area * aspect));
+  for (const f of free) area += (f.box.width + gap) * (f.box.height + gap);
+  const shelf = Math.max(...free.map((f) => f.box.width), Math.sqrt(area * aspect));
   let originX = 0;
   let y = 0;
   if (fixed.length > 0) {
@@ -218,19 +221,34 @@ function packParts(parts, xs, ys, sizes, known, aspect) {
     y = box.bottom + GAP * 6;
   }
   let x = originX;
-  let rowHeight = 0;
+  let shelfHeight = 0;
+  // The column being filled: where it stands, how far down it is, how wide.
+  let column = null;
   for (const { members, box } of free) {
-    if (x > originX && x + box.width > originX + shelf) {
-      x = originX;
-      y += rowHeight + GAP * 4;
-      rowHeight = 0;
+    let left;
+    let top;
+    if (column && column.down + box.height <= shelfHeight) {
+      left = column.x;
+      top = y + column.down;
+      column.down += box.height + gap;
+      column.width = Math.max(column.width, box.width);
+      x = Math.max(x, column.x + column.width + gap);
+    } else {
+      if (x > originX && x + box.width > originX + shelf) {
+        x = originX;
+        y += shelfHeight + gap;
+        shelfHeight = 0;
+      }
+      if (shelfHeight === 0) shelfHeight = box.height;
+      left = x;
+      top = y;
+      column = { x, down: box.height + gap, width: box.width };
+      x += box.width + gap;
     }
     for (const v of members) {
-      xs[v] += x - box.left;
-      ys[v] += y - box.top;
+      xs[v] += left - box.left;
+      ys[v] += top - box.top;
     }
-    x += box.width + GAP * 4;
-    rowHeight = Math.max(rowHeight, box.height);
   }
 }
 

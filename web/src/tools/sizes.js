@@ -46,6 +46,8 @@ export function nodeBox(node) {
   if (LABEL_INSIDE[node.shape]) {
     if (node.shape === 'ellipse') return { w: Math.max(tw * 1.45, 40) + 10, h: Math.max(th * 1.6, 24) };
     if (node.shape === 'circle') { const d = Math.max(tw, th) + 14; return { w: d, h: d }; }
+    // The drawing makes a database as tall as it is wide.
+    if (node.shape === 'database') { const d = tw + 14; return { w: d, h: Math.max(d, th + 12) }; }
     return { w: tw + 14, h: Math.max(th, fontSize) + 12 };
   }
   const size = node.size || 5;
