@@ -29,7 +29,7 @@ export function createFilters(state, vis, words, afterChange) {
     const className = classOfRow(row);
     const cls = groupOf(groups, className) || {};
     classOf[i] = className;
-    legendNodes.push({ row: i, className, picture: isPictureRow(row), shape: nodes[i].shape, border: cls.borderColor || nodes[i].color.border });
+    legendNodes.push({ row: i, className, picture: isPictureRow(row), shape: nodes[i].shape, border: cls.borderColor || nodes[i].color.border, fill: nodes[i].color.background });
   });
   const legendLinks = edges.map((e) => ({
     row: e.id, colour: e.color.color, dashes: e.dashes, arrows: e.arrows || null,

@@ -24,7 +24,7 @@ import { createHighlight } from './highlight.js';
 import { layOutAgain, placeNodes, rememberPositions } from './placement.js';
 import { createSearchBox } from './search-box.js';
 import { fitView } from './view.js';
-import { button, element } from './dom.js';
+import { addStyle, button, element } from './dom.js';
 import { strings } from './strings.js';
 import { STYLE } from './style.js';
 import { createSelection } from './selection.js';
@@ -39,11 +39,7 @@ export function plainRequested(location) {
 }
 
 function injectStyle() {
-  if (document.getElementById('pw-tools-style')) return;
-  const style = document.createElement('style');
-  style.id = 'pw-tools-style';
-  style.textContent = STYLE;
-  (document.head || document.documentElement).appendChild(style);
+  addStyle('pw-tools-style', STYLE);
 }
 
 function prepare(state) {

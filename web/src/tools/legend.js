@@ -5,10 +5,11 @@
 
 import { element, svg } from './dom.js';
 
-// A small picture of a node's shape in its class's border colour.
-function shapeSwatch(shape, colour) {
+// A small picture of a node's shape in its class's border colour (and its
+// tint, when it has one).
+function shapeSwatch(shape, colour, fill) {
   const box = svg('svg', { width: 22, height: 16, viewBox: '0 0 22 16', 'aria-hidden': 'true', focusable: 'false' });
-  const paint = { fill: 'white', stroke: colour, 'stroke-width': 2 };
+  const paint = { fill: fill || 'white', stroke: colour, 'stroke-width': 2 };
   let el;
   switch (shape) {
     case 'dot': case 'circle': el = svg('circle', { cx: 11, cy: 8, r: 6, ...paint }); break;
@@ -59,7 +60,7 @@ export function legendEntries(nodes, links) {
       classes.set(n.className, c);
     }
     if (n.picture) c.picture = true;
-    else if (c.shape === null) { c.shape = n.shape; c.border = n.border; }
+    else if (c.shape === null) { c.shape = n.shape; c.border = n.border; c.fill = n.fill; }
     c.rows.push(n.row);
   }
   // One switch per relation, even when relations look alike; links without
@@ -127,7 +128,7 @@ export function buildLegend(entries, words, onClass, onKind, onFold = () => {}) 
 
   const classButtons = entries.classes.map((c) => {
     const swatches = [];
-    if (c.shape !== null) swatches.push(shapeSwatch(c.shape, c.border));
+    if (c.shape !== null) swatches.push(shapeSwatch(c.shape, c.border, c.fill));
     if (c.picture) swatches.push(imageSwatch());
     return entryButton(swatches, c.name, c.rows.length, words, (shown) => onClass(c, shown));
   });

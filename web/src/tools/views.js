@@ -3,7 +3,7 @@
 // drawing and the View menu for large plans. index.js makes the selection
 // and hands it here with the legend's filters.
 
-import { element } from './dom.js';
+import { addStyle, element } from './dom.js';
 import { createKeyboard } from './keyboard.js';
 import { createNeighbourhood } from './neighbourhood.js';
 import { createPermalink } from './permalink.js';
@@ -13,14 +13,6 @@ import { createViewControls } from './view-controls.js';
 import { createViewOptions } from './view-options.js';
 import { viewWords } from './view-words.js';
 import { VIEW_STYLE } from './view-style.js';
-
-function injectStyle() {
-  if (document.getElementById('pw-views-style')) return;
-  const style = document.createElement('style');
-  style.id = 'pw-views-style';
-  style.textContent = VIEW_STYLE;
-  (document.head || document.documentElement).appendChild(style);
-}
 
 // Lists of the rows linked to each row (each once, no row itself).
 export function neighbourLists(count, edges) {
@@ -39,7 +31,7 @@ export function neighbourLists(count, edges) {
 // when the view is ready), detach() }.
 export function attachViews(state, vis, { selection, filters, toolbarOf, rememberPositions }) {
   const words = viewWords(navigator.language);
-  injectStyle();
+  addStyle('pw-views-style', VIEW_STYLE);
   const { nodes, nodeRows, edges } = state;
   const nameOf = (row) => nodes[row].label || textOf(nodeRows[row].title) || String(nodeRows[row].id);
   const neighbours = neighbourLists(nodes.length, edges);
