@@ -26,7 +26,7 @@
 import { drawingRecords } from './drawing-records.js';
 import { tableRows } from './table-rows.js';
 import { PLACEHOLDER_IMAGE_ATTRIBUTE, placeholderImageFor } from './page-contract.js';
-import { createDrawing } from './vis-adapter.js';
+import { createDrawing, createEmptyDrawing } from './vis-adapter.js';
 
 const LAYOUT_SEED = 20170919;
 
@@ -67,6 +67,7 @@ export function Network(container) {
   this._detachTools = null;
   this._pendingStep = null;
   this._pendingSelection = [];
+  this._staging = null;
   container.removeAttribute('data-layout');
 }
 
@@ -74,6 +75,10 @@ Network.prototype._destroy = function () {
   if (this._pendingStep !== null) {
     clearTimeout(this._pendingStep);
     this._pendingStep = null;
+  }
+  if (this._staging) {
+    this._staging.destroy();
+    this._staging = null;
   }
   if (this._detachTools) {
     this._detachTools();
@@ -145,7 +150,7 @@ Network.prototype._build = function (nodeRows, linkRows, options) {
   // layout that is already at rest, so the page opens on a readable picture.
   const tools = Network.readerTools || null;
   if (!tools) {
-    this._show(nodes, edges, visOptions, null, null);
+    this._show(createDrawing(this.container, nodes, edges, visOptions), nodes, null, null);
     return;
   }
   const toolState = {
@@ -154,11 +159,37 @@ Network.prototype._build = function (nodeRows, linkRows, options) {
   };
   const changes = tools.prepare(toolState);
   for (const key in changes) visOptions[key] = Object.assign({}, visOptions[key], changes[key]);
-  this._later(() => this._show(nodes, edges, visOptions, tools, toolState));
+  this._run(toolState.work, () => this._later(() => this._stage(nodes, edges, visOptions, tools, toolState)));
 };
 
-Network.prototype._show = function (nodes, edges, visOptions, tools, toolState) {
-  const drawing = createDrawing(this.container, nodes, edges, visOptions);
+// Runs the steps of a generator for a slice of time per task, then then().
+const SLICE_MS = 40;
+Network.prototype._run = function (work, then) {
+  const start = Date.now();
+  for (;;) {
+    if (!work || work.next().done) { then(); return; }
+    if (Date.now() - start >= SLICE_MS) { this._later(() => this._run(work, then)); return; }
+  }
+};
+
+// The drawing for the tools, filled a part per task: an empty drawing that
+// paints nothing yet, its nodes, its links; then the tools, and the first
+// picture.
+Network.prototype._stage = function (nodes, edges, visOptions, tools, toolState) {
+  const drawing = createEmptyDrawing(this.container, visOptions);
+  this._staging = drawing.vis;
+  drawing.nodes.add(nodes);
+  this._later(() => {
+    drawing.edges.add(edges);
+    this._later(() => {
+      this._staging = null;
+      drawing.release();
+      this._show(drawing, nodes, tools, toolState);
+    });
+  });
+};
+
+Network.prototype._show = function (drawing, nodes, tools, toolState) {
   const { vis } = drawing;
   this.nodes = drawing.nodes;
   this.edges = drawing.edges;

@@ -5,8 +5,10 @@
 // links.Network asks for them through links.Network.readerTools (set by the
 // kit's entry unless the page address asks for the bare drawing, #plain):
 //
-//   prepare(state)              before the drawing is made; places the nodes
-//                               and returns what the drawing's options change
+//   prepare(state)              before the drawing is made; returns what the
+//                               drawing's options change, and leaves in
+//                               state.work a generator that places the nodes,
+//                               to be run to its end (a slice per task) first
 //   attach(state, vis, settled) once the drawing exists; builds the tools,
 //                               calls settled() when the first picture is on
 //                               screen and returns a function removing them
@@ -43,7 +45,8 @@ function injectStyle() {
 }
 
 function prepare(state) {
-  placeNodes(state);
+  // The layout is run by links.Network a slice at a time (state.work).
+  state.work = placeNodes(state);
   tintNodes(state);
   state.legibleScale = legibleScale(state.nodes);
   return {

@@ -46,6 +46,18 @@ function components(count, adjacency) {
 // Classical scaling: the two leading eigenvectors of the double-centred
 // squared distance matrix, by power iteration from fixed start vectors.
 export function classicalScaling(n, dist, xs, ys) {
+  finish(classicalScalingSteps(n, dist, xs, ys));
+}
+
+// Pauses between steps of roughly this many pair visits, so a caller
+// running the steps one task at a time never holds the page for long.
+const STEP_WORK = 1.5e6;
+
+function finish(steps) {
+  for (const _ of steps) { /* run to the end */ }
+}
+
+function* classicalScalingSteps(n, dist, xs, ys) {
   const b = new Float64Array(n * n);
   const rowMean = new Float64Array(n);
   let all = 0;
@@ -87,6 +99,7 @@ export function classicalScaling(n, dist, xs, ys) {
       v = next;
     }
     vectors.push({ v, value });
+    yield;
   }
   for (let i = 0; i < n; i++) {
     xs[i] = vectors[0].v[i] * Math.sqrt(Math.max(vectors[0].value, 0));
@@ -99,6 +112,11 @@ export function classicalScaling(n, dist, xs, ys) {
 // is the weighted mean of xs[j] + d * (unit vector from j), kept as two
 // precomputed factors per pair (1/d^2 and 1/d).
 export function majorize(n, dist, xs, ys, pinned) {
+  finish(majorizeSteps(n, dist, xs, ys, pinned));
+}
+
+function* majorizeSteps(n, dist, xs, ys, pinned) {
+  const roundsPerStep = Math.max(1, Math.floor(STEP_WORK / Math.max(n * n, 1)));
   const weight = new Float64Array(n * n);
   const reach = new Float64Array(n * n);
   const total = new Float64Array(n);
@@ -114,6 +132,7 @@ export function majorize(n, dist, xs, ys, pinned) {
     total[i] = sw;
   }
   for (let round = 0; round < STRESS_ROUNDS; round++) {
+    if (round > 0 && round % roundsPerStep === 0) yield;
     for (let i = 0; i < n; i++) {
       if (pinned[i] || total[i] === 0) continue;
       const row = i * n;
@@ -138,7 +157,7 @@ export function majorize(n, dist, xs, ys, pinned) {
   }
 }
 
-function layoutPart(members, adjacency, sizes, length, xs, ys, known) {
+function* layoutPart(members, adjacency, sizes, length, xs, ys, known) {
   const n = members.length;
   if (n === 1) {
     const v = members[0];
@@ -181,9 +200,10 @@ function layoutPart(members, adjacency, sizes, length, xs, ys, known) {
       }
     }
   } else {
-    classicalScaling(n, dist, lx, ly);
+    yield;
+    yield* classicalScalingSteps(n, dist, lx, ly);
   }
-  majorize(n, dist, lx, ly, pinned);
+  yield* majorizeSteps(n, dist, lx, ly, pinned);
   members.forEach((v, i) => { xs[v] = lx[i]; ys[v] = ly[i]; });
 }
 
@@ -291,7 +311,17 @@ export function separate(count, xs, ys, sizes, known) {
 // node's drawn box; known[i] = { x, y } or null; `length` the links' natural
 // length; `aspect` the drawing's width over its height.
 // Returns { x: Float64Array, y: Float64Array }.
-export function layoutNetwork({ count, links, sizes, known, length = 150, aspect = 1.6 }) {
+export function layoutNetwork(network) {
+  const steps = layoutSteps(network);
+  for (;;) {
+    const step = steps.next();
+    if (step.done) return step.value;
+  }
+}
+
+// The same, a step at a time: a generator whose steps each take a moment,
+// returning the positions when done.
+export function* layoutSteps({ count, links, sizes, known, length = 150, aspect = 1.6 }) {
   const adjacency = Array.from({ length: count }, () => []);
   for (const [a, b] of links) {
     if (a === b || a < 0 || b < 0 || a >= count || b >= count) continue;
@@ -305,7 +335,7 @@ export function layoutNetwork({ count, links, sizes, known, length = 150, aspect
   const ys = new Float64Array(count);
   known.forEach((p, i) => { if (p) { xs[i] = p.x; ys[i] = p.y; } });
   const parts = components(count, adjacency);
-  for (const members of parts) layoutPart(members, adjacency, boxes, length, xs, ys, isKnown);
+  for (const members of parts) yield* layoutPart(members, adjacency, boxes, length, xs, ys, isKnown);
   packParts(parts, xs, ys, boxes, isKnown, aspect);
   separate(count, xs, ys, boxes, isKnown);
   return { x: xs, y: ys };
