@@ -283,14 +283,19 @@ describe('the example', () => {
       assert.ok((await page.innerHTML('#info')) !== '', 'each step is announced to the page');
 
       const scale = () => page.evaluate(() => network.vis.getScale());
+      // The fit key shows the whole network; after zooming, so does the
+      // button. (Without motion, for readers who ask for none.)
+      await page.emulateMedia({ reducedMotion: 'reduce' });
+      await page.keyboard.press('0');
       const before = await scale();
       await page.keyboard.press('+');
       await page.waitForFunction((s) => network.vis.getScale() > s * 1.2, before);
       await page.getByRole('button', { name: 'Zoom out' }).click();
       await page.getByRole('button', { name: 'Zoom out' }).click();
       await page.waitForFunction((s) => network.vis.getScale() < s * 0.9, before);
-      await page.keyboard.press('0');
-      await page.waitForFunction((s) => Math.abs(network.vis.getScale() - s) < 1e-6, before);  // the whole network again
+      await page.getByRole('button', { name: 'Fit' }).click();
+      assert.ok(Math.abs(await scale() - before) < 1e-6, `fitted at ${await scale()}, first at ${before}`);
+      await page.emulateMedia({ reducedMotion: 'no-preference' });
 
       await page.keyboard.press('Escape');
       assert.deepEqual(await selected(page), []);
