@@ -11,8 +11,8 @@
 // Nodes with a known position (remembered from an earlier visit) stay where
 // they are; the others are placed among them.
 
-const STRESS_ROUNDS = 20;
-const SCALING_ROUNDS = 10;
+const STRESS_ROUNDS = 12;
+const SCALING_ROUNDS = 8;
 const OVERLAP_ROUNDS = 40;
 const GAP = 12;
 
