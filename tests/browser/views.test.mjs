@@ -38,7 +38,15 @@ before(() => {
   mkdirSync(OUT, { recursive: true });
   cpSync(EXAMPLES, OUT, { recursive: true });
   writeFileSync(join(OUT, 'full.lst'), fullCapacityPlan().text);
-  for (const [name, plan] of [['example', 'ontology-utf8.lst'], ['full', 'full.lst']]) {
+  writeFileSync(join(OUT, 'animals.lst'), [
+    '#CLASS', 'Animal darkred box 1', 'Mammal darkred ellipse 1', 'Bird darkred box 1', 'Place darkblue dot 1',
+    '#RELATION', 'isA gray arrow 1', 'livesIn darkcyan line 1',
+    '#NODES', 'a0 Animal Animal', 'm0 Mammal Mammal', 'b0 Bird Bird', 'm1 Mammal Dog', 'm2 Mammal Cat', 'm3 Mammal Whale',
+    'b1 Bird Sparrow', 'b2 Bird Penguin', 'm4 Mammal Puppy', 'p1 Place Sea', 'p2 Place Ice',
+    '#LINKS', 'm0 a0 isA', 'b0 a0 isA', 'm1 m0 isA', 'm2 m0 isA', 'm3 m0 isA', 'b1 b0 isA', 'b2 b0 isA', 'm4 m1 isA',
+    'm3 p1 livesIn', 'b2 p2 livesIn', '',
+  ].join('\n'));
+  for (const [name, plan] of [['example', 'ontology-utf8.lst'], ['full', 'full.lst'], ['animals', 'animals.lst']]) {
     execFileSync(SELF, [plan], { cwd: OUT, stdio: 'ignore', timeout: 30000 });
     pages[name] = join(OUT, `${plan.slice(0, plan.indexOf('.'))}_self.htm`);
     plans[name] = readPlan(join(OUT, plan));
@@ -327,6 +335,36 @@ describe('the example', () => {
       await page.getByRole('button', { name: 'Full screen' }).click();
       await page.waitForFunction(() => document.fullscreenElement !== null);
       assert.ok(await page.getByRole('button', { name: 'Leave full screen' }).isVisible());
+      assert.deepEqual(errors, []);
+    } finally {
+      await page.close();
+    }
+  });
+});
+
+describe('a plan whose relation forms a tree', () => {
+  test('lays out as a tree, tints classes painted alike, sizes by links', { timeout: 60000 }, async () => {
+    const plan = plans.animals;
+    const { page, errors } = await open('animals');
+    try {
+      const fills = () => page.evaluate(() => [1, 2, 3, 4].map((r) => network.vis.body.nodes[r].options.color.background));
+      const tinted = await fills();
+      assert.equal(new Set(tinted.slice(0, 3)).size, 3, `three darkred classes, three fills: ${tinted}`);
+      assert.equal(await page.evaluate(() => network.vis.body.nodes[1].options.color.border), 'darkred', 'the plan colour stays the border');
+
+      await page.locator('.pw-view-menu summary').click();
+      await page.getByRole('combobox', { name: 'Layout' }).selectOption({ label: 'Tree by isA' });
+      const at = await page.evaluate(() => network.vis.getPositions());
+      for (const [child, parent, relation] of plan.links) {
+        if (relation === 'isA') assert.ok(at[rowOf(plan, child)].y > at[rowOf(plan, parent)].y, `${child} under ${parent}`);
+      }
+
+      const size = () => page.evaluate(() => network.vis.body.nodes[2].options.font.size);
+      const plainSize = await size();
+      await page.getByRole('checkbox', { name: 'Size by links' }).check();
+      assert.ok(await size() > plainSize, 'Mammal, with four links, grows');
+      await page.getByRole('checkbox', { name: 'Tint alike classes' }).uncheck();
+      assert.deepEqual((await fills()).slice(0, 3), ['white', 'white', 'white']);
       assert.deepEqual(errors, []);
     } finally {
       await page.close();

@@ -9,7 +9,8 @@ import { loadSetting, pageKey, saveSetting } from './positions.js';
 
 const FOLD_PREFIX = 'plotweave.legend-open:';
 
-// Returns { region, isHidden(row), reveal(row), setOutside(fn), apply() }:
+// Returns { region, isHidden(row), reveal(row), setOutside(fn), kindOfEdge,
+// hiddenKind }:
 // region is the legend's element; reveal() shows a node's class again if it
 // is switched off; setOutside(fn) hides as well the rows for which fn(row)
 // holds (null: none), as the neighbourhood view does.
@@ -78,5 +79,5 @@ export function createFilters(state, vis, words, afterChange) {
   };
   const setOutside = (fn) => { outside = fn; apply(); };
 
-  return { region: legend.region, isHidden, reveal, setOutside, apply, entries, kindOfEdge, hiddenKind };
+  return { region: legend.region, isHidden, reveal, setOutside, kindOfEdge, hiddenKind };
 }
