@@ -157,18 +157,27 @@ Network.prototype._build = function (nodeRows, linkRows, options) {
     network: this, container: this.container, nodes, edges, nodeRows, linkRows, options, visOptions,
     announceSelect: () => this._trigger('select', {}),
   };
+  // A small plan is made in this one task, its first picture at once; a
+  // large one a part per task.
+  toolState.quick = nodes.length + edges.length <= QUICK_SIZE;
   const changes = tools.prepare(toolState);
   for (const key in changes) visOptions[key] = Object.assign({}, visOptions[key], changes[key]);
+  if (toolState.quick) {
+    this._run(toolState.work, () => {}, Infinity);
+    this._stage(nodes, edges, visOptions, tools, toolState);
+    return;
+  }
   this._run(toolState.work, () => this._later(() => this._stage(nodes, edges, visOptions, tools, toolState)));
 };
 
 // Runs the steps of a generator for a slice of time per task, then then().
 const SLICE_MS = 40;
-Network.prototype._run = function (work, then) {
+const QUICK_SIZE = 300;
+Network.prototype._run = function (work, then, slice = SLICE_MS) {
   const start = Date.now();
   for (;;) {
     if (!work || work.next().done) { then(); return; }
-    if (Date.now() - start >= SLICE_MS) { this._later(() => this._run(work, then)); return; }
+    if (Date.now() - start >= slice) { this._later(() => this._run(work, then, slice)); return; }
   }
 };
 
@@ -177,6 +186,13 @@ Network.prototype._run = function (work, then) {
 // picture.
 Network.prototype._stage = function (nodes, edges, visOptions, tools, toolState) {
   const drawing = createEmptyDrawing(this.container, visOptions);
+  if (toolState.quick) {
+    drawing.nodes.add(nodes);
+    drawing.edges.add(edges);
+    drawing.release();
+    this._show(drawing, nodes, tools, toolState);
+    return;
+  }
   this._staging = drawing.vis;
   drawing.nodes.add(nodes);
   this._later(() => {

@@ -16,8 +16,9 @@
 // state holds the links.Network (network), its container, the node and edge
 // records of the drawing (nodes, edges), the page's rows (nodeRows, linkRows,
 // keyed as page-contract.js names them), the page's options, the drawing's
-// options (visOptions) and announceSelect(), which tells the page that the
-// reader selected a node. Each concern lives in its own module and gets the
+// options (visOptions), announceSelect(), which tells the page that the
+// reader selected a node, and quick, whether the plan is small enough to be
+// drawn in one go. Each concern lives in its own module and gets the
 // same state.
 
 import { createFigureExport } from './figure-export.js';
@@ -113,9 +114,11 @@ function attach(state, vis, settled) {
     rememberPositions(state, vis);
     views.opened(settled);
   });
-  // The first picture comes with the next frame, in a task of its own (the
-  // drawing asks for it itself once its data is in; this makes sure).
-  requestAnimationFrame(() => { if (!reported) vis.redraw(); });
+  // A small plan's first picture is painted at once; a large one's comes
+  // with the next frame, in a task of its own (the drawing asks for it
+  // itself once its data is in; this makes sure).
+  if (state.quick) vis.redraw();
+  else requestAnimationFrame(() => { if (!reported) vis.redraw(); });
 
   return () => {
     figure.detach();
