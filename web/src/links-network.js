@@ -66,12 +66,14 @@ export function Network(container) {
   this._ownListeners = {};
   this._detachTools = null;
   this._pendingStep = null;
+  this._pendingSoon = null;
   this._pendingSelection = [];
   this._staging = null;
   container.removeAttribute('data-layout');
 }
 
 Network.prototype._destroy = function () {
+  this._pendingSoon = null;
   if (this._pendingStep !== null) {
     clearTimeout(this._pendingStep);
     this._pendingStep = null;
@@ -128,9 +130,24 @@ Network.prototype.draw = function (nodesTable, linksTable, options) {
   const linkRows = tableRows(linksTable);
   this._rows = nodeRows.length;
   this._pendingSelection = [];
-  // The bare drawing (no tools) is made at once, as it always was.
-  if (Network.readerTools) this._later(() => this._build(nodeRows, linkRows, options));
-  else this._build(nodeRows, linkRows, options);
+  // The bare drawing (no tools) is made at once, as it always was. A small
+  // plan is made as soon as the page's script is done, before the browser
+  // paints anything; a large one in a task of its own.
+  if (!Network.readerTools) this._build(nodeRows, linkRows, options);
+  else if (nodeRows.length + linkRows.length <= QUICK_SIZE) this._soon(() => this._build(nodeRows, linkRows, options));
+  else this._later(() => this._build(nodeRows, linkRows, options));
+};
+
+// Runs step once the script running now is done, unless the network is
+// retired first.
+Network.prototype._soon = function (step) {
+  const token = {};
+  this._pendingSoon = token;
+  queueMicrotask(() => {
+    if (this._pendingSoon !== token) return;
+    this._pendingSoon = null;
+    step();
+  });
 };
 
 // Runs step in a task of its own, unless the network is retired first.
@@ -159,7 +176,7 @@ Network.prototype._build = function (nodeRows, linkRows, options) {
   };
   // A small plan is made in this one task, its first picture at once; a
   // large one a part per task.
-  toolState.quick = nodes.length + edges.length <= QUICK_SIZE;
+  toolState.quick = nodeRows.length + linkRows.length <= QUICK_SIZE;
   const changes = tools.prepare(toolState);
   for (const key in changes) visOptions[key] = Object.assign({}, visOptions[key], changes[key]);
   if (toolState.quick) {
