@@ -37,6 +37,13 @@ void Value(BufferedWriter& out, const char* id, const char* value) {
 
 void Value(BufferedWriter& out, const char* id, long value) { Value(out, id, Decimal(value).text); }
 
+// How the node's class or the link's relation is drawn.
+void Appearance(BufferedWriter& out, const ExportKind& kind) {
+  Value(out, "color", kind.colour);
+  Value(out, "style", kind.style);
+  Value(out, "label_flag", kind.labelFlag);
+}
+
 // Only a colour the browser would know is given; without one the reader
 // picks its own.
 void Colour(BufferedWriter& out, const char* colour) {
@@ -88,9 +95,7 @@ void WriteGexf(const ExportModel& model, const ExportSettings& settings, Buffere
     if (node.address[0] != '\0') Value(out, "address", node.address);
     if (node.image[0] != '\0') Value(out, "image", node.image);
     Value(out, "picture", node.picture);
-    Value(out, "color", kind.colour);
-    Value(out, "style", kind.style);
-    Value(out, "label_flag", kind.labelFlag);
+    Appearance(out, kind);
     out.Write("        </attvalues>\n");
     Colour(out, kind.colour);
     const NodeShape shape = ShapeOf(kind.style, node.picture == 1);
@@ -116,9 +121,7 @@ void WriteGexf(const ExportModel& model, const ExportSettings& settings, Buffere
     WriteXml(out, link.text);
     out.Write("\">\n        <attvalues>\n");
     Value(out, "relation", kind.name);
-    Value(out, "color", kind.colour);
-    Value(out, "style", kind.style);
-    Value(out, "label_flag", kind.labelFlag);
+    Appearance(out, kind);
     out.Write("        </attvalues>\n");
     Colour(out, kind.colour);
     out.Write("      </edge>\n");
