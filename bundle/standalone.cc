@@ -41,6 +41,22 @@ bool ForEachRowImage(const NodeRowValues& values, Fn fn) {
   return fn(values.image);
 }
 
+// How an element written for a script line stands: with the line's
+// indentation and line end, and inside it the same line end (a LF when the
+// page's last line has none).
+struct ElementLines {
+  explicit ElementLines(Span line) {
+    const Span body = LineBody(line);
+    Span host;
+    MatchScriptLine(body, &host, &indent);
+    eol = Span{body.data + body.size, line.size - body.size};
+    innerEol = eol.size > 0 ? eol : Span{"\n", 1};
+  }
+  Span indent;
+  Span eol;
+  Span innerEol;
+};
+
 // What became of an image that more than one use shares.
 enum class Shared : uint8_t { kUndecided, kInTable, kLeftAsItWas };
 
@@ -105,14 +121,8 @@ class CopyWriter {
   // the placeholder image from its own address, which an inline script has
   // not; it is told it through an attribute.
   StreamStatus InlineScript(Span line, const char* kitName, bool withPlaceholder) {
-    const Span body = LineBody(line);
-    Span host;
-    Span indent;
-    MatchScriptLine(body, &host, &indent);
-    const Span eol{body.data + body.size, line.size - body.size};
-    const Span innerEol = eol.size > 0 ? eol : Span{"\n", 1};
-
-    Put(indent);
+    const ElementLines lines(line);
+    Put(lines.indent);
     Put("<script type=\"text/javascript\"");
     if (withPlaceholder) {
       Put(" data-placeholder-image=\"");
@@ -121,7 +131,7 @@ class CopyWriter {
       Put("\"");
     }
     Put(">");
-    Put(innerEol);
+    Put(lines.innerEol);
     ByteSource* script = files_.OpenKitFile(kitName);
     if (script == nullptr) return ReadFailed(BundleInput::kKitFile);
     bool endsWithLineEnd = false;
@@ -129,10 +139,14 @@ class CopyWriter {
       return CopyInlineScript(in, out_, &endsWithLineEnd);
     });
     if (copied != StreamStatus::kDone) return copied;
-    if (!endsWithLineEnd) Put(innerEol);
-    Put(indent);
+    if (!endsWithLineEnd) Put(lines.innerEol);
+    return EndScript(lines);
+  }
+
+  StreamStatus EndScript(const ElementLines& lines) {
+    Put(lines.indent);
     Put("</script>");
-    Put(eol);
+    Put(lines.eol);
     return StreamStatus::kDone;
   }
 
@@ -165,14 +179,9 @@ class CopyWriter {
     bool shared = shape_.placeholderUses > 0;
     for (size_t i = 0; i < shape_.images.count() && !shared; ++i) shared = shape_.images.Uses(i) > 1;
     if (!shared) return StreamStatus::kDone;
-    const Span body = LineBody(line);
-    Span host;
-    Span indent;
-    MatchScriptLine(body, &host, &indent);
-    const Span eol{body.data + body.size, line.size - body.size};
-    const Span innerEol = eol.size > 0 ? eol : Span{"\n", 1};
-
-    Put(indent);
+    const ElementLines lines(line);
+    const Span innerEol = lines.innerEol;
+    Put(lines.indent);
     Put("<script type=\"application/json\" ");
     Put(kImageTableAttribute);
     Put(">");
@@ -215,10 +224,7 @@ class CopyWriter {
     Put(innerEol);
     Put("}}");
     Put(innerEol);
-    Put(indent);
-    Put("</script>");
-    Put(eol);
-    return StreamStatus::kDone;
+    return EndScript(lines);
   }
 
   StreamStatus DataUri(ByteSource& image, BundleInput input) {
