@@ -2,13 +2,15 @@
 // kit, and the images the page names turned into data: URIs wherever that
 // can be done without the network or a guess.
 //
-// Each image goes into the copy once. One that a single address of the page
-// uses once stands where it was used. The others go into a table of the copy
-// (a JSON script element after the network script, before the page's own
-// script) that maps each address to its data: URI, and the rows keep their
-// addresses, which the kit looks up in the table before it draws. The
-// placeholder image is carried once by the network script element; the
-// table names its address.
+// Each image goes into the copy once for each address that names it. One
+// that a single address of the page uses once stands where it was used. The
+// others go into a table of the copy (a JSON script element after the
+// network script, before the page's own script) that maps each address to
+// its data: URI, and the rows keep their addresses, which the kit looks up in
+// the table before it draws. The placeholder image is carried once by the
+// network script element; the table names its address. Node rows above the
+// network script line (the page writer puts none there) are counted out and
+// keep their images where they are used.
 #pragma once
 
 #include <cstdint>
