@@ -141,6 +141,12 @@ size_t FormatJsonFinding(const char* plan, const Finding& finding, char* out, si
   return line.used;
 }
 
+size_t FormatJsonText(const char* text, char* out, size_t width) {
+  LineOut line{out, width};
+  line.JsonString(text, width);
+  return line.used;
+}
+
 size_t FormatJsonSummary(const char* plan, const PlanSummary& summary, char* out, size_t width) {
   LineOut line{out, width};
   line.Text("{\"plan\":");

@@ -29,6 +29,9 @@ size_t FormatTextFinding(const char* plan, const Finding& finding, bool colour, 
 // {"plan":…,"line":…,"column":…,"severity":…,"code":…,"message":…}
 size_t FormatJsonFinding(const char* plan, const Finding& finding, char* out, size_t width);
 
+// `text` as a JSON string, quotes included, with what is not UTF-8 as U+FFFD.
+size_t FormatJsonText(const char* text, char* out, size_t width);
+
 // {"plan":…,"summary":{"nodes":…,"links":…,"classes":…,"relations":…,
 //  "errors":…,"warnings":…,"notes":…}} and a line feed.
 size_t FormatJsonSummary(const char* plan, const PlanSummary& summary, char* out, size_t width);

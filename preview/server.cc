@@ -1,0 +1,307 @@
+#include "preview/server.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "page/page_contract.h"
+
+#ifdef __GNUC__
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wall"
+#pragma GCC diagnostic ignored "-Wextra"
+#endif
+#include <httplib.h>
+#ifdef __GNUC__
+#pragma GCC diagnostic pop
+#endif
+
+namespace plotweave {
+
+namespace {
+
+// An open page holds one connection for its event stream; the pool leaves
+// room for several pages and their other requests.
+constexpr size_t kServerThreads = 24;
+// A comment on an idle event stream, so that a closed page is noticed.
+constexpr auto kStreamPing = std::chrono::seconds(10);
+// Largest image served.
+constexpr unsigned long long kLargestImage = 64ull << 20;
+
+// The kit's files by the address the page asks for.
+struct KitAddress {
+  const char* address;
+  const char* file;
+  const char* type;
+};
+const KitAddress kKitAddresses[] = {
+    {PLOTWEAVE_LOADER_PATH, kKitLoader, "text/javascript; charset=utf-8"},
+    {PLOTWEAVE_NETWORK_PATH, kKitNetwork, "text/javascript; charset=utf-8"},
+    {PLOTWEAVE_PLACEHOLDER_PATH, kKitPlaceholder, "image/png"},
+    {"/preview/client.js", "preview/client.js", "text/javascript; charset=utf-8"},
+};
+
+const char* ImageType(const char* path) {
+  const char* dot = std::strrchr(path, '.');
+  if (dot == nullptr) return "application/octet-stream";
+  static const struct {
+    const char* ext;
+    const char* type;
+  } kTypes[] = {{".png", "image/png"},   {".gif", "image/gif"},   {".jpg", "image/jpeg"}, {".jpeg", "image/jpeg"},
+                {".svg", "image/svg+xml"}, {".webp", "image/webp"}, {".bmp", "image/bmp"},  {".ico", "image/x-icon"}};
+  for (const auto& t : kTypes) {
+    size_t i = 0;
+    while (t.ext[i] != '\0' && dot[i] != '\0' && (dot[i] | 0x20) == t.ext[i]) ++i;
+    if (t.ext[i] == '\0' && dot[i] == '\0') return t.type;
+  }
+  return "application/octet-stream";
+}
+
+bool ReadWhole(OpenedFile& file, std::string* body) {
+  if (file.size() > kLargestImage) return false;
+  body->resize(static_cast<size_t>(file.size()));
+  size_t used = 0;
+  while (used < body->size()) {
+    const long n = file.Read(&(*body)[used], body->size() - used);
+    if (n < 0) return false;
+    if (n == 0) break;
+    used += static_cast<size_t>(n);
+  }
+  body->resize(used);
+  return true;
+}
+
+// The page's name as an address: every byte but the unreserved ones as %XX.
+std::string AddressOf(const char* name) {
+  std::string out = "/";
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p != '\0'; ++p) {
+    if ((*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z') || (*p >= '0' && *p <= '9') || std::strchr("-._~", *p)) {
+      out += static_cast<char>(*p);
+    } else {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%%%02X", *p);
+      out += hex;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+struct PreviewServer::Inside {
+  httplib::Server http;
+  std::thread thread;
+  ServerSetup setup{};
+  int port = -1;
+
+  std::mutex mutex;
+  std::condition_variable changed;
+  uint64_t version = 0;        // saves published
+  uint64_t drawnVersion = 0;   // the save the page comes from; 0: none yet
+  bool stopping = false;
+  int frontPage = 0;
+  int frontState = 0;
+  size_t stateSize[2] = {0, 0};
+  // Each save is made into the back buffers, which are then swapped in.
+  PreviewPage pages[2];
+  PreviewFindings findings;
+  char states[2][kStateJsonCapacity];
+
+  void Routes();
+  void ServePage(httplib::Response& res);
+  bool ServeImage(const std::string& path, httplib::Response& res);
+};
+
+PreviewServer::PreviewServer() : inside_(new Inside) {}
+
+PreviewServer::~PreviewServer() {
+  Stop();
+  delete inside_;
+}
+
+PreviewPage* PreviewServer::NextPage() { return &inside_->pages[1 - inside_->frontPage]; }
+PreviewFindings* PreviewServer::NextFindings() { return &inside_->findings; }
+
+void PreviewServer::Publish(PlanState state, bool drawn) {
+  Inside& in = *inside_;
+  // Only this thread changes the versions, so they are read without the lock.
+  const uint64_t version = in.version + 1;
+  const uint64_t drawnVersion = drawn ? version : in.drawnVersion;
+  const int back = 1 - in.frontState;
+  in.stateSize[back] = FormatState(in.setup.planName, in.setup.pageName, version, drawnVersion, state, in.findings,
+                                   in.states[back], sizeof in.states[back]);
+  {
+    std::lock_guard<std::mutex> lock(in.mutex);
+    in.frontState = back;
+    if (drawn) in.frontPage = 1 - in.frontPage;
+    in.version = version;
+    in.drawnVersion = drawnVersion;
+  }
+  in.changed.notify_all();
+}
+
+void PreviewServer::Inside::ServePage(httplib::Response& res) {
+  std::unique_lock<std::mutex> lock(mutex);
+  res.set_header("Cache-Control", "no-store");
+  if (drawnVersion == 0) {
+    // No save has been drawn yet: a page with the findings panel alone,
+    // which reloads once there is a drawing.
+    lock.unlock();
+    res.set_content(
+        "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>plotweave-preview</title>\n"
+        "<script type=\"text/javascript\" src=\"/preview/client.js?drawn=0\"></script>\n"
+        "</head><body><div id=\"mynetwork\"></div><div id=\"info\"></div></body></html>\n",
+        "text/html; charset=utf-8");
+    return;
+  }
+  const PreviewPage& page = pages[frontPage];
+  // The client learns which save it was drawn from.
+  static const char kClient[] = "/preview/client.js";
+  const char* bytes = reinterpret_cast<const char*>(page.bytes);
+  std::string body;
+  body.reserve(page.size + 32);
+  const size_t at = std::string_view(bytes, page.size).find(kClient);
+  if (at == std::string_view::npos) {
+    body.assign(bytes, page.size);
+  } else {
+    const size_t cut = at + sizeof kClient - 1;
+    body.assign(bytes, cut);
+    body += "?drawn=" + std::to_string(drawnVersion);
+    body.append(bytes + cut, page.size - cut);
+  }
+  lock.unlock();
+  res.body = std::move(body);
+  res.set_header("Content-Type", "text/html; charset=utf-8");
+}
+
+bool PreviewServer::Inside::ServeImage(const std::string& path, httplib::Response& res) {
+  if (path.size() < 2 || path[0] != '/') return false;
+  const char* relative = path.c_str() + 1;
+  {
+    // Only what the page names is served: nothing else of the folder.
+    std::lock_guard<std::mutex> lock(mutex);
+    if (drawnVersion == 0) return false;
+    const PreviewPage& page = pages[frontPage];
+    bool named = false;
+    for (int i = 0; i < page.imageCount && !named; ++i) named = std::strcmp(page.images[i], relative) == 0;
+    if (!named) return false;
+  }
+  OpenedFile file;
+  if (setup.folder->Open(relative, &file) != ServedFile::kOpened) return false;
+  std::string body;
+  if (!ReadWhole(file, &body)) return false;
+  res.body = std::move(body);
+  res.set_header("Content-Type", ImageType(relative));
+  // An image opened on its own runs nothing (an SVG could carry a script).
+  res.set_header("Content-Security-Policy", "default-src 'none'; style-src 'unsafe-inline'");
+  res.set_header("Cache-Control", "no-store");
+  return true;
+}
+
+void PreviewServer::Inside::Routes() {
+  http.new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
+  // Only pages of this machine's own address: a page elsewhere that makes
+  // the browser ask a name resolving to 127.0.0.1 gets nothing.
+  http.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+    const std::string host = req.get_header_value("Host");
+    const std::string port = ":" + std::to_string(this->port);
+    if (host == "127.0.0.1" + port || host == "localhost" + port) return httplib::Server::HandlerResponse::Unhandled;
+    res.status = 403;
+    return httplib::Server::HandlerResponse::Handled;
+  });
+  http.set_default_headers({{"X-Content-Type-Options", "nosniff"}, {"Referrer-Policy", "no-referrer"}});
+
+  const std::string pageAddress = AddressOf(setup.pageName);
+  http.Get("/", [pageAddress](const httplib::Request&, httplib::Response& res) { res.set_redirect(pageAddress); });
+  http.Get("/preview/state", [this](const httplib::Request&, httplib::Response& res) {
+    std::unique_lock<std::mutex> lock(mutex);
+    std::string body(states[frontState], stateSize[frontState]);
+    lock.unlock();
+    res.set_header("Cache-Control", "no-store");
+    res.body = std::move(body);
+    res.set_header("Content-Type", "application/json; charset=utf-8");
+  });
+  http.Get("/preview/events", [this](const httplib::Request&, httplib::Response& res) {
+    res.set_header("Cache-Control", "no-store");
+    // The stream starts with the current save, so a page that missed saves
+    // while it was loading catches up at once.
+    auto seen = std::make_shared<uint64_t>(UINT64_MAX);
+    res.set_chunked_content_provider("text/event-stream", [this, seen](size_t, httplib::DataSink& sink) {
+      std::unique_lock<std::mutex> lock(mutex);
+      changed.wait_for(lock, kStreamPing, [&] { return stopping || version != *seen; });
+      if (stopping) {
+        lock.unlock();
+        sink.done();
+        return false;
+      }
+      char message[64];
+      int n;
+      if (version != *seen) {
+        *seen = version;
+        n = std::snprintf(message, sizeof message, "event: save\ndata: %llu\n\n",
+                          static_cast<unsigned long long>(version));
+      } else {
+        n = std::snprintf(message, sizeof message, ": waiting\n\n");
+      }
+      lock.unlock();
+      return sink.write(message, static_cast<size_t>(n));
+    });
+  });
+  for (const KitAddress& kit : kKitAddresses) {
+    http.Get(kit.address, [this, kit](const httplib::Request&, httplib::Response& res) {
+      char path[kPathCapacity];
+      OpenedFile file;
+      std::string body;
+      if (!KitFile(*setup.kit, kit.file, path) || OpenServedFile(path, &file) != ServedFile::kOpened ||
+          !ReadWhole(file, &body)) {
+        res.status = 404;
+        return;
+      }
+      res.body = std::move(body);
+      res.set_header("Content-Type", kit.type);
+    });
+  }
+  // Everything else is the page, or one of its images, or nothing.
+  http.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+    if (req.path == "/" + std::string(setup.pageName)) {
+      ServePage(res);
+      return;
+    }
+    if (!ServeImage(req.path, res)) {
+      res.status = 404;
+      res.set_content("not served\n", "text/plain");
+    }
+  });
+}
+
+int PreviewServer::Start(int port, const ServerSetup& setup) {
+  Inside& in = *inside_;
+  in.setup = setup;
+  const int bound = port == 0 ? in.http.bind_to_any_port("127.0.0.1") : (in.http.bind_to_port("127.0.0.1", port) ? port : -1);
+  if (bound < 0) return -1;
+  in.port = bound;
+  in.Routes();
+  in.thread = std::thread([&in] { in.http.listen_after_bind(); });
+  return bound;
+}
+
+void PreviewServer::Stop() {
+  Inside& in = *inside_;
+  {
+    std::lock_guard<std::mutex> lock(in.mutex);
+    in.stopping = true;
+  }
+  in.changed.notify_all();
+  if (in.thread.joinable()) {
+    in.http.stop();
+    in.thread.join();
+  }
+}
+
+}  // namespace plotweave
