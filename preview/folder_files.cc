@@ -172,7 +172,12 @@ int OpenStepwise(int folder, const char* relative) {
     const int next = n == 0 || (n == 1 && name[0] == '.')
                          ? dup(at)
                          : openat(at, name, (last ? kReadFlags : O_RDONLY | O_DIRECTORY | O_CLOEXEC) | O_NOFOLLOW);
-    const int error = errno;
+    int error = errno;
+    // A link to a folder fails as "not a folder"; it is a way out all the same.
+    struct stat st;
+    if (next < 0 && error == ENOTDIR && fstatat(at, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
+      error = ELOOP;
+    }
     if (at != folder) close(at);
     if (next < 0) {
       errno = error;

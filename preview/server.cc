@@ -206,6 +206,9 @@ bool PreviewServer::Inside::ServeImage(const std::string& path, httplib::Respons
 
 void PreviewServer::Inside::Routes() {
   http.new_task_queue = [] { return new httplib::ThreadPool(kServerThreads); };
+  // An idle connection holds a thread until it times out, and Ctrl+C waits
+  // for every thread.
+  http.set_keep_alive_timeout(1);
   // Only pages of this machine's own address: a page elsewhere that makes
   // the browser ask a name resolving to 127.0.0.1 gets nothing.
   http.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
