@@ -24,14 +24,19 @@ SANITIZERS = -fsanitize=address,undefined -fno-sanitize=vptr -fno-sanitize-recov
 
 all: build
 
-$(BUILD)/CMakeCache.txt:
+# cpp-httplib's header for plotweave-preview, from Debian's source package
+# (tools/fetch-httplib.sh); without it the preview is left out of the build.
+.third/httplib/httplib.h:
+	-tools/fetch-httplib.sh
+
+$(BUILD)/CMakeCache.txt: .third/httplib/httplib.h
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
 
 build: $(BUILD)/CMakeCache.txt
 	cmake -DPLOTWEAVE_WERROR=$(WERROR) $(BUILD) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
-$(WINBUILD)/CMakeCache.txt:
+$(WINBUILD)/CMakeCache.txt: .third/httplib/httplib.h
 	cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLOTWEAVE_BENCH=OFF $(WINDOWS_CMAKE_FLAGS)
 

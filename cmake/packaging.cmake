@@ -14,6 +14,11 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 # plotweave-bundle finds the installed kit at ../share/plotweave/web/site from
 # its own folder, so bin/ and share/ keep their places in every layout.
 install(TARGETS plotweave_self plotweave plotweave-check plotweave-bundle RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# plotweave-preview, when its HTTP library was there to build it; it finds the
+# kit the same way.
+if(PLOTWEAVE_PREVIEW)
+  install(TARGETS plotweave-preview RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 
 if(WIN32)
   set(PLOTWEAVE_DOCDIR .)
@@ -67,6 +72,10 @@ if(WIN32)
   set(PLOTWEAVE_RUNTIME_LICENSES
     "/usr/share/doc/mingw-w64-common/copyright\;mingw-w64.txt"
     "/usr/share/doc/gcc-mingw-w64-base/copyright\;gcc-runtime.txt")
+  # plotweave-preview carries cpp-httplib's server.
+  if(PLOTWEAVE_PREVIEW)
+    list(APPEND PLOTWEAVE_RUNTIME_LICENSES "${PLOTWEAVE_HTTPLIB_DIR}/LICENSE\;cpp-httplib.txt")
+  endif()
   foreach(pair ${PLOTWEAVE_RUNTIME_LICENSES})
     list(GET pair 0 from)
     list(GET pair 1 to)
@@ -161,7 +170,9 @@ code, UTF-8 or UTF-16) and writes one HTML page that draws the ontology as an
 interactive network. Two programs: plotweave opens node pages in a new window,
 plotweave_self in the same one. Two more: plotweave-check reports every trap
 in a plan with its line and column before a page is made, and plotweave-bundle
-writes a standalone copy of a page that opens from disk with no network.")
+writes a standalone copy of a page that opens from disk with no network.
+plotweave-preview serves a plan's page on 127.0.0.1 and redraws it in the
+browser at every save, with the plan's findings beside the drawing.")
   find_program(PLOTWEAVE_DPKG_SHLIBDEPS dpkg-shlibdeps)
   if(PLOTWEAVE_STATIC_PIE)
     # Statically linked programs need no shared library at run time; the

@@ -11,6 +11,9 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # Debian package.
 "$root/tools/apt-install-missing.sh" chromium fonts-nanum fonts-liberation nginx lintian
 
+# plotweave-preview's HTTP server: cpp-httplib's header from Debian's sources.
+"$root/tools/fetch-httplib.sh"
+
 cd "$root/web"
 npm ci --no-audit --no-fund
 npm run build
