@@ -114,7 +114,13 @@ test('the page follows the plan, keeps the view and shows the findings', async (
   const ids = () => page.evaluate(() => network.vis.body.data.nodes.get().map((n) => nodesTable.getValue(n.id, 0)));
   assert.ok((await ids()).includes('g003'));
 
-  // The reader zooms and pans.
+  // The reader moves a node, switches a class off in the legend, zooms and pans.
+  const rowOf = (id) => page.evaluate((i) => { for (let r = 1; r < nodesTable.getNumberOfRows(); r++) if (nodesTable.getValue(r, 0) === i) return r; return -1; }, id);
+  const where = async (id) => page.evaluate((r) => network.vis.getPositions([r])[r], await rowOf(id));
+  await page.evaluate((r) => network.nodes.update([{ id: r, x: 321, y: -123 }]), await rowOf('p002'));
+  const recordSwitch = page.locator('.pw-legend .pw-entry').filter({ hasText: /^Record$/ });
+  await recordSwitch.click();
+  assert.equal(await recordSwitch.getAttribute('aria-pressed'), 'false');
   await page.evaluate(() => network.vis.moveTo({ position: { x: 40, y: -30 }, scale: 1.7, animation: false }));
   const times = [];
   const saved = async (text, byRename, drawn, ready) => {
@@ -130,6 +136,9 @@ test('the page follows the plan, keeps the view and shows the findings', async (
     document.getElementById('mynetwork').getAttribute('data-layout') === 'settled');
   assert.ok((await ids()).includes('p003'));
   assert.ok(Math.abs(await page.evaluate(() => network.vis.getScale()) - 1.7) < 0.01, 'the zoom is kept');
+  assert.deepEqual(await where('p002'), { x: 321, y: -123 }, 'the moved node stays where it was put');
+  assert.equal(await recordSwitch.getAttribute('aria-pressed'), 'false', 'the legend switch stays off');
+  assert.ok(await page.evaluate((r) => network.nodes.get(r).hidden, await rowOf('r001')), 'its nodes stay hidden');
 
   // 2. A class is renamed by a rename-save: its nodes name an unknown class.
   const broken = added.replace('\nPerson darkred box 1', '\nPersonne darkred box 1');

@@ -54,10 +54,16 @@ export function restoreView(network, nodesTable, linksTable, view) {
   const vis = network.vis;
   if (!vis || !view) return;
   const rows = rowsById(rowIds(nodesTable));
+  // Only nodes that did not come back where they stood are moved, all in one
+  // update: each single move repaints the whole drawing.
+  const now = vis.getPositions();
+  const moves = [];
   for (const [id, p] of view.positions) {
     const row = rows.get(id);
-    if (row !== undefined) vis.moveNode(row, p.x, p.y);
+    const at = row !== undefined ? now[row] : undefined;
+    if (at && (Math.abs(at.x - p.x) > 0.5 || Math.abs(at.y - p.y) > 0.5)) moves.push({ id: row, x: p.x, y: p.y });
   }
+  if (moves.length > 0) network.nodes.update(moves);
   const hidden = new Set(view.hiddenEntries);
   for (const s of legendSwitches(network.container)) if (s.shown && hidden.has(s.text)) s.button.click();
   const fold = network.container.querySelector('.pw-legend .pw-collapse');
