@@ -7,31 +7,6 @@ namespace plotweave {
 
 namespace {
 
-// Appends to a zero-terminated buffer and never past its end; what does not
-// fit is dropped.
-struct LineOut {
-  char* buf;
-  size_t width;
-  size_t used = 0;
-
-  void Bytes(const char* text, size_t n) {
-    if (n > width - 1 - used) n = width - 1 - used;
-    std::memcpy(buf + used, text, n);
-    used += n;
-    buf[used] = '\0';
-  }
-  void Text(const char* text) { Bytes(text, std::strlen(text)); }
-  void Number(long value) {
-    char digits[24];
-    const int n = std::snprintf(digits, sizeof digits, "%ld", value);
-    Bytes(digits, static_cast<size_t>(n));
-  }
-  // A JSON string of at most `limit` bytes, quotes included, so that the
-  // rest of the object always fits. Bytes that are not UTF-8 (a plan name in
-  // another encoding) become U+FFFD, so that the output always parses.
-  void JsonString(const char* text, size_t limit);
-};
-
 // Length of the well-formed UTF-8 character at p, or 0.
 size_t Utf8Length(const unsigned char* p) {
   const unsigned char b = p[0];
@@ -58,6 +33,17 @@ size_t Utf8Length(const unsigned char* p) {
   if (cp < lowest[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
   return n;
 }
+
+const char* ColourOf(FindingSeverity severity) {
+  switch (severity) {
+    case FindingSeverity::kError: return "\033[1;31m";
+    case FindingSeverity::kWarning: return "\033[1;35m";
+    case FindingSeverity::kNote: return "\033[1;36m";
+  }
+  return "";
+}
+
+}  // namespace
 
 void LineOut::JsonString(const char* text, size_t limit) {
   const size_t end = used + limit - 1;  // where the closing quote goes at the latest
@@ -86,17 +72,6 @@ void LineOut::JsonString(const char* text, size_t limit) {
   }
   Bytes("\"", 1);
 }
-
-const char* ColourOf(FindingSeverity severity) {
-  switch (severity) {
-    case FindingSeverity::kError: return "\033[1;31m";
-    case FindingSeverity::kWarning: return "\033[1;35m";
-    case FindingSeverity::kNote: return "\033[1;36m";
-  }
-  return "";
-}
-
-}  // namespace
 
 size_t FormatTextFinding(const char* plan, const Finding& finding, bool colour, char* out,
                          size_t width) {
@@ -138,12 +113,6 @@ size_t FormatJsonFinding(const char* plan, const Finding& finding, char* out, si
   line.Text("\",\"message\":");
   line.JsonString(finding.message, 3200);
   line.Text("}\n");
-  return line.used;
-}
-
-size_t FormatJsonText(const char* text, char* out, size_t width) {
-  LineOut line{out, width};
-  line.JsonString(text, width);
   return line.used;
 }
 

@@ -27,50 +27,34 @@ const char* PlanStateName(PlanState state) {
 
 namespace {
 
-// Appends and never past the end; the caller sizes the buffer for the most.
-struct Out {
-  char* buf;
-  size_t width;
-  size_t used = 0;
-  void Add(const char* text, size_t n) {
-    if (n > width - 1 - used) n = width - 1 - used;
-    std::memcpy(buf + used, text, n);
-    used += n;
-    buf[used] = '\0';
-  }
-  void Add(const char* text) { Add(text, std::strlen(text)); }
-  void Number(unsigned long long value) {
-    char digits[24];
-    Add(digits, static_cast<size_t>(std::snprintf(digits, sizeof digits, "%llu", value)));
-  }
-  void Text(const char* text) {
-    char quoted[kShownNameWidth * 6 + 3];
-    Add(quoted, FormatJsonText(text, quoted, sizeof quoted));
-  }
-};
+// The saves and counts as JSON numbers.
+void Count(LineOut& o, uint64_t value) { o.Number(static_cast<long>(value)); }
+
+// A UTF-8 text (a node id) as a JSON string.
+void Text(LineOut& o, const char* text) { o.JsonString(text, kShownNameWidth * 6 + 3); }
 
 }  // namespace
 
 size_t FormatState(const char* planName, const char* pageName, uint64_t version, uint64_t drawnVersion,
                    PlanState state, const PreviewFindings& findings, char* out, size_t width) {
-  Out o{out, width};
-  o.Add("{\"version\":");
-  o.Number(version);
-  o.Add(",\"drawn\":");
-  o.Number(drawnVersion);
-  o.Add(",\"state\":\"");
-  o.Add(PlanStateName(state));
-  o.Add("\",\"stale\":");
-  o.Add(drawnVersion != version && drawnVersion != 0 ? "true" : "false");
-  o.Add(",\"page\":");
-  o.Text(pageName);
-  o.Add(",\"counts\":{\"errors\":");
-  o.Number(static_cast<unsigned long long>(findings.counts.errors));
-  o.Add(",\"warnings\":");
-  o.Number(static_cast<unsigned long long>(findings.counts.warnings));
-  o.Add(",\"notes\":");
-  o.Number(static_cast<unsigned long long>(findings.counts.notes));
-  o.Add("},\"findings\":[");
+  LineOut o{out, width};
+  o.Text("{\"version\":");
+  Count(o, version);
+  o.Text(",\"drawn\":");
+  Count(o, drawnVersion);
+  o.Text(",\"state\":\"");
+  o.Text(PlanStateName(state));
+  o.Text("\",\"stale\":");
+  o.Text(drawnVersion != version && drawnVersion != 0 ? "true" : "false");
+  o.Text(",\"page\":");
+  Text(o, pageName);
+  o.Text(",\"counts\":{\"errors\":");
+  o.Number(findings.counts.errors);
+  o.Text(",\"warnings\":");
+  o.Number(findings.counts.warnings);
+  o.Text(",\"notes\":");
+  o.Number(findings.counts.notes);
+  o.Text("},\"findings\":[");
   static char line[kReportLineWidth];
   for (int i = 0; i < findings.shown; ++i) {
     const PanelFinding& f = findings.panel[i];
@@ -78,23 +62,23 @@ size_t FormatState(const char* planName, const char* pageName, uint64_t version,
     // The checker's object without its closing brace and line feed, and
     // what it is about after it.
     while (n > 0 && (line[n - 1] == '\n' || line[n - 1] == '}')) --n;
-    if (i > 0) o.Add(",");
-    o.Add(line, n);
-    o.Add(",\"node\":");
+    if (i > 0) o.Text(",");
+    o.Bytes(line, n);
+    o.Text(",\"node\":");
     if (f.target.node >= 0) {
-      o.Text(f.target.nodeId);
+      Text(o, f.target.nodeId);
     } else {
-      o.Add("null");
+      o.Text("null");
     }
-    o.Add(",\"link\":");
+    o.Text(",\"link\":");
     if (f.target.link >= 0) {
-      o.Number(static_cast<unsigned long long>(f.target.link));
+      o.Number(f.target.link);
     } else {
-      o.Add("null");
+      o.Text("null");
     }
-    o.Add("}");
+    o.Text("}");
   }
-  o.Add("]}");
+  o.Text("]}");
   return o.used;
 }
 
