@@ -14,7 +14,10 @@ ours and theirs round by round:
        scratch text of (a2)) against iconv -f CP949 -t UTF-8;
   (c)  plotweave_self on a KS plan at full capacity against cp of it;
   (d) and (e) plotweave-check against plotweave_self on the plans of (c) and
-       (a1): checking must take well under converting.
+       (a1): checking must take well under converting;
+  (f) plotweave-bundle on the example page against cp of it, and
+  (g) plotweave-bundle on a page of 512 picture nodes (64 KiB each, in the
+      title and the image value) against base64 of the pictures it inlines.
 For (a1)-(a3) it also times the file traffic every run on a Unicode plan
 makes, with nothing converted (bench/file_traffic): the plan read, the
 scratch copy of the size the run writes written, read back and removed.
@@ -151,6 +154,38 @@ def full_capacity_plan(rng, words):
     return "".join(out)
 
 
+def bundle_inputs(work, program, examples):
+    """A kit, the example page and a page of 512 picture nodes, in work/bundle;
+    returns the folder."""
+    folder = os.path.join(work, "bundle")
+    rng = random.Random(SEED)
+    kit = os.path.join(folder, "kit")
+    for path, data in (("jsapi", b"var google = {};\n"),
+                       ("Graph/network/network.js", b"var drawn = '</script>' + 1;\n" * 12000),
+                       ("VR/style/noimage.png", b"\x89PNG\r\n\x1a\n" + bytes(1000))):
+        os.makedirs(os.path.dirname(os.path.join(kit, path)), exist_ok=True)
+        with open(os.path.join(kit, path), "wb") as f:
+            f.write(data)
+    shutil.copytree(examples, os.path.join(folder, "ex"))
+    subprocess.run([program, "ontology.lst"], stdout=subprocess.DEVNULL, cwd=os.path.join(folder, "ex"), check=True)
+    with open(os.path.join(folder, "ex", "ontology_self.htm"), "rb") as f:
+        lines = f.read().split(b"\n")
+    os.makedirs(os.path.join(folder, "img"))
+    rows = []
+    for i in range(512):
+        image = b"img/n%03d.png" % i
+        with open(os.path.join(folder, image.decode()), "wb") as f:
+            f.write(b"\x89PNG\r\n\x1a\n" + rng.randbytes(65536 - 8))
+        rows.append(b"        nodesTable.addRow(['n%03d', 'Gate_image', '', '<a href=\"/n/%d.html\" target=\"_self\">"
+                    b"<img src=\"%s\"/></a>', 'image', '%s', '/n/%d.html']);" % (i, i, image, image, i))
+    # The example's own node rows give way to the 512.
+    first = next(i for i, line in enumerate(lines) if line.strip().startswith(b"nodesTable.addRow(['p001'"))
+    last = max(i for i, line in enumerate(lines) if line.strip().startswith(b"nodesTable.addRow("))
+    with open(os.path.join(folder, "pictures.htm"), "wb") as f:
+        f.write(b"\n".join(lines[:first] + rows + lines[last + 1:]))
+    return folder
+
+
 def run(argv, cwd):
     """Runs a command; returns its wall time and its processor time (user and
     system, of the command and its children) in seconds."""
@@ -188,15 +223,17 @@ def main():
         found = (os.path.abspath(os.path.join(build, "app", "plotweave_self")),
                  os.path.abspath(os.path.join(build, "bench", "encode_page")),
                  os.path.abspath(os.path.join(build, "check", "plotweave-check")),
-                 os.path.abspath(os.path.join(build, "bench", "file_traffic")))
+                 os.path.abspath(os.path.join(build, "bench", "file_traffic")),
+                 os.path.abspath(os.path.join(build, "bundle", "plotweave-bundle")))
         for tool in found:
             if required and not os.access(tool, os.X_OK):
                 sys.exit("missing %s: build first (make build)" % tool)
         # A baseline from before a tool existed runs without it.
         return tuple(tool if os.access(tool, os.X_OK) else None for tool in found)
 
-    program, encoder, checker, traffic = tools(args.build)
-    base_program, base_encoder, base_checker, _ = tools(args.baseline, False) if args.baseline else (None,) * 4
+    program, encoder, checker, traffic, bundler = tools(args.build)
+    base_program, base_encoder, base_checker, _, base_bundler = (tools(args.baseline, False) if args.baseline
+                                                                 else (None,) * 5)
 
     rng = random.Random(SEED)
     size = args.megabytes * 1024 * 1024
@@ -226,7 +263,10 @@ def main():
 
         sink = os.path.join(work, "sink")
         page = os.path.join(work, "page.htm")
-        def commands(program, encoder, checker):
+        examples = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "examples")
+        bundled = bundle_inputs(work, program, examples)
+        copy = os.path.join(work, "copy.htm")
+        def commands(program, encoder, checker, bundler):
             return {
                 "a1": [program, "ks.lst"],
                 "a2": [program, "mixed.lst"],
@@ -235,9 +275,11 @@ def main():
                 "c": [program, "full.lst"],
                 "d": [checker, "full.lst"],
                 "e": [checker, "ks.lst"],
+                "f": [bundler, "--kit", "bundle/kit", "bundle/ex/ontology_self.htm", "-o", copy],
+                "g": [bundler, "--kit", "bundle/kit", "bundle/pictures.htm", "-o", copy],
             }
-        ours = commands(program, encoder, checker)
-        base = commands(base_program, base_encoder, base_checker) if args.baseline else {}
+        ours = commands(program, encoder, checker, bundler)
+        base = commands(base_program, base_encoder, base_checker, base_bundler) if args.baseline else {}
         theirs = {
             "a1": iconv("UTF-8", "CP949", os.path.join(work, "ks.lst"), sink),
             "a2": iconv("UTF-8", "CP949", os.path.join(work, "mixed.lst"), sink),
@@ -246,6 +288,9 @@ def main():
             "c": ["cp", full_plan, sink],
             "d": [program, "full.lst"],
             "e": [program, "ks.lst"],
+            "f": ["cp", os.path.join(bundled, "ex", "ontology_self.htm"), sink],
+            # Each picture is inlined twice, in the title and the image value.
+            "g": ["sh", "-c", 'cat "$0"/img/* "$0"/img/* | base64 -w0 > "$1"', bundled, sink],
         }
         scratch = os.path.join(work, "traffic.asc")
         floors = {
@@ -258,7 +303,7 @@ def main():
         cases = {k: [ours[k], theirs[k]] + ([base[k]] if base and base[k][0] else []) + ([floors[k]] if k in floors else [])
                  for k in ours}
         has_base = {k: bool(base and base[k][0]) for k in ours}
-        goals = {"a1": 0.25, "a2": 0.4, "a3": 0.25, "b": 0.25, "c": 1.3, "d": 1.0, "e": 1.0}
+        goals = {"a1": 0.25, "a2": 0.4, "a3": 0.25, "b": 0.25, "c": 1.3, "d": 1.0, "e": 1.0, "f": 2.0, "g": 1.0}
         mb = args.megabytes
         names = {
             "a1": "(a1) UTF-8 plan, %d MB, KS X 1001 Hangul: plotweave vs iconv -c -f UTF-8 -t CP949" % mb,
@@ -270,6 +315,8 @@ def main():
             "c": "(c) full-capacity plan (%d bytes): plotweave vs cp" % os.path.getsize(full_plan),
             "d": "(d) full-capacity plan: plotweave-check vs plotweave",
             "e": "(e) UTF-8 plan of (a1): plotweave-check vs plotweave",
+            "f": "(f) example page: plotweave-bundle vs cp",
+            "g": "(g) page of 512 picture nodes, 64 KiB each: plotweave-bundle vs base64 of what it inlines",
         }
         if args.only:
             wanted = args.only.split(",")

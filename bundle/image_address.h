@@ -1,11 +1,10 @@
-// What kind of address a page gives for an image, and where on disk a
-// relative one is.
+// What kind of address a page gives for an image, and which file beside the
+// page a relative one names.
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
 
-#include "bundle/page_text.h"
+#include "bundle/page_lines.h"
 
 namespace plotweave {
 
@@ -25,18 +24,17 @@ ImageAddress ClassifyImageAddress(Span address, Span placeholder);
 
 inline constexpr size_t kPathCapacity = 4096;
 
-enum class ImageFile {
-  kOpened,
-  kMissing,   // nothing readable at that path
-  kOutside,   // ".." or a link out of the page's folder
+enum class ImagePath {
+  kOk,
+  kNone,        // no file part: empty, ending in "/", or a decoded zero byte
+  kParentStep,  // a ".." step
   kTooLong,
 };
 
-// Opens the file a relative address names, as a browser would find it from a
-// page in `folder`: the query and fragment dropped, %XX sequences decoded.
-// Unless `allowOutside`, a path with a ".." step, or one that leads through
-// a link to outside `folder`, is refused. `path` receives the file's path.
-ImageFile OpenRelativeImage(const char* folder, Span address, bool allowOutside, char (&path)[kPathCapacity],
-                            FILE** file);
+// The path, relative to the page's folder, of the file a relative address
+// names, as a browser would find it: the query and fragment dropped, %XX
+// sequences decoded, "\" taken as "/". `path` holds the path on kOk and on
+// kParentStep.
+ImagePath RelativeImagePath(Span address, char (&path)[kPathCapacity]);
 
 }  // namespace plotweave

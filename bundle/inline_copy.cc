@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "bundle/page_text.h"
+#include "bundle/page_lines.h"
 
 namespace plotweave {
 
@@ -10,8 +10,9 @@ namespace {
 
 constexpr char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-// Input per round: a multiple of 3, so only the last round needs padding.
-constexpr size_t kChunk = 3 * 4096;
+// Input per round: a multiple of 3, so only the last round needs padding,
+// and encoded it fills the writer's buffer exactly.
+constexpr size_t kChunk = kStreamBufferSize / 4 * 3;
 
 bool Starts(const unsigned char* head, size_t size, const char* magic, size_t n) {
   return size >= n && std::memcmp(head, magic, n) == 0;
@@ -62,7 +63,17 @@ Hazard MatchHazard(const char* held, size_t count) {
   return Hazard::kNone;
 }
 
-bool Put(FILE* out, const void* data, size_t n) { return std::fwrite(data, 1, n, out) == n; }
+// Reads until `capacity` bytes are in or the source ends: a source may hand
+// out less than was asked for without being at its end.
+size_t ReadFull(ByteSource& in, unsigned char* buffer, size_t capacity) {
+  size_t got = 0;
+  while (got < capacity) {
+    const size_t n = in.Read(buffer + got, capacity - got);
+    if (n == 0) break;
+    got += n;
+  }
+  return got;
+}
 
 }  // namespace
 
@@ -79,32 +90,36 @@ const char* ImageMediaType(const unsigned char* head, size_t size, const char* n
   return "application/octet-stream";
 }
 
-CopyResult WriteDataUri(FILE* in, const char* name, FILE* out) {
+StreamStatus WriteDataUri(ByteSource& in, const char* name, BufferedWriter& out) {
   static unsigned char raw[kChunk];
-  static char encoded[kChunk / 3 * 4];
-  size_t got = std::fread(raw, 1, kChunk, in);
-  if (std::ferror(in)) return CopyResult::kReadFailed;
-  if (!Put(out, "data:", 5)) return CopyResult::kWriteFailed;
-  const char* type = ImageMediaType(raw, got, name);
-  if (!Put(out, type, std::strlen(type)) || !Put(out, ";base64,", 8)) return CopyResult::kWriteFailed;
+  size_t got = ReadFull(in, raw, kChunk);
+  if (in.Failed()) return StreamStatus::kReadFailed;
+  out.Write("data:", 5);
+  out.Write(ImageMediaType(raw, got, name));
+  out.Write(";base64,", 8);
   while (got > 0) {
-    if (!Put(out, encoded, EncodeBase64(raw, got, encoded))) return CopyResult::kWriteFailed;
-    // A short read is the end of the file (or a failure): a partial group of
-    // three may only come last.
+    // Encoded straight into the writer's buffer.
+    size_t room = 0;
+    unsigned char* encoded = out.Reserve(kChunk / 3 * 4, &room);
+    out.Commit(EncodeBase64(raw, got, reinterpret_cast<char*>(encoded)));
+    // A large image on a full disk stops at the first failed write.
+    if (out.Failed()) return StreamStatus::kWriteFailed;
+    // Only a short read may leave a partial group of three: it is the end.
     if (got < kChunk) break;
-    got = std::fread(raw, 1, kChunk, in);
+    got = ReadFull(in, raw, kChunk);
   }
-  return std::ferror(in) ? CopyResult::kReadFailed : CopyResult::kOk;
+  if (in.Failed()) return StreamStatus::kReadFailed;
+  return out.Failed() ? StreamStatus::kWriteFailed : StreamStatus::kDone;
 }
 
-CopyResult CopyInlineScript(FILE* in, FILE* out, bool* endsWithLineEnd) {
+StreamStatus CopyInlineScript(ByteSource& in, BufferedWriter& out, bool* endsWithLineEnd) {
   static unsigned char raw[1 << 16];
   // Bytes that may begin a hazard, held back until that is decided.
   char held[sizeof "</script"];
   size_t heldCount = 0;
   int last = -1;
   size_t got = 0;
-  while ((got = std::fread(raw, 1, sizeof raw, in)) > 0) {
+  while ((got = in.Read(raw, sizeof raw)) > 0) {
     last = raw[got - 1];
     for (size_t i = 0; i < got; ++i) {
       // Every hazard begins with "<": with nothing held, the bytes up to the
@@ -112,7 +127,7 @@ CopyResult CopyInlineScript(FILE* in, FILE* out, bool* endsWithLineEnd) {
       if (heldCount == 0 && raw[i] != '<') {
         const void* next = std::memchr(raw + i, '<', got - i);
         const size_t end = next != nullptr ? static_cast<size_t>(static_cast<const unsigned char*>(next) - raw) : got;
-        if (!Put(out, raw + i, end - i)) return CopyResult::kWriteFailed;
+        out.Write(raw + i, end - i);
         i = end - 1;
         continue;
       }
@@ -120,21 +135,23 @@ CopyResult CopyInlineScript(FILE* in, FILE* out, bool* endsWithLineEnd) {
       for (;;) {
         const Hazard match = MatchHazard(held, heldCount);
         if (match == Hazard::kWhole) {
-          if (!Put(out, "\\x3C", 4) || !Put(out, held + 1, heldCount - 1)) return CopyResult::kWriteFailed;
+          out.Write("\\x3C", 4);
+          out.Write(held + 1, heldCount - 1);
           heldCount = 0;
         }
         if (match != Hazard::kNone || heldCount == 0) break;
         // No hazard starts at the first held byte: it goes out, the rest is looked at again.
-        if (!Put(out, held, 1)) return CopyResult::kWriteFailed;
+        out.Put(static_cast<unsigned char>(held[0]));
         std::memmove(held, held + 1, --heldCount);
         if (heldCount == 0) break;
       }
     }
+    if (out.Failed()) return StreamStatus::kWriteFailed;
   }
-  if (std::ferror(in)) return CopyResult::kReadFailed;
-  if (heldCount > 0 && !Put(out, held, heldCount)) return CopyResult::kWriteFailed;
+  if (in.Failed()) return StreamStatus::kReadFailed;
+  out.Write(held, heldCount);
   *endsWithLineEnd = last == '\n';
-  return CopyResult::kOk;
+  return out.Failed() ? StreamStatus::kWriteFailed : StreamStatus::kDone;
 }
 
 }  // namespace plotweave

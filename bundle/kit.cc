@@ -12,23 +12,12 @@ namespace {
 // (build/bundle/ in the tree is two).
 constexpr int kSourceTreeDepth = 4;
 
-bool Join(const char* folder, size_t folderSize, const char* name, char (&path)[kPathCapacity]) {
-  const size_t n = std::strlen(name);
-  const bool slash = n > 0 && folderSize > 0 && folder[folderSize - 1] != '/' && folder[folderSize - 1] != '\\';
-  if (folderSize + (slash ? 1 : 0) + n + 1 > kPathCapacity) return false;
-  std::memmove(path, folder, folderSize);
-  size_t used = folderSize;
-  if (slash) path[used++] = '/';
-  std::memcpy(path + used, name, n + 1);
-  return true;
-}
-
 // The first kit file missing in `folder`, or null.
 const char* MissingKitFile(const char* folder) {
   char path[kPathCapacity];
   static const char* const kFiles[] = {kKitLoader, kKitNetwork, kKitPlaceholder};
   for (const char* name : kFiles) {
-    if (!Join(folder, std::strlen(folder), name, path) || !IsRegularFile(path)) return name;
+    if (!JoinPath(folder, std::strlen(folder), name, path) || !IsRegularFile(path)) return name;
   }
   return nullptr;
 }
@@ -42,7 +31,7 @@ void Check(KitPlace* place) {
     return;
   }
   char site[kPathCapacity];
-  if (Join(place->path, std::strlen(place->path), "site", site) && MissingKitFile(site) == nullptr) {
+  if (JoinPath(place->path, std::strlen(place->path), "site", site) && MissingKitFile(site) == nullptr) {
     std::memcpy(place->path, site, sizeof site);
     place->missing = nullptr;
     place->state = KitPlaceState::kFound;
@@ -61,10 +50,21 @@ size_t FolderLength(const char* path, size_t size) {
 
 bool IsSourceTree(const char* folder, size_t size) {
   char marker[kPathCapacity];
-  return Join(folder, size, "web/build.mjs", marker) && IsRegularFile(marker);
+  return JoinPath(folder, size, "web/build.mjs", marker) && IsRegularFile(marker);
 }
 
 }  // namespace
+
+bool JoinPath(const char* folder, size_t folderSize, const char* name, char (&path)[kPathCapacity]) {
+  const size_t n = std::strlen(name);
+  const bool slash = n > 0 && folderSize > 0 && folder[folderSize - 1] != '/' && folder[folderSize - 1] != '\\';
+  if (folderSize + (slash ? 1 : 0) + n + 1 > kPathCapacity) return false;
+  std::memmove(path, folder, folderSize);
+  size_t used = folderSize;
+  if (slash) path[used++] = '/';
+  std::memcpy(path + used, name, n + 1);
+  return true;
+}
 
 void FindKit(const char* option, const char* environment, const char* program, KitSearch* search) {
   *search = KitSearch{};
@@ -73,7 +73,7 @@ void FindKit(const char* option, const char* environment, const char* program, K
     KitPlace& place = search->places[i];
     search->count = i + 1;
     if (!Given(chosen[i])) continue;
-    if (!Join(chosen[i], std::strlen(chosen[i]), "", place.path)) {
+    if (!JoinPath(chosen[i], std::strlen(chosen[i]), "", place.path)) {
       place.state = KitPlaceState::kTooLong;
       return;
     }
@@ -88,8 +88,8 @@ void FindKit(const char* option, const char* environment, const char* program, K
   KitPlace& installed = search->places[2];
   search->count = 3;
   char prefix[kPathCapacity];
-  if (bin > 0 && Join(program, bin, "..", prefix)) {
-    if (Join(prefix, std::strlen(prefix), "share/plotweave/web/site", installed.path)) {
+  if (bin > 0 && JoinPath(program, bin, "..", prefix)) {
+    if (JoinPath(prefix, std::strlen(prefix), "share/plotweave/web/site", installed.path)) {
       Check(&installed);
       if (installed.state == KitPlaceState::kFound) {
         search->found = 2;
@@ -105,7 +105,7 @@ void FindKit(const char* option, const char* environment, const char* program, K
   size_t folder = bin;
   for (int up = 0; up <= kSourceTreeDepth && folder > 0; ++up) {
     if (IsSourceTree(program, folder)) {
-      if (!Join(program, folder, "web/site", tree.path)) {
+      if (!JoinPath(program, folder, "web/site", tree.path)) {
         tree.state = KitPlaceState::kTooLong;
         return;
       }
@@ -120,7 +120,7 @@ void FindKit(const char* option, const char* environment, const char* program, K
 bool KitFile(const KitSearch& search, const char* name, char (&path)[kPathCapacity]) {
   if (search.found < 0) return false;
   const char* folder = search.places[search.found].path;
-  return Join(folder, std::strlen(folder), name, path);
+  return JoinPath(folder, std::strlen(folder), name, path);
 }
 
 }  // namespace plotweave

@@ -3,12 +3,9 @@
 #pragma once
 
 #include "bundle/image_address.h"
+#include "bundle/standalone.h"
 
 namespace plotweave {
-
-inline constexpr const char* kKitLoader = "jsapi";
-inline constexpr const char* kKitNetwork = "Graph/network/network.js";
-inline constexpr const char* kKitPlaceholder = "VR/style/noimage.png";
 
 enum class KitPlaceState {
   kNotGiven,     // no option, no variable, no source tree found
@@ -39,6 +36,11 @@ struct KitSearch {
 // name the kit folder or the web/ folder above it. `program` is the path of
 // the running program.
 void FindKit(const char* option, const char* environment, const char* program, KitSearch* search);
+
+// `folder` (its first `folderSize` bytes) and `name` joined with a "/"
+// where neither brings one; `path` may be where `folder` is. False when it
+// does not fit.
+bool JoinPath(const char* folder, size_t folderSize, const char* name, char (&path)[kPathCapacity]);
 
 // The path of a file of the kit found.
 bool KitFile(const KitSearch& search, const char* name, char (&path)[kPathCapacity]);

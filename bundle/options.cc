@@ -7,7 +7,7 @@ namespace plotweave {
 
 namespace {
 
-enum class Value { kNone, kOutput, kKit };
+enum class Value { kNone, kOutput, kKit, kMaxSize };
 
 struct LongOption {
   const char* name;
@@ -18,13 +18,44 @@ struct LongOption {
 constexpr LongOption kLongOptions[] = {
     {"output", Value::kOutput, nullptr},
     {"kit", Value::kKit, nullptr},
+    {"max-size", Value::kMaxSize, nullptr},
     {"allow-outside", Value::kNone, &BundleOptions::allowOutside},
     {"help", Value::kNone, &BundleOptions::help},
     {"version", Value::kNone, &BundleOptions::version},
 };
 
-const char** Target(BundleOptions* options, Value value) {
-  return value == Value::kOutput ? &options->output : &options->kit;
+// A number of bytes, with an optional K, M or G for units of 1024; 0 when
+// it is none or does not fit.
+uint64_t ByteCount(const char* text) {
+  uint64_t n = 0;
+  const char* p = text;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    const uint64_t digit = static_cast<uint64_t>(*p - '0');
+    if (n > (UINT64_MAX - digit) / 10) return 0;
+    n = n * 10 + digit;
+  }
+  if (p == text) return 0;
+  int shift = 0;
+  switch (*p) {
+    case '\0':
+      return n;
+    case 'K':
+    case 'k':
+      shift = 10;
+      break;
+    case 'M':
+    case 'm':
+      shift = 20;
+      break;
+    case 'G':
+    case 'g':
+      shift = 30;
+      break;
+    default:
+      return 0;
+  }
+  if (p[1] != '\0' || n > (UINT64_MAX >> shift)) return 0;
+  return n << shift;
 }
 
 bool Fail(char* error, size_t capacity, const char* format, const char* what) {
@@ -36,7 +67,14 @@ bool Fail(char* error, size_t capacity, const char* format, const char* what) {
 // one was meant cannot be known.
 bool Store(BundleOptions* options, Value value, const char* text, const char* name, char* error,
            size_t capacity) {
-  const char** target = Target(options, value);
+  if (value == Value::kMaxSize) {
+    if (options->maxSize != 0) return Fail(error, capacity, "option %s given twice", name);
+    if (text[0] == '\0') return Fail(error, capacity, "option %s needs a value", name);
+    options->maxSize = ByteCount(text);
+    if (options->maxSize == 0) return Fail(error, capacity, "--max-size takes a positive number of bytes, not %s", text);
+    return true;
+  }
+  const char** target = value == Value::kOutput ? &options->output : &options->kit;
   if (*target != nullptr) return Fail(error, capacity, "option %s given twice", name);
   if (text[0] == '\0') return Fail(error, capacity, "option %s needs a value", name);
   *target = text;

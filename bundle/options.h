@@ -2,13 +2,15 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace plotweave {
 
 struct BundleOptions {
   const char* page = nullptr;
-  const char* output = nullptr;  // -o FILE, --output FILE
+  const char* output = nullptr;  // -o FILE, --output FILE; "-" for standard output
   const char* kit = nullptr;     // --kit DIR
+  uint64_t maxSize = 0;          // --max-size BYTES; 0 when not given
   bool allowOutside = false;     // --allow-outside
   bool help = false;             // -h, --help
   bool version = false;          // -V, --version

@@ -6,10 +6,10 @@
 #include "bundle/kit.h"
 #include "bundle/options.h"
 #include "bundle/output_file.h"
+#include "bundle/run_files.h"
+#include "bundle/run_output.h"
 #include "bundle/standalone.h"
 #include "build_config.h"
-#include "io/file.h"
-#include "io/replacing_file.h"
 
 namespace plotweave {
 
@@ -27,10 +27,13 @@ constexpr char kHelp[] =
     "and are listed on standard error. The page itself is never changed.\n"
     "\n"
     "Options:\n"
-    "  -o, --output FILE    the copy's name (default: PAGE.standalone.htm beside PAGE)\n"
+    "  -o, --output FILE    the copy's name (default PAGE.standalone.htm beside PAGE)\n"
+    "                       -o - writes it to standard output\n"
     "      --kit DIR        the kit: web/site, or web/ with a built site/ in it\n"
     "      --allow-outside  also take in images outside the page's folder\n"
-    "                       (paths with .. and links that lead out of it)\n"
+    "                       (paths with .. and symbolic links)\n"
+    "      --max-size BYTES the largest copy written; K, M or G count 1024s\n"
+    "                       (default: 512M)\n"
     "  -h, --help           show this help and exit\n"
     "  -V, --version        show the version and exit\n"
     "\n"
@@ -44,7 +47,8 @@ constexpr char kHelp[] =
     "  3  the page, or an image it names, cannot be read\n"
     "  4  not a Plotweave page\n"
     "  5  no kit found, or a file of it cannot be read\n"
-    "  6  the copy cannot be written\n";
+    "  6  the copy cannot be written\n"
+    "  7  the copy would be larger than --max-size\n";
 
 // Writes text from the page with control bytes shown as "?", so that an
 // address cannot move the cursor or recolour the terminal.
@@ -55,36 +59,34 @@ void PutPlain(FILE* err, const char* data, size_t size) {
   }
 }
 
-void PrintNote(void* context, ImageNote why, Span address) {
-  FILE* err = static_cast<FILE*>(context);
-  const char* text = "";
-  switch (why) {
-    case ImageNote::kNetwork:
-      text = "image stays at its network address (the copy needs the network for it)";
-      break;
-    case ImageNote::kAbsolutePath:
-      text = "image stays as it is (a path from the root of the page's server)";
-      break;
-    case ImageNote::kOtherScheme:
-      text = "image stays as it is (not a file beside the page)";
-      break;
-    case ImageNote::kUnusual:
-      text = "image stays as it is (quote, backslash, angle bracket or control character in the address)";
-      break;
-    case ImageNote::kOutside:
-      text = "image stays as it is (outside the page's folder; --allow-outside takes it in)";
-      break;
-    case ImageNote::kMissing:
-      text = "image not found, it stays as it is";
-      break;
-    case ImageNote::kTooLong:
-      text = "image path too long, it stays as it is";
-      break;
+// Why an image stays as it was, by ImageNote.
+constexpr const char* kNoteTexts[] = {
+    "image stays at its network address (the copy needs the network for it)",
+    "image stays as it is (a path from the root of the page's server)",
+    "image stays as it is (not a file beside the page)",
+    "image stays as it is (quote, backslash, angle bracket or control character in the address)",
+    "image stays as it is (outside the page's folder; --allow-outside takes it in)",
+    "image stays as it is (reached through a symbolic link; --allow-outside takes it in)",
+    "image stays as it is (not a regular file)",
+    "image not found, it stays as it is",
+    "image path too long, it stays as it is",
+};
+static_assert(sizeof kNoteTexts / sizeof kNoteTexts[0] == static_cast<size_t>(ImageNote::kTooLong) + 1,
+              "a text for every ImageNote, in its order");
+
+// Prints each image address left as it was, with the reason.
+class NotePrinter final : public ImageNoteSink {
+ public:
+  explicit NotePrinter(FILE* err) : err_(err) {}
+  void Note(ImageNote why, Span address) override {
+    std::fprintf(err_, "%s: %s: ", kName, kNoteTexts[static_cast<size_t>(why)]);
+    PutPlain(err_, address.data, address.size);
+    std::fputc('\n', err_);
   }
-  std::fprintf(err, "%s: %s: ", kName, text);
-  PutPlain(err, address.data, address.size);
-  std::fputc('\n', err);
-}
+
+ private:
+  FILE* err_;
+};
 
 int Usage(FILE* err, const char* message) {
   std::fprintf(err, "%s: %s\nTry '%s --help' for more information.\n", kName, message, kName);
@@ -157,21 +159,25 @@ int RunBundle(int argc, const char* const* argv, const char* program, const char
   } else if (!DefaultOutputName(options.page, output)) {
     return Usage(err, "page name too long");
   }
-  if (SameFile(options.page, output)) {
+  const bool toStandardOutput = std::strcmp(output, "-") == 0;
+  const char* shownOutput = toStandardOutput ? "standard output" : output;
+  if (!toStandardOutput && SameFile(options.page, output)) {
     std::fprintf(err, "%s: %s is the page itself; name the copy with -o FILE\n", kName, output);
     return kBundleUsage;
   }
 
-  if (!IsRegularFile(options.page)) {
-    return CannotRead(err, options.page, IsSpecialFile(options.page) ? "not a regular file" : std::strerror(ENOENT));
+  ReadFile page;
+  switch (OpenRegularFile(options.page, &page)) {
+    case OpenCheck::kOpened:
+      break;
+    case OpenCheck::kNotAFile:
+      return CannotRead(err, options.page, "not a regular file");
+    case OpenCheck::kFailed:
+      return CannotRead(err, options.page, std::strerror(page.error()));
   }
-  FileHandle page(options.page, "rb");
-  if (!page) return CannotRead(err, options.page, std::strerror(errno));
   PageShape shape;
-  const PageCheck check = RecognisePage(page.get(), &shape);
-  if (check == PageCheck::kReadFailed || std::fseek(page.get(), 0, SEEK_SET) != 0) {
-    return CannotRead(err, options.page, std::strerror(errno));
-  }
+  const PageCheck check = RecognisePage(page, &shape);
+  if (check == PageCheck::kReadFailed || !page.Rewind()) return CannotRead(err, options.page, std::strerror(page.error()));
   if (check != PageCheck::kPage) {
     std::fprintf(err, "%s: %s: not a Plotweave page: no %s script line\n", kName, options.page,
                  check == PageCheck::kNoLoader ? "loader" : "network");
@@ -184,37 +190,49 @@ int RunBundle(int argc, const char* const* argv, const char* program, const char
 
   char folder[kPathCapacity];
   FolderOf(options.page, folder);
-  BundleSources sources;
-  sources.kit = &kit;
-  sources.pageFolder = folder;
-  sources.allowOutside = options.allowOutside;
-  NoteSink notes;
-  notes.note = PrintNote;
-  notes.context = err;
+  PageFolderFiles files(folder, kit, options.allowOutside);
+  NotePrinter notes(err);
 
-  // Bundling takes no lock, so two runs for one copy each write a temporary
-  // file of their own; the last to finish leaves a whole copy.
-  ReplacingFile copy(output, "wb", TempName::kUnique);
-  if (!copy) return CannotWrite(err, output, errno);
+  CopyDestination copy(output, out);
+  if (!copy.opened()) return CannotWrite(err, shownOutput, errno);
+  const uint64_t maxSize = options.maxSize != 0 ? options.maxSize : kDefaultMaxCopySize;
+  LimitedSink limited(copy.sink(), maxSize);
   BundleReport report;
-  const BundleResult result = WriteStandalone(page.get(), shape, sources, copy.get(), notes, &report);
+  const StreamStatus status = WriteStandalone(page, shape, files, limited, notes, &report);
   const int error = errno;
-  switch (result) {
-    case BundleResult::kOk:
+  switch (status) {
+    case StreamStatus::kDone:
       break;
-    case BundleResult::kPageReadFailed:
-      return CannotRead(err, options.page, std::strerror(error));
-    case BundleResult::kImageReadFailed:
-      std::fprintf(err, "%s: cannot read image %s: %s\n", kName, report.failedPath, std::strerror(error));
-      return kBundleUnreadable;
-    case BundleResult::kKitReadFailed:
-      std::fprintf(err, "%s: cannot read kit file %s: %s\n", kName, report.failedPath, std::strerror(error));
-      return kBundleNoKit;
-    case BundleResult::kWriteFailed:
-      return CannotWrite(err, output, error);
+    case StreamStatus::kReadFailed:
+      switch (report.failedInput) {
+        case BundleInput::kPage:
+          return CannotRead(err, options.page, std::strerror(page.error()));
+        case BundleInput::kImage:
+          std::fprintf(err, "%s: cannot read image %s: %s\n", kName, files.Path(), std::strerror(files.error()));
+          return kBundleUnreadable;
+        case BundleInput::kKitFile:
+          std::fprintf(err, "%s: cannot read kit file %s: %s\n", kName, files.Path(), std::strerror(files.error()));
+          return kBundleNoKit;
+      }
+      break;
+    case StreamStatus::kWriteFailed:
+      if (limited.exceeded()) {
+        if (copy.inPlace()) {
+          // What went out before the limit cannot be taken back; the flush
+          // makes what is there end where the limit was met.
+          copy.Commit();
+          std::fprintf(err, "%s: the copy is larger than %llu bytes; %s has only its beginning (--max-size)\n",
+                       kName, static_cast<unsigned long long>(maxSize), shownOutput);
+        } else {
+          std::fprintf(err, "%s: the copy would be larger than %llu bytes; nothing was written (--max-size)\n",
+                       kName, static_cast<unsigned long long>(maxSize));
+        }
+        return kBundleTooLarge;
+      }
+      return CannotWrite(err, shownOutput, error);
   }
-  if (!copy.Commit()) return CannotWrite(err, output, errno);
-  std::fprintf(err, "%s: wrote %s\n", kName, output);
+  if (!copy.Commit()) return CannotWrite(err, shownOutput, errno);
+  std::fprintf(err, "%s: wrote %s\n", kName, shownOutput);
   return kBundleOk;
 }
 

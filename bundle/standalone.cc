@@ -3,135 +3,121 @@
 #include <cstring>
 
 #include "bundle/inline_copy.h"
-#include "io/file.h"
+#include "bundle/seen_addresses.h"
+#include "page/page_contract.h"
 
 namespace plotweave {
 
 namespace {
 
-constexpr char kPlaceholderPath[] = "/VR/style/noimage.png";
-
-// Addresses already reported, by hash, so that an address that many nodes
-// share is reported once. A page holds at most two per node.
-class SeenAddresses {
- public:
-  // True the first time `address` is offered (and always once the table is full).
-  bool First(Span address) {
-    uint64_t h = 1469598103934665603ull;
-    for (size_t i = 0; i < address.size; ++i) h = (h ^ static_cast<unsigned char>(address.data[i])) * 1099511628211ull;
-    for (int i = 0; i < count_; ++i) {
-      if (hashes_[i] == h) return false;
-    }
-    if (count_ < kCapacity) hashes_[count_++] = h;
-    return true;
-  }
-
- private:
-  static constexpr int kCapacity = 2048;
-  uint64_t hashes_[kCapacity];
-  int count_ = 0;
-};
-
 class CopyWriter {
  public:
-  CopyWriter(const PageShape& shape, const BundleSources& sources, FILE* out, const NoteSink& notes,
-             BundleReport* report)
-      : shape_(shape), sources_(sources), out_(out), notes_(notes), report_(report) {
+  CopyWriter(const PageShape& shape, BundleFiles& files, ByteSink& out, ImageNoteSink& notes, BundleReport* report)
+      : shape_(shape), files_(files), out_(out), notes_(notes), report_(report) {
     const size_t n = std::strlen(shape.labHost);
     std::memcpy(placeholder_, shape.labHost, n);
     std::memcpy(placeholder_ + n, kPlaceholderPath, sizeof kPlaceholderPath);
   }
 
-  BundleResult Copy(FILE* page) {
+  StreamStatus Copy(ByteSource& page) {
     PageLineReader reader(page);
     Span line;
     bool whole = false;
     for (long index = 0; reader.Next(&line, &whole); ++index) {
-      BundleResult result = BundleResult::kOk;
+      StreamStatus status = StreamStatus::kDone;
       if (index == shape_.loaderLine) {
-        result = InlineScript(line, kKitLoader, false);
+        status = InlineScript(line, kKitLoader, false);
       } else if (index == shape_.networkLine) {
-        result = InlineScript(line, kKitNetwork, true);
+        status = InlineScript(line, kKitNetwork, true);
       } else {
         NodeRowValues values;
         if (whole && FindNodeRowValues(LineBody(line), &values)) {
-          result = NodeRow(line, values);
-        } else if (!Put(line.data, line.size)) {
-          result = BundleResult::kWriteFailed;
+          status = NodeRow(line, values);
+        } else {
+          Put(line);
         }
       }
-      if (result != BundleResult::kOk) return result;
+      if (status == StreamStatus::kDone && out_.Failed()) status = StreamStatus::kWriteFailed;
+      if (status != StreamStatus::kDone) return status;
     }
-    return reader.Failed() ? BundleResult::kPageReadFailed : BundleResult::kOk;
+    if (reader.Failed()) return ReadFailed(BundleInput::kPage);
+    return out_.Flush() ? StreamStatus::kDone : StreamStatus::kWriteFailed;
   }
 
  private:
-  bool Put(const char* data, size_t n) { return std::fwrite(data, 1, n, out_) == n; }
-  bool Put(const char* text) { return Put(text, std::strlen(text)); }
-  bool Put(Span s) { return Put(s.data, s.size); }
+  void Put(const char* text) { out_.Write(text); }
+  void Put(Span s) { out_.Write(s.data, s.size); }
 
-  BundleResult Failed(CopyResult result, BundleResult readFailure, const char* path) {
-    if (result == CopyResult::kWriteFailed) return BundleResult::kWriteFailed;
-    std::memcpy(report_->failedPath, path, std::strlen(path) + 1);
-    return readFailure;
+  StreamStatus ReadFailed(BundleInput input) {
+    report_->failedInput = input;
+    return StreamStatus::kReadFailed;
   }
 
-  // Opens the kit's file `name`; `path` receives its path.
-  BundleResult OpenKitFile(const char* name, char (&path)[kPathCapacity], FileHandle* file) {
-    if (!KitFile(*sources_.kit, name, path)) return Failed(CopyResult::kReadFailed, BundleResult::kKitReadFailed, name);
-    if (!file->Open(path, "rb")) return Failed(CopyResult::kReadFailed, BundleResult::kKitReadFailed, path);
-    return BundleResult::kOk;
+  // Copies the file last opened with `copy`, closing it after; a read
+  // failure is one of `input`.
+  template <typename CopyFn>
+  StreamStatus Take(ByteSource& file, BundleInput input, CopyFn copy) {
+    const StreamStatus status = copy(file);
+    files_.Close();
+    return status == StreamStatus::kReadFailed ? ReadFailed(input) : status;
   }
 
   // The script line becomes an inline script element with the kit file in it,
   // keeping the line's indentation and line end. The network script works out
   // the placeholder image from its own address, which an inline script has
   // not; it is told it through an attribute.
-  BundleResult InlineScript(Span line, const char* kitName, bool withPlaceholder) {
+  StreamStatus InlineScript(Span line, const char* kitName, bool withPlaceholder) {
     const Span body = LineBody(line);
     Span host;
     Span indent;
     MatchScriptLine(body, &host, &indent);
     const Span eol{body.data + body.size, line.size - body.size};
     const Span innerEol = eol.size > 0 ? eol : Span{"\n", 1};
-    char path[kPathCapacity];
-    FileHandle script;
-    const BundleResult opened = OpenKitFile(kitName, path, &script);
-    if (opened != BundleResult::kOk) return opened;
 
-    if (!Put(indent) || !Put("<script type=\"text/javascript\"")) return BundleResult::kWriteFailed;
+    Put(indent);
+    Put("<script type=\"text/javascript\"");
     if (withPlaceholder) {
-      if (!Put(" data-placeholder-image=\"")) return BundleResult::kWriteFailed;
-      const BundleResult placeholder = Placeholder();
-      if (placeholder != BundleResult::kOk) return placeholder;
-      if (!Put("\"")) return BundleResult::kWriteFailed;
+      Put(" data-placeholder-image=\"");
+      const StreamStatus placeholder = Placeholder();
+      if (placeholder != StreamStatus::kDone) return placeholder;
+      Put("\"");
     }
-    if (!Put(">") || !Put(innerEol)) return BundleResult::kWriteFailed;
+    Put(">");
+    Put(innerEol);
+    ByteSource* script = files_.OpenKitFile(kitName);
+    if (script == nullptr) return ReadFailed(BundleInput::kKitFile);
     bool endsWithLineEnd = false;
-    const CopyResult copied = CopyInlineScript(script.get(), out_, &endsWithLineEnd);
-    if (copied != CopyResult::kOk) return Failed(copied, BundleResult::kKitReadFailed, path);
-    if (!endsWithLineEnd && !Put(innerEol)) return BundleResult::kWriteFailed;
-    if (!Put(indent) || !Put("</script>") || !Put(eol)) return BundleResult::kWriteFailed;
-    return BundleResult::kOk;
+    const StreamStatus copied = Take(*script, BundleInput::kKitFile, [&](ByteSource& in) {
+      return CopyInlineScript(in, out_, &endsWithLineEnd);
+    });
+    if (copied != StreamStatus::kDone) return copied;
+    if (!endsWithLineEnd) Put(innerEol);
+    Put(indent);
+    Put("</script>");
+    Put(eol);
+    return StreamStatus::kDone;
   }
 
-  BundleResult Placeholder() {
-    char path[kPathCapacity];
-    FileHandle image;
-    const BundleResult opened = OpenKitFile(kKitPlaceholder, path, &image);
-    if (opened != BundleResult::kOk) return opened;
-    const CopyResult copied = WriteDataUri(image.get(), path, out_);
-    if (copied != CopyResult::kOk) return Failed(copied, BundleResult::kKitReadFailed, path);
-    ++report_->inlinedImages;
-    return BundleResult::kOk;
+  StreamStatus DataUri(ByteSource& image, BundleInput input) {
+    const StreamStatus status = Take(image, input, [&](ByteSource& in) {
+      return WriteDataUri(in, files_.Path(), out_);
+    });
+    if (status == StreamStatus::kDone) ++report_->inlinedImages;
+    return status;
+  }
+
+  StreamStatus Placeholder() {
+    ByteSource* image = files_.OpenKitFile(kKitPlaceholder);
+    if (image == nullptr) return ReadFailed(BundleInput::kKitFile);
+    return DataUri(*image, BundleInput::kKitFile);
   }
 
   void Note(ImageNote why, Span address) {
-    if (notes_.note != nullptr && seen_.First(address)) notes_.note(notes_.context, why, address);
+    if (seen_.First(address)) notes_.Note(why, address);
   }
 
   // Writes `address`, or the data: URI that stands for it.
-  BundleResult Image(Span address) {
+  StreamStatus Image(Span address) {
     switch (ClassifyImageAddress(address, Span{placeholder_, std::strlen(placeholder_)})) {
       case ImageAddress::kPlaceholder:
         return Placeholder();
@@ -153,51 +139,50 @@ class CopyWriter {
       case ImageAddress::kInline:
         break;
     }
-    return Put(address) ? BundleResult::kOk : BundleResult::kWriteFailed;
+    Put(address);
+    return StreamStatus::kDone;
   }
 
-  BundleResult RelativeImage(Span address) {
-    char path[kPathCapacity];
-    FILE* opened = nullptr;
-    const ImageFile found = OpenRelativeImage(sources_.pageFolder, address, sources_.allowOutside, path, &opened);
-    if (found == ImageFile::kOpened) {
-      const CopyResult copied = WriteDataUri(opened, path, out_);
-      std::fclose(opened);
-      if (copied != CopyResult::kOk) return Failed(copied, BundleResult::kImageReadFailed, path);
-      ++report_->inlinedImages;
-      return BundleResult::kOk;
+  StreamStatus RelativeImage(Span address) {
+    ByteSource* image = nullptr;
+    ImageNote why = ImageNote::kMissing;
+    switch (files_.OpenImage(address, &image, &why)) {
+      case ImageOpen::kOpened:
+        return DataUri(*image, BundleInput::kImage);
+      case ImageOpen::kUnreadable:
+        return ReadFailed(BundleInput::kImage);
+      case ImageOpen::kLeftAsItWas:
+        break;
     }
-    Note(found == ImageFile::kOutside   ? ImageNote::kOutside
-         : found == ImageFile::kTooLong ? ImageNote::kTooLong
-                                        : ImageNote::kMissing,
-         address);
-    return Put(address) ? BundleResult::kOk : BundleResult::kWriteFailed;
+    Note(why, address);
+    Put(address);
+    return StreamStatus::kDone;
   }
 
   // A node row with the images of its title and its image value replaced.
-  BundleResult NodeRow(Span line, const NodeRowValues& values) {
+  StreamStatus NodeRow(Span line, const NodeRowValues& values) {
     const char* cursor = line.data;
     auto replace = [&](Span address) {
-      if (!Put(cursor, static_cast<size_t>(address.data - cursor))) return BundleResult::kWriteFailed;
+      out_.Write(cursor, static_cast<size_t>(address.data - cursor));
       cursor = address.data + address.size;
       return Image(address);
     };
     Span address;
     for (size_t from = 0; NextTitleImage(values.title, from, &address);
          from = static_cast<size_t>(address.data + address.size - values.title.data)) {
-      const BundleResult result = replace(address);
-      if (result != BundleResult::kOk) return result;
+      const StreamStatus status = replace(address);
+      if (status != StreamStatus::kDone) return status;
     }
-    const BundleResult result = replace(values.image);
-    if (result != BundleResult::kOk) return result;
-    return Put(cursor, static_cast<size_t>(line.data + line.size - cursor)) ? BundleResult::kOk
-                                                                            : BundleResult::kWriteFailed;
+    const StreamStatus status = replace(values.image);
+    if (status != StreamStatus::kDone) return status;
+    out_.Write(cursor, static_cast<size_t>(line.data + line.size - cursor));
+    return StreamStatus::kDone;
   }
 
   const PageShape& shape_;
-  const BundleSources& sources_;
-  FILE* out_;
-  const NoteSink& notes_;
+  BundleFiles& files_;
+  BufferedWriter out_;
+  ImageNoteSink& notes_;
   BundleReport* report_;
   char placeholder_[kHostCapacity + sizeof kPlaceholderPath];
   SeenAddresses seen_;
@@ -205,7 +190,7 @@ class CopyWriter {
 
 }  // namespace
 
-PageCheck RecognisePage(FILE* page, PageShape* shape) {
+PageCheck RecognisePage(ByteSource& page, PageShape* shape) {
   *shape = PageShape{};
   PageLineReader reader(page);
   Span line;
@@ -228,9 +213,9 @@ PageCheck RecognisePage(FILE* page, PageShape* shape) {
   return shape->loaderLine < 0 ? PageCheck::kNoLoader : PageCheck::kNoNetwork;
 }
 
-BundleResult WriteStandalone(FILE* page, const PageShape& shape, const BundleSources& sources, FILE* out,
-                             const NoteSink& notes, BundleReport* report) {
-  CopyWriter writer(shape, sources, out, notes, report);
+StreamStatus WriteStandalone(ByteSource& page, const PageShape& shape, BundleFiles& files, ByteSink& out,
+                             ImageNoteSink& notes, BundleReport* report) {
+  CopyWriter writer(shape, files, out, notes, report);
   return writer.Copy(page);
 }
 

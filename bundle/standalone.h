@@ -4,11 +4,12 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
 #include "bundle/image_address.h"
-#include "bundle/kit.h"
-#include "bundle/page_text.h"
+#include "bundle/page_lines.h"
+#include "io/stream.h"
+#include "io/stream_status.h"
+#include "page/page_contract.h"
 
 namespace plotweave {
 
@@ -22,9 +23,15 @@ struct PageShape {
   char labHost[kHostCapacity] = {};
 };
 
-// Reads the page from where `page` stands to its end. A page is recognised by
-// its loader line and a network script line after it.
-PageCheck RecognisePage(FILE* page, PageShape* shape);
+// Reads the page to its end. A page is recognised by its loader line and a
+// network script line after it.
+PageCheck RecognisePage(ByteSource& page, PageShape* shape);
+
+// The files of the kit: it lays them out as the laboratory server serves
+// them, so each is the page's path without its leading "/".
+inline constexpr const char* kKitLoader = kLoaderPath + 1;
+inline constexpr const char* kKitNetwork = kNetworkPath + 1;
+inline constexpr const char* kKitPlaceholder = kPlaceholderPath + 1;
 
 // Why an image address stays in the copy as it was.
 enum class ImageNote {
@@ -33,33 +40,60 @@ enum class ImageNote {
   kOtherScheme,
   kUnusual,
   kOutside,       // outside the page's folder
+  kLink,          // reached through a symbolic link
+  kNotAFile,      // a directory, FIFO or device
   kMissing,
   kTooLong,
 };
 
+enum class ImageOpen {
+  kOpened,
+  kLeftAsItWas,  // not to be taken in; the reason comes with it
+  kUnreadable,   // there and to be taken in, but the open failed (no permission)
+};
+
+// The files the copy takes in besides the page. Only the program's front end
+// names and opens files: the copy asks for them by what the page says, and
+// the front end decides where they are and which may be read. One file is
+// open at a time; each open closes the one before.
+class BundleFiles {
+ public:
+  // Opens the kit's file `name` (one of the kKit names); null when it cannot
+  // be opened.
+  virtual ByteSource* OpenKitFile(const char* name) = 0;
+  // Opens the file that a relative image address names (see
+  // RelativeImagePath); `image` is set on kOpened, `why` on kLeftAsItWas.
+  virtual ImageOpen OpenImage(Span address, ByteSource** image, ImageNote* why) = 0;
+  virtual void Close() = 0;
+  // The file last asked for, as a path: the name whose ending tells an SVG
+  // image, and the one a read failure is reported with.
+  virtual const char* Path() const = 0;
+
+ protected:
+  ~BundleFiles() = default;
+};
+
 // Receives each distinct address that is left as it was, once.
-struct NoteSink {
-  void (*note)(void* context, ImageNote why, Span address) = nullptr;
-  void* context = nullptr;
+class ImageNoteSink {
+ public:
+  virtual void Note(ImageNote why, Span address) = 0;
+
+ protected:
+  ~ImageNoteSink() = default;
 };
 
-struct BundleSources {
-  const KitSearch* kit = nullptr;  // a search that found a kit
-  const char* pageFolder = "";     // "" for the current folder
-  bool allowOutside = false;
-};
-
-enum class BundleResult { kOk, kPageReadFailed, kKitReadFailed, kImageReadFailed, kWriteFailed };
+// Which input a read failure was in.
+enum class BundleInput : uint8_t { kPage, kKitFile, kImage };
 
 struct BundleReport {
-  int inlinedImages = 0;            // data: URIs written, placeholders included
-  char failedPath[kPathCapacity] = {};  // the kit file or image that could not be read
+  int inlinedImages = 0;  // data: URIs written, placeholders included
+  BundleInput failedInput = BundleInput::kPage;  // with kReadFailed; files.Path() names a kit file or image
 };
 
-// Writes the copy of the page (read from where `page` stands; `shape` from
-// RecognisePage on the same bytes) to `out`. Every line but the two script
-// lines and the image addresses of node rows is copied byte for byte.
-BundleResult WriteStandalone(FILE* page, const PageShape& shape, const BundleSources& sources, FILE* out,
-                             const NoteSink& notes, BundleReport* report);
+// Writes the copy of the page (`shape` from RecognisePage on the same bytes)
+// to `out`. Every line but the two script lines and the image addresses of
+// node rows is copied byte for byte.
+StreamStatus WriteStandalone(ByteSource& page, const PageShape& shape, BundleFiles& files, ByteSink& out,
+                             ImageNoteSink& notes, BundleReport* report);
 
 }  // namespace plotweave

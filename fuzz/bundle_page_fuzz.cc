@@ -2,14 +2,13 @@
 // the page: recognising the page and writing its copy never fail on a page
 // that was recognised, and every line of the page keeps at least its line end.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "bundle/kit.h"
+#include "bundle/run_files.h"
 #include "bundle/standalone.h"
 #include "fuzz/fuzz_support.h"
 
@@ -17,6 +16,20 @@ namespace {
 
 std::string gDir;
 plotweave::KitSearch gKit;
+
+class CopySink final : public plotweave::ByteSink {
+ public:
+  bool Write(const void* data, size_t count) override {
+    bytes.append(static_cast<const char*>(data), count);
+    return true;
+  }
+  std::string bytes;
+};
+
+class NoNotes final : public plotweave::ImageNoteSink {
+ public:
+  void Note(plotweave::ImageNote, plotweave::Span) override {}
+};
 
 }  // namespace
 
@@ -43,31 +56,22 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace plotweave;
-  // The copy works on stdio streams: the input as one, the copy into memory.
-  FILE* in = size == 0 ? std::fopen("/dev/null", "rb") : fmemopen(const_cast<uint8_t*>(data), size, "rb");
-  FUZZ_CHECK(in != nullptr);
+  MemorySource in(data, size);
   PageShape shape;
   const PageCheck check = RecognisePage(in, &shape);
   FUZZ_CHECK(check != PageCheck::kReadFailed);
   if (check == PageCheck::kPage) {
     FUZZ_CHECK(shape.loaderLine >= 0 && shape.networkLine > shape.loaderLine);
-    FUZZ_CHECK(std::fseek(in, 0, SEEK_SET) == 0);
-    char* copyBytes = nullptr;
-    size_t copySize = 0;
-    FILE* out = open_memstream(&copyBytes, &copySize);
-    FUZZ_CHECK(out != nullptr);
-    BundleSources sources;
-    sources.kit = &gKit;
-    sources.pageFolder = gDir.c_str();
+    MemorySource again(data, size);
+    PageFolderFiles files(gDir.c_str(), gKit, false);
+    CopySink out;
+    NoNotes notes;
     BundleReport report;
-    FUZZ_CHECK(WriteStandalone(in, shape, sources, out, NoteSink{}, &report) == BundleResult::kOk);
-    FUZZ_CHECK(std::fclose(out) == 0);
-    const std::string copy(copyBytes, copySize);
-    std::free(copyBytes);
+    FUZZ_CHECK(WriteStandalone(again, shape, files, out, notes, &report) == StreamStatus::kDone);
+    const std::string& copy = out.bytes;
     const std::string page(reinterpret_cast<const char*>(data), size);
     FUZZ_CHECK(std::count(copy.begin(), copy.end(), '\n') >= std::count(page.begin(), page.end(), '\n'));
     FUZZ_CHECK(report.inlinedImages >= 1);  // the placeholder, for the network script
   }
-  std::fclose(in);
   return 0;
 }

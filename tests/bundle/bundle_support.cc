@@ -2,8 +2,10 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 
 #include "bundle/run_bundle.h"
+#include "page/page_contract.h"
 
 namespace plotweave::testing {
 
@@ -26,22 +28,32 @@ const std::vector<std::string> kTail = {"    </script>", "</head>", "<body>", "<
 }  // namespace
 
 void WriteKit(const std::string& folder) {
-  std::filesystem::create_directories(folder + "/Graph/network");
-  std::filesystem::create_directories(folder + "/VR/style");
-  WriteFileBytes(folder + "/jsapi", kKitLoaderText);
-  WriteFileBytes(folder + "/Graph/network/network.js", kKitNetworkText);
-  WriteFileBytes(folder + "/VR/style/noimage.png", kPlaceholderBytes);
+  // The kit lays its files out as the laboratory server serves them.
+  for (const auto& [path, bytes] : {std::pair{kLoaderPath, kKitLoaderText}, std::pair{kNetworkPath, kKitNetworkText},
+                                    std::pair{kPlaceholderPath, kPlaceholderBytes}}) {
+    std::filesystem::create_directories(std::filesystem::path(folder + path).parent_path());
+    WriteFileBytes(folder + path, bytes);
+  }
 }
 
 std::string NodeRow(const std::string& id, const std::string& title, const std::string& image) {
-  return "        nodesTable.addRow(['" + id + "', 'Place', '" + id + "', '" + title + "', 'dot', '" + image +
-         "', '/" + id + ".html']);";
+  std::string values[kNodeColumnCount];
+  values[kNodeId] = id;
+  values[kNodeGroup] = "Place";
+  values[kNodeText] = id;
+  values[kNodeTitle] = title;
+  values[kNodeStyle] = "dot";
+  values[kNodeImage] = image;
+  values[kNodeUrl] = "/" + id + ".html";
+  std::string row = std::string(kRowIndent) + kNodeRowOpen;
+  for (size_t i = 0; i < kNodeColumnCount; ++i) row += (i > 0 ? kRowSeparator : "") + values[i];
+  return row + kRowClose;
 }
 
 std::string PageWith(const PageHosts& hosts, const std::vector<std::string>& rows, const std::string& eol) {
   std::vector<std::string> lines = kHead;
-  lines.push_back("    <script type=\"text/javascript\" src=\"" + hosts.loader + "/jsapi\"></script>");
-  lines.push_back("    <script type=\"text/javascript\" src=\"" + hosts.lab + "/Graph/network/network.js\"></script>");
+  lines.push_back("    " + (kScriptOpen + hosts.loader) + kLoaderPath + kScriptClose);
+  lines.push_back("    " + (kScriptOpen + hosts.lab) + kNetworkPath + kScriptClose);
   lines.insert(lines.end(), kScriptStart.begin(), kScriptStart.end());
   lines.insert(lines.end(), rows.begin(), rows.end());
   lines.insert(lines.end(), kTail.begin(), kTail.end());

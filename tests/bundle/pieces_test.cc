@@ -45,6 +45,13 @@ TEST(BundleOptions, ValuesFlagsAndThePageInAnyOrder) {
 
   p = Parse({"-oout.htm", "page.htm"});
   EXPECT_STREQ(p.options.output, "out.htm");
+  EXPECT_EQ(p.options.maxSize, 0u);
+
+  p = Parse({"page.htm", "-o", "-", "--max-size=3K"});
+  EXPECT_STREQ(p.options.output, "-");
+  EXPECT_EQ(p.options.maxSize, 3072u);
+  EXPECT_EQ(Parse({"page.htm", "--max-size", "2g"}).options.maxSize, 2147483648u);
+  EXPECT_EQ(Parse({"page.htm", "--max-size", "123456789"}).options.maxSize, 123456789u);
 
   // --help and --version need no page and win over anything else.
   EXPECT_TRUE(Parse({"--help"}).options.help);
@@ -66,6 +73,11 @@ TEST(BundleOptions, UsageErrorsSayWhatIsWrong) {
       {{"a.htm", "--kit="}, "option --kit= needs a value"},
       {{"a.htm", "-o", "x", "--output=y"}, "option --output=y given twice"},
       {{"a.htm", "--help=yes"}, "option --help takes no value"},
+      {{"a.htm", "--max-size", "0"}, "--max-size takes a positive number of bytes, not 0"},
+      {{"a.htm", "--max-size=1.5M"}, "--max-size takes a positive number of bytes, not 1.5M"},
+      {{"a.htm", "--max-size", "16777216T"}, "--max-size takes a positive number of bytes, not 16777216T"},
+      {{"a.htm", "--max-size", "17179869184G"}, "--max-size takes a positive number of bytes, not 17179869184G"},
+      {{"a.htm", "--max-size", "1K", "--max-size=2K"}, "option --max-size=2K given twice"},
   };
   for (const auto& c : cases) {
     const Parsed p = Parse(c.args);
@@ -94,13 +106,15 @@ TEST(BundleOutput, DefaultNameBesideThePage) {
   EXPECT_FALSE(DefaultOutputName(std::string(kPathCapacity - 12, 'a').append(".htm").c_str(), copy));
 }
 
-std::string CopiedScript(const std::string& script, bool* endsWithLineEnd) {
-  const testing::ScratchFile in;
-  const testing::ScratchFile out;
-  std::fwrite(script.data(), 1, script.size(), in.get());
-  std::rewind(in.get());
-  EXPECT_EQ(CopyInlineScript(in.get(), out.get(), endsWithLineEnd), CopyResult::kOk);
-  return out.Text();
+// The copy of `script` read in pieces of at most `step` bytes.
+std::string CopiedScript(const std::string& script, bool* endsWithLineEnd, size_t step = 7) {
+  testing::PieceSource in(script, step);
+  testing::StringSink sink;
+  {
+    BufferedWriter out(sink);
+    EXPECT_EQ(CopyInlineScript(in, out, endsWithLineEnd), StreamStatus::kDone);
+  }
+  return sink.bytes;
 }
 
 TEST(InlineScript, NothingInItCanEndTheElement) {
@@ -112,7 +126,7 @@ TEST(InlineScript, NothingInItCanEndTheElement) {
   EXPECT_FALSE(lineEnd);
   // Across the copy's read buffer, whose size is 64 KiB.
   const std::string pad(65536 - 3, 'x');
-  EXPECT_EQ(CopiedScript(pad + "</script>", &lineEnd), pad + "\\x3C/script>");
+  EXPECT_EQ(CopiedScript(pad + "</script>", &lineEnd, 1 << 20), pad + "\\x3C/script>");
 }
 
 }  // namespace

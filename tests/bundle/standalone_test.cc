@@ -9,7 +9,12 @@
 
 #include "bundle/kit.h"
 #include "bundle/run_bundle.h"
+#include "bundle/run_files.h"
 #include "tests/bundle/bundle_support.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace plotweave {
 namespace {
@@ -127,16 +132,47 @@ TEST_F(StandaloneTest, EachKindOfImageAddress) {
 }
 
 #ifndef _WIN32
-TEST_F(StandaloneTest, LinksOutOfThePageFolderAreNotFollowed) {
+// Only regular files reached without a link are read, whether the kernel
+// resolves the path or the program goes one step at a time; a FIFO is
+// refused without waiting for a writer.
+TEST_F(StandaloneTest, NoLinkIsFollowedAndOnlyRegularFilesAreRead) {
   std::filesystem::create_directories(dir_ / "page/img");
-  WriteFileBytes(dir_ / "secret.png", kPngBytes);
+  WriteFileBytes(dir_ / "secret.png", kPngBytes + "secret");
   WriteFileBytes(dir_ / "page/img/a.png", kPngBytes);
   std::filesystem::create_symlink(dir_ / "secret.png", dir_ / "page/out.png");
   std::filesystem::create_symlink("img/a.png", dir_ / "page/in.png");
-  const BundleRun run = Bundle(PageWith({}, {NodeRow("a", "a", "out.png"), NodeRow("b", "b", "in.png")}));
-  EXPECT_EQ(run.status, kBundleOk);
-  EXPECT_EQ(Copy(), CopyWith({NodeRow("a", "a", "out.png"), NodeRow("b", "b", kPngUri)}));
-  EXPECT_NE(run.err.find("(outside the page's folder; --allow-outside takes it in): out.png\n"), std::string::npos);
+  std::filesystem::create_directory_symlink("img", dir_ / "page/via");
+  ASSERT_EQ(mkfifo((dir_ / "page/fifo.png").c_str(), 0600), 0);
+  const std::vector<std::string> addresses = {"out.png", "in.png", "via/a.png", "fifo.png", "img", "img/a.png"};
+  std::vector<std::string> rows;
+  for (const std::string& address : addresses) rows.push_back(NodeRow(address, address, address));
+  const std::string page = PageWith({}, rows);
+  const std::string secretUri = "data:image/png;base64,iVBORw0KGgpBc2VjcmV0";
+
+  for (const bool stepByStep : {false, true}) {
+    SCOPED_TRACE(stepByStep ? "step by step" : "resolved by the kernel");
+    OpenImagesStepByStep(stepByStep);
+    BundleRun run = Bundle(page);
+    EXPECT_EQ(run.status, kBundleOk) << run.err;
+    std::vector<std::string> want = rows;
+    want[5] = NodeRow("img/a.png", "img/a.png", kPngUri);
+    EXPECT_EQ(Copy(), CopyWith(want));
+    const std::string link = "plotweave-bundle: image stays as it is (reached through a symbolic link; "
+                             "--allow-outside takes it in): ";
+    const std::string other = "plotweave-bundle: image stays as it is (not a regular file): ";
+    EXPECT_EQ(run.err, link + "out.png\n" + link + "in.png\n" + link + "via/a.png\n" + other + "fifo.png\n" + other +
+                           "img\nplotweave-bundle: wrote " + (dir_ / "page/p.standalone.htm") + "\n");
+
+    // Asked for, links are followed; a FIFO is still no file.
+    run = Bundle(page, {"--allow-outside"});
+    EXPECT_EQ(run.status, kBundleOk) << run.err;
+    want[0] = NodeRow("out.png", "out.png", secretUri);
+    want[1] = NodeRow("in.png", "in.png", kPngUri);
+    want[2] = NodeRow("via/a.png", "via/a.png", kPngUri);
+    EXPECT_EQ(Copy(), CopyWith(want));
+    EXPECT_NE(run.err.find(other + "fifo.png\n"), std::string::npos);
+  }
+  OpenImagesStepByStep(false);
 }
 #endif
 

@@ -4,6 +4,7 @@
 #   - on the same page the two copies are the same bytes;
 #   - on each build's own page (CR LF from Windows) the copies differ in line
 #     ends only;
+#   - an image behind a link out of the page's folder is not taken in;
 #   - a page that is not one is refused with the same status and message.
 #
 #   windows_copy_test.sh RUNNER WINDOWS_BUILD LINUX_BUILD EXAMPLES KIT
@@ -53,6 +54,19 @@ grep -q "img/" "$scratch/linux/빈 칸 폴더/윈도 사본.htm" && fail "an exa
 windows_copy="$scratch/windows/빈 칸 폴더/한글 페이지_self.standalone.htm"
 cmp <(sed 's/\r$//' "$windows_copy") <(sed 's/\r$//' "$scratch/linux/빈 칸 폴더/linux copy.htm") ||
   fail "the copies of the two builds' pages differ in more than line ends"
+
+# An image that is a link out of the page's folder: the Windows program checks
+# where the opened file really is and leaves the address as it was.
+printf 'GIF89a outside' >"$scratch/secret.gif"
+mkdir -p "$scratch/linked/img"
+cp "$linux_page" "$scratch/linked/p.htm"
+cp "$examples/img/heunginjimun.png" "$examples/img/sukjeongmun.png" "$scratch/linked/img/"
+ln -s ../../secret.gif "$scratch/linked/img/sungnyemun.png"
+(cd "$scratch/linked" && $runner "$windows/bundle/plotweave-bundle.exe" --kit "$kit" p.htm) 2>"$scratch/linked.err" ||
+  fail "Windows plotweave-bundle failed beside a link: $(cat "$scratch/linked.err")"
+grep -q "R0lGODlhIG91dHNpZGU" "$scratch/linked/p.standalone.htm" && fail "the file behind a link out was taken in"
+grep -q "outside the page's folder; --allow-outside takes it in): img/sungnyemun.png" "$scratch/linked.err" ||
+  fail "the link out was not named: $(cat "$scratch/linked.err")"
 
 # A page that is not one.
 printf '<html>\r\n</html>\r\n' >"$scratch/windows/other.htm"
