@@ -23,7 +23,7 @@ extern char** environ;
 #include "bundle/kit.h"
 #include "check/report.h"
 #include "io/file.h"
-#include "preview/folder_files.h"
+#include "bundle/run_files.h"
 #include "preview/options.h"
 #include "preview/page_build.h"
 #include "preview/plan_file.h"
@@ -47,8 +47,8 @@ constexpr char kUsage[] =
     "  -h, --help   show this help and exit\n"
     "  --version    show the version and exit\n"
     "\n"
-    "Ctrl+C ends it. Exit status: 0 ended by the user, 2 a usage error, 3 the plan's\n"
-    "folder cannot be opened, 4 the port cannot be listened on, 5 no kit.\n";
+    "Ctrl+C ends it. Exit status: 0 ended by the user, 2 a usage error, 4 the port\n"
+    "cannot be listened on, 5 no kit.\n";
 
 // How often the plan's stamp is looked at. A save is taken once its stamp
 // has held for one look, so that a save written in several steps is read
@@ -119,7 +119,7 @@ const char* FileName(const char* path) {
 
 // Reads and previews the plan as it stands, publishes what came of it and
 // says so on the console.
-void TakeSave(const char* plan, const BuildSetting& build, PreviewServer& server) {
+void TakeSave(const char* plan, const BuildSetting& build, BundleFiles& files, PreviewServer& server) {
   size_t size = 0;
   PreviewFindings* findings = server.NextFindings();
   findings->shown = 0;
@@ -128,7 +128,7 @@ void TakeSave(const char* plan, const BuildSetting& build, PreviewServer& server
   PlanState state = PlanState::kUnreadable;
   if (read == PlanRead::kRead) {
     ConsoleFindings console(plan);
-    switch (BuildPreview(gPlan, size, build, plan, console, findings, server.NextPage())) {
+    switch (BuildPreview(gPlan, size, build, plan, console, files, findings, server.NextPage())) {
       case PreviewOutcome::kDrawn:
         state = PlanState::kDrawn;
         break;
@@ -137,6 +137,9 @@ void TakeSave(const char* plan, const BuildSetting& build, PreviewServer& server
         break;
       case PreviewOutcome::kTooLarge:
         state = PlanState::kTooLarge;
+        break;
+      case PreviewOutcome::kKitUnreadable:
+        state = PlanState::kKitUnreadable;
         break;
       case PreviewOutcome::kUnreadable:
         break;
@@ -171,6 +174,9 @@ void TakeSave(const char* plan, const BuildSetting& build, PreviewServer& server
       break;
     case PlanState::kUnreadable:
       std::printf("plotweave-preview: %s: cannot be read; waiting for the next save\n", plan);
+      break;
+    case PlanState::kKitUnreadable:
+      std::printf("plotweave-preview: %s: the kit cannot be read; waiting for the next save\n", plan);
       break;
   }
   std::fflush(stdout);
@@ -232,14 +238,11 @@ int Run(int argc, const char* const* argv) {
   const size_t folderSize = static_cast<size_t>(FileName(plan) - plan);
   std::memcpy(folderName, plan, folderSize);
   folderName[folderSize] = '\0';
-  const PlanFolder folder(folderName);
-  if (!folder.ok()) {
-    std::fprintf(stderr, "plotweave-preview: the folder of %s cannot be opened\n", plan);
-    return 3;
-  }
+  // The kit and the page's pictures, opened under the bundler's rules.
+  static PageFolderFiles files(folderName, kit, false);
 
   static PreviewServer server;
-  const ServerSetup setup{plan, FileName(names.page), &kit, &folder};
+  const ServerSetup setup{plan, FileName(names.page), &kit};
   const int port = server.Start(options.port, setup);
   if (port < 0) {
     std::fprintf(stderr, "plotweave-preview: cannot listen on 127.0.0.1:%d\n", options.port);
@@ -258,13 +261,13 @@ int Run(int argc, const char* const* argv) {
   // on every system and for every way of saving, renames included.
   PlanStamp taken = StampPlan(plan);
   PlanStamp seen = taken;
-  TakeSave(plan, build, server);
+  TakeSave(plan, build, files, server);
   while (!gStop) {
     std::this_thread::sleep_for(kLook);
     const PlanStamp now = StampPlan(plan);
     if (now == seen && !(now == taken)) {
       taken = now;
-      TakeSave(plan, build, server);
+      TakeSave(plan, build, files, server);
     }
     seen = now;
 #ifndef _WIN32

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <new>
 
-#include "build_config.h"
 #include "check/plan_check.h"
 #include "kscode/page_encoder.h"
 #include "kscode/plan_normaliser.h"
@@ -30,8 +29,8 @@ namespace {
 // The stages' working memory, made once: far too large for a stack, and the
 // same every save, so that a preview's memory stays what it was at the start.
 OntologyModel gModel;
-unsigned char gKsPage[kPreviewPageCapacity];
-unsigned char gUtf8Page[kPreviewPageCapacity];
+unsigned char gKsPage[kPlotweavePageCapacity];
+unsigned char gUtf8Page[kPlotweavePageCapacity];
 alignas(NormalisedPlanSource) unsigned char gSourceRoom[sizeof(NormalisedPlanSource)];
 
 // The checker reports every trap; the stages' own reports are not needed.
@@ -108,99 +107,41 @@ bool ReadModel(const unsigned char* plan, size_t size, const char* linkTarget) {
   return read;
 }
 
-// The page's outside addresses, and what the preview serves in their place:
-// the kit from the preview server, and the client that follows the plan
-// right after the network script.
-#define PREVIEW_CLIENT_PATH "/preview/client.js"
-struct Replacement {
-  const char* from;
-  const char* to;
-};
-const Replacement kAddresses[] = {
-    {PLOTWEAVE_SCRIPT_OPEN PLOTWEAVE_LOADER_HOST PLOTWEAVE_LOADER_PATH PLOTWEAVE_SCRIPT_CLOSE,
-     PLOTWEAVE_SCRIPT_OPEN PLOTWEAVE_LOADER_PATH PLOTWEAVE_SCRIPT_CLOSE},
-    {PLOTWEAVE_SCRIPT_OPEN PLOTWEAVE_LAB_HOST PLOTWEAVE_NETWORK_PATH PLOTWEAVE_SCRIPT_CLOSE,
-     PLOTWEAVE_SCRIPT_OPEN PLOTWEAVE_NETWORK_PATH PLOTWEAVE_SCRIPT_CLOSE PLOTWEAVE_SCRIPT_OPEN PREVIEW_CLIENT_PATH
-         PLOTWEAVE_SCRIPT_CLOSE},
-    {"'" PLOTWEAVE_LAB_HOST PLOTWEAVE_PLACEHOLDER_PATH "'", "'" PLOTWEAVE_PLACEHOLDER_PATH "'"},
+// The standalone copy's notes on images it left as they were: only counted,
+// as the page shows those images as it would anywhere.
+class LeftImages final : public ImageNoteSink {
+ public:
+  void Note(ImageNote, Span) override { ++count; }
+  int count = 0;
 };
 
-// Copies the page into `out` with the addresses replaced; false when it
-// does not fit.
-bool ServeAddresses(const unsigned char* page, size_t size, PreviewPage* out) {
-  FixedSink sink(out->bytes, sizeof out->bytes);
-  size_t copied = 0;
-  for (size_t at = 0; at < size; ++at) {
-    if (page[at] != '<' && page[at] != '\'') continue;
-    for (const Replacement& r : kAddresses) {
-      const size_t n = std::strlen(r.from);
-      if (n > size - at || std::memcmp(page + at, r.from, n) != 0) continue;
-      if (!sink.Write(page + copied, at - copied) || !sink.Write(r.to, std::strlen(r.to))) return false;
-      at += n - 1;
-      copied = at + 1;
+// Adds the preview's client to the page in `buffer` (`*size` bytes used of
+// `capacity`), last in its head, so that the kit and the page's own script
+// are there when it runs: before the first line that is "</head>", which the
+// page writer writes and no minified script or plan row starts a line with.
+// False when it does not fit.
+bool AddClient(unsigned char* buffer, size_t capacity, size_t* size) {
+  static const char kHeadEnd[] = "\n</head>";
+  static const char kClientLine[] = PLOTWEAVE_SCRIPT_OPEN "/preview/client.js" PLOTWEAVE_SCRIPT_CLOSE "\n";
+  const size_t n = sizeof kClientLine - 1;
+  if (capacity - *size < n) return false;
+  size_t at = *size;
+  for (size_t i = 0; i + sizeof kHeadEnd - 1 <= *size; ++i) {
+    if (std::memcmp(buffer + i, kHeadEnd, sizeof kHeadEnd - 1) == 0) {
+      at = i + 1;
       break;
     }
   }
-  if (!sink.Write(page + copied, size - copied)) return false;
-  out->size = sink.size();
+  std::memmove(buffer + at + n, buffer + at, *size - at);
+  std::memcpy(buffer + at, kClientLine, n);
+  *size += n;
   return true;
-}
-
-void ListImages(PreviewPage* page) {
-  page->imageCount = 0;
-  for (int i = 0; i < gModel.nodeCount; ++i) {
-    if (gModel.nodes[i].image[0] == '\0') continue;
-    char shown[kImagePathWidth];
-    char path[kImagePathWidth];
-    PageText(gModel.nodes[i].image, shown, sizeof shown);
-    if (!ImageRequestPath(shown, path)) continue;
-    bool known = false;
-    for (int k = 0; k < page->imageCount && !known; ++k) known = std::strcmp(page->images[k], path) == 0;
-    if (!known && page->imageCount < kImageCapacity) std::memcpy(page->images[page->imageCount++], path, sizeof path);
-  }
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 }  // namespace
 
-bool ImageRequestPath(const char* address, char (&path)[kImagePathWidth]) {
-  if (address[0] == '/' || address[0] == '\\' || address[0] == '\0') return false;
-  // A scheme: letters, digits, '+', '-' or '.' before the first ':'.
-  for (const char* p = address; *p != '\0' && *p != '/' && *p != '?' && *p != '#'; ++p) {
-    if (*p == ':') return false;
-  }
-  size_t n = 0;
-  for (const char* p = address; *p != '\0' && *p != '?' && *p != '#'; ++p) {
-    char c = *p;
-    if (c == '%' && HexValue(p[1]) >= 0 && HexValue(p[2]) >= 0) {
-      c = static_cast<char>(HexValue(p[1]) * 16 + HexValue(p[2]));
-      p += 2;
-      if (c == '\0') return false;
-    }
-    if (c == '\\') c = '/';
-    if (n + 1 >= sizeof path) return false;
-    path[n++] = c;
-  }
-  path[n] = '\0';
-  if (n == 0 || path[n - 1] == '/') return false;
-  // No ".." step anywhere: the server answers only for files below the folder.
-  for (size_t start = 0; start <= n;) {
-    size_t end = start;
-    while (end < n && path[end] != '/') ++end;
-    if (end - start == 2 && path[start] == '.' && path[start + 1] == '.') return false;
-    start = end + 1;
-  }
-  return true;
-}
-
 PreviewOutcome BuildPreview(const unsigned char* plan, size_t size, const BuildSetting& build, const char* planName,
-                            FindingSink& console, PreviewFindings* findings, PreviewPage* page) {
+                            FindingSink& console, BundleFiles& files, PreviewFindings* findings, PreviewPage* page) {
   findings->shown = 0;
   findings->counts = FindingCounts{};
   const bool read = ReadModel(plan, size, build.linkTarget);
@@ -221,8 +162,26 @@ PreviewOutcome BuildPreview(const unsigned char* plan, size_t size, const BuildS
   MemorySource ksPage(gKsPage, ks.size());
   FixedSink utf8(gUtf8Page, sizeof gUtf8Page);
   if (EncodePage(ksPage, utf8) != StreamStatus::kDone) return findings->outcome = PreviewOutcome::kTooLarge;
-  if (!ServeAddresses(gUtf8Page, utf8.size(), page)) return findings->outcome = PreviewOutcome::kTooLarge;
-  ListImages(page);
+
+  // Made standalone as the bundler makes it.
+  MemorySource shapeSource(gUtf8Page, utf8.size());
+  PageShape shape;
+  if (RecognisePage(shapeSource, &shape) != PageCheck::kPage) return findings->outcome = PreviewOutcome::kUnreadable;
+  MemorySource pageSource(gUtf8Page, utf8.size());
+  FixedSink standalone(page->bytes, sizeof page->bytes);
+  LeftImages left;
+  BundleReport report;
+  switch (WriteStandalone(pageSource, shape, files, standalone, left, &report)) {
+    case StreamStatus::kDone:
+      break;
+    case StreamStatus::kWriteFailed:
+      return findings->outcome = PreviewOutcome::kTooLarge;
+    case StreamStatus::kReadFailed:
+      return findings->outcome = PreviewOutcome::kKitUnreadable;
+  }
+  page->size = standalone.size();
+  if (!AddClient(page->bytes, sizeof page->bytes, &page->size)) return findings->outcome = PreviewOutcome::kTooLarge;
+  page->leftImages = left.count;
   return findings->outcome = PreviewOutcome::kDrawn;
 }
 

@@ -1,11 +1,13 @@
 // The preview of one saved plan, made in memory: the checker's findings, and
-// the page plotweave would write for it, with its outside addresses turned
-// into the preview server's own.
+// the page plotweave would write for it, made standalone as plotweave-bundle
+// makes it (the kit's scripts and the images inside the plan's folder taken
+// in), with the preview's client added.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "bundle/standalone.h"
 #include "check/finding.h"
 #include "io/stream.h"
 #include "plan/plan_name.h"
@@ -18,6 +20,7 @@ enum class PreviewOutcome : uint8_t {
   kRefused,     // validation faults: no page, the last good one stays
   kUnreadable,  // the plan could not be read to its end
   kTooLarge,    // the page does not fit its buffer
+  kKitUnreadable,  // a file of the kit could not be read
 };
 
 // A block of memory written as a sink, never past its end.
@@ -35,16 +38,18 @@ class FixedSink final : public ByteSink {
   bool overflowed_ = false;
 };
 
-// A full plan's page is about 1.5 MB; the buffer leaves room for hand-made
-// plans with long rows.
-inline constexpr size_t kPreviewPageCapacity = size_t{6} << 20;
+// A full plan's page is about 1.5 MB, before the kit and its pictures are
+// taken in.
+inline constexpr size_t kPlotweavePageCapacity = size_t{6} << 20;
+// The standalone page: the kit's script (some 1.5 MB) and every picture as a
+// data: URI. Only what a page uses is ever touched.
+inline constexpr size_t kPreviewPageCapacity = size_t{64} << 20;
 // The panel shows this many findings; the console prints all of them.
 inline constexpr int kPanelFindings = 300;
-// A node id or an image path, as the page shows it (UTF-8).
+// A node id as the page shows it (UTF-8).
 inline constexpr size_t kShownNameWidth = 160;
-inline constexpr size_t kImagePathWidth = 400;
-// The distinct images a page may name: one per node at most.
-inline constexpr int kImageCapacity = 512;
+// Where the page loads the preview's client from.
+inline constexpr char kPreviewClientPath[] = "/preview/client.js";
 
 // Which entry of the plan a finding is about, for selecting it.
 struct FindingTarget {
@@ -58,13 +63,10 @@ struct PanelFinding {
   FindingTarget target;
 };
 
-// The page of a drawn plan and the files it names beside itself.
+// The page of a drawn plan.
 struct PreviewPage {
   size_t size = 0;
-  int imageCount = 0;
-  // Relative image addresses as the server is asked for them: query and
-  // fragment dropped, %XX decoded.
-  char images[kImageCapacity][kImagePathWidth];
+  int leftImages = 0;  // image addresses not taken in (see ImageNote)
   unsigned char bytes[kPreviewPageCapacity];
 };
 
@@ -76,15 +78,11 @@ struct PreviewFindings {
 };
 
 // Makes the preview of `plan` (its bytes as saved). Every finding also goes
-// to `console` as it is made. `page` is written only when the outcome is
-// kDrawn. The working memory is the library's own: one preview at a time.
+// to `console` as it is made; the kit and the images come from `files`, under
+// the rules of the front end that made them. `page` is written only when the
+// outcome is kDrawn. The working memory is the library's own: one preview at
+// a time.
 PreviewOutcome BuildPreview(const unsigned char* plan, size_t size, const BuildSetting& build, const char* planName,
-                            FindingSink& console, PreviewFindings* findings, PreviewPage* page);
-
-// Decodes a relative image address the way a browser asks for it: the query
-// and fragment dropped, %XX decoded. False for an address that is not a path
-// below the page (a scheme, a leading '/' or '\', a ".." step, a decoded zero
-// byte) or that does not fit.
-bool ImageRequestPath(const char* address, char (&path)[kImagePathWidth]);
+                            FindingSink& console, BundleFiles& files, PreviewFindings* findings, PreviewPage* page);
 
 }  // namespace plotweave

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <thread>
 
-#include "page/page_contract.h"
+#include "bundle/run_files.h"
 
 #ifdef __GNUC__
 #pragma GCC diagnostic push
@@ -31,50 +31,16 @@ namespace {
 constexpr size_t kServerThreads = 24;
 // A comment on an idle event stream, so that a closed page is noticed.
 constexpr auto kStreamPing = std::chrono::seconds(10);
-// Largest image served.
-constexpr unsigned long long kLargestImage = 64ull << 20;
 
-// The kit's files by the address the page asks for.
-struct KitAddress {
-  const char* address;
-  const char* file;
-  const char* type;
-};
-const KitAddress kKitAddresses[] = {
-    {PLOTWEAVE_LOADER_PATH, kKitLoader, "text/javascript; charset=utf-8"},
-    {PLOTWEAVE_NETWORK_PATH, kKitNetwork, "text/javascript; charset=utf-8"},
-    {PLOTWEAVE_PLACEHOLDER_PATH, kKitPlaceholder, "image/png"},
-    {"/preview/client.js", "preview/client.js", "text/javascript; charset=utf-8"},
-};
-
-const char* ImageType(const char* path) {
-  const char* dot = std::strrchr(path, '.');
-  if (dot == nullptr) return "application/octet-stream";
-  static const struct {
-    const char* ext;
-    const char* type;
-  } kTypes[] = {{".png", "image/png"},   {".gif", "image/gif"},   {".jpg", "image/jpeg"}, {".jpeg", "image/jpeg"},
-                {".svg", "image/svg+xml"}, {".webp", "image/webp"}, {".bmp", "image/bmp"},  {".ico", "image/x-icon"}};
-  for (const auto& t : kTypes) {
-    size_t i = 0;
-    while (t.ext[i] != '\0' && dot[i] != '\0' && (dot[i] | 0x20) == t.ext[i]) ++i;
-    if (t.ext[i] == '\0' && dot[i] == '\0') return t.type;
-  }
-  return "application/octet-stream";
-}
-
-bool ReadWhole(OpenedFile& file, std::string* body) {
-  if (file.size() > kLargestImage) return false;
-  body->resize(static_cast<size_t>(file.size()));
-  size_t used = 0;
-  while (used < body->size()) {
-    const long n = file.Read(&(*body)[used], body->size() - used);
-    if (n < 0) return false;
-    if (n == 0) break;
-    used += static_cast<size_t>(n);
-  }
-  body->resize(used);
-  return true;
+// Reads a whole file of the kit.
+bool ReadKitFile(const KitSearch& kit, const char* name, std::string* body) {
+  char path[kPathCapacity];
+  ReadFile file;
+  if (!KitFile(kit, name, path) || OpenRegularFile(path, &file) != OpenCheck::kOpened) return false;
+  char block[1 << 16];
+  size_t n;
+  while ((n = file.Read(block, sizeof block)) > 0) body->append(block, n);
+  return !file.Failed();
 }
 
 // The page's name as an address: every byte but the unreserved ones as %XX.
@@ -115,7 +81,6 @@ struct PreviewServer::Inside {
 
   void Routes();
   void ServePage(httplib::Response& res);
-  bool ServeImage(const std::string& path, httplib::Response& res);
 };
 
 PreviewServer::PreviewServer() : inside_(new Inside) {}
@@ -162,15 +127,17 @@ void PreviewServer::Inside::ServePage(httplib::Response& res) {
   }
   const PreviewPage& page = pages[frontPage];
   // The client learns which save it was drawn from.
-  static const char kClient[] = "/preview/client.js";
+  static const char kClient[] = "/preview/client.js\"";
   const char* bytes = reinterpret_cast<const char*>(page.bytes);
   std::string body;
   body.reserve(page.size + 32);
-  const size_t at = std::string_view(bytes, page.size).find(kClient);
+  // The client's line is the last before the head's end.
+  const std::string_view text(bytes, page.size);
+  const size_t at = text.rfind(kClient, text.find("\n</head>"));
   if (at == std::string_view::npos) {
     body.assign(bytes, page.size);
   } else {
-    const size_t cut = at + sizeof kClient - 1;
+    const size_t cut = at + sizeof kClient - 2;
     body.assign(bytes, cut);
     body += "?drawn=" + std::to_string(drawnVersion);
     body.append(bytes + cut, page.size - cut);
@@ -178,30 +145,6 @@ void PreviewServer::Inside::ServePage(httplib::Response& res) {
   lock.unlock();
   res.body = std::move(body);
   res.set_header("Content-Type", "text/html; charset=utf-8");
-}
-
-bool PreviewServer::Inside::ServeImage(const std::string& path, httplib::Response& res) {
-  if (path.size() < 2 || path[0] != '/') return false;
-  const char* relative = path.c_str() + 1;
-  {
-    // Only what the page names is served: nothing else of the folder.
-    std::lock_guard<std::mutex> lock(mutex);
-    if (drawnVersion == 0) return false;
-    const PreviewPage& page = pages[frontPage];
-    bool named = false;
-    for (int i = 0; i < page.imageCount && !named; ++i) named = std::strcmp(page.images[i], relative) == 0;
-    if (!named) return false;
-  }
-  OpenedFile file;
-  if (setup.folder->Open(relative, &file) != ServedFile::kOpened) return false;
-  std::string body;
-  if (!ReadWhole(file, &body)) return false;
-  res.body = std::move(body);
-  res.set_header("Content-Type", ImageType(relative));
-  // An image opened on its own runs nothing (an SVG could carry a script).
-  res.set_header("Content-Security-Policy", "default-src 'none'; style-src 'unsafe-inline'");
-  res.set_header("Cache-Control", "no-store");
-  return true;
 }
 
 void PreviewServer::Inside::Routes() {
@@ -256,30 +199,24 @@ void PreviewServer::Inside::Routes() {
       return sink.write(message, static_cast<size_t>(n));
     });
   });
-  for (const KitAddress& kit : kKitAddresses) {
-    http.Get(kit.address, [this, kit](const httplib::Request&, httplib::Response& res) {
-      char path[kPathCapacity];
-      OpenedFile file;
-      std::string body;
-      if (!KitFile(*setup.kit, kit.file, path) || OpenServedFile(path, &file) != ServedFile::kOpened ||
-          !ReadWhole(file, &body)) {
-        res.status = 404;
-        return;
-      }
-      res.body = std::move(body);
-      res.set_header("Content-Type", kit.type);
-    });
-  }
-  // Everything else is the page, or one of its images, or nothing.
+  http.Get(kPreviewClientPath, [this](const httplib::Request&, httplib::Response& res) {
+    std::string body;
+    if (!ReadKitFile(*setup.kit, kPreviewClientPath + 1, &body)) {
+      res.status = 404;
+      return;
+    }
+    res.body = std::move(body);
+    res.set_header("Content-Type", "text/javascript; charset=utf-8");
+  });
+  // Everything else is the page or nothing: the kit and the pictures are
+  // inside the page, and no other file of the plan's folder is served.
   http.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
     if (req.path == "/" + std::string(setup.pageName)) {
       ServePage(res);
       return;
     }
-    if (!ServeImage(req.path, res)) {
-      res.status = 404;
-      res.set_content("not served\n", "text/plain");
-    }
+    res.status = 404;
+    res.set_content("not served\n", "text/plain");
   });
 }
 

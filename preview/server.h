@@ -1,10 +1,9 @@
-// The preview's HTTP server on 127.0.0.1: the page of the last good save, the
-// findings of the last save, the kit, the images the page names inside the
-// plan's folder, and an event stream that tells the page of every save.
+// The preview's HTTP server on 127.0.0.1: the page of the last good save (the
+// kit and its pictures inside it), the findings of the last save, the
+// preview's client, and an event stream that tells the page of every save.
 #pragma once
 
 #include "bundle/kit.h"
-#include "preview/folder_files.h"
 #include "preview/page_build.h"
 #include "preview/state_json.h"
 
@@ -14,7 +13,6 @@ struct ServerSetup {
   const char* planName;  // as given, for the findings
   const char* pageName;  // the page's file name, served at /NAME
   const KitSearch* kit;
-  const PlanFolder* folder;
 };
 
 class PreviewServer {

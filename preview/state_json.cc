@@ -21,6 +21,8 @@ const char* PlanStateName(PlanState state) {
       return "not-a-file";
     case PlanState::kTooLarge:
       return "too-large";
+    case PlanState::kKitUnreadable:
+      return "kit-unreadable";
   }
   return "unreadable";
 }

@@ -16,7 +16,8 @@ enum class PlanState : uint8_t {
   kUnreadable,  // the plan could not be read, or its page made
   kMissing,     // no plan at its name (between the steps of a save, perhaps)
   kNotAFile,    // a folder, FIFO or device at the plan's name
-  kTooLarge,    // larger than the preview reads
+  kTooLarge,    // larger than the preview reads, or its page than it serves
+  kKitUnreadable,  // a file of the kit could not be read
 };
 
 const char* PlanStateName(PlanState state);

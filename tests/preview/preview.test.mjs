@@ -1,8 +1,9 @@
 // plotweave-preview in headless Chromium: the page follows the plan through a
 // save that adds a node, one (by rename) that breaks a class name and one
 // that fixes it and drops a node, keeping the reader's zoom; the findings
-// panel shows and selects; nothing outside the plan's page, kit and images is
-// served; Ctrl+C ends it; the plan's folder is as it was.
+// panel shows and selects; nothing but the page, its client and its findings is
+// served, the pictures being inside the page as in a standalone copy; Ctrl+C
+// ends it; the plan's folder is as it was.
 //
 //   node tests/preview/preview.test.mjs --preview PATH --examples DIR --kit DIR --out DIR
 
@@ -171,15 +172,19 @@ test('the page follows the plan, keeps the view and shows the findings', async (
   assert.equal((output.match(/: refused \(/g) || []).length, 1);
 });
 
-test('only the page, the kit and the images inside the folder are served', async () => {
-  assert.equal((await get(port, '/img/sungnyemun.png')).status, 200);
-  assert.equal((await get(port, '/Graph/network/network.js')).status, 200);
-  for (const path of ['/img/out.png', '/ontology.lst', '/../secret.png', '/%2e%2e/secret.png', '/img/..%2f..%2fsecret.png',
-    '//etc/passwd', '/etc/passwd', '/img/']) {
+test('the page carries its pictures from inside the folder and nothing else is served', async () => {
+  const page = (await get(port, '/ontology.htm')).body.toString('utf8');
+  const picture = readFileSync(join(FOLDER, 'img', 'sungnyemun.png')).toString('base64');
+  assert.ok(page.includes(`data:image/png;base64,${picture}`), 'the picture inside the folder is taken in');
+  assert.ok(!page.includes(Buffer.from('outside the folder').toString('base64')), 'the linked one is not');
+  assert.ok(page.includes("'img/out.png'"), 'its address stays as it was');
+  for (const path of ['/img/sungnyemun.png', '/img/out.png', '/ontology.lst', '/../secret.png', '/%2e%2e/secret.png',
+    '/img/..%2f..%2fsecret.png', '//etc/passwd', '/etc/passwd', '/jsapi', '/img/']) {
     const { status, body } = await get(port, path);
-    assert.notEqual(status, 200, path);
+    assert.equal(status, 404, path);
     assert.ok(!body.includes('outside the folder'), path);
   }
+  assert.equal((await get(port, '/preview/client.js')).status, 200);
   assert.equal((await get(port, '/ontology.htm', 'preview.example:80')).status, 403, 'another host name is refused');
 });
 

@@ -1,5 +1,6 @@
-// The preview's page against the page plotweave writes for the same plan, the
-// preview's reading of damaged plans, and the files it agrees to open.
+// The preview's page against the standalone copy of the page plotweave writes
+// for the same plan, the preview's reading of damaged plans, and the plan's
+// file as the preview reads and stamps it.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,9 +10,8 @@
 #include <random>
 #include <string>
 
-#include "build_config.h"
-#include "page/page_contract.h"
-#include "preview/folder_files.h"
+#include "bundle/kit.h"
+#include "bundle/run_files.h"
 #include "preview/page_build.h"
 #include "preview/plan_file.h"
 #include "tests/support/test_support.h"
@@ -31,10 +31,20 @@ class Quiet final : public FindingSink {
 PreviewFindings gFindings;
 PreviewPage gPage;
 
-PreviewOutcome Preview(const std::string& plan, const BuildSetting& build, long* reported = nullptr) {
+// The source tree's kit, built by npm run build in web/.
+const KitSearch& Kit() {
+  static KitSearch kit;
+  static const std::string site = testing::SourceDir() + "/web/site";
+  FindKit(site.c_str(), nullptr, nullptr, &kit);
+  return kit;
+}
+
+PreviewOutcome Preview(const std::string& plan, const BuildSetting& build, long* reported = nullptr,
+                       const char* folder = "") {
   Quiet quiet;
+  PageFolderFiles files(folder, Kit(), false);
   const PreviewOutcome outcome = BuildPreview(reinterpret_cast<const unsigned char*>(plan.data()), plan.size(), build,
-                                              "plan.lst", quiet, &gFindings, &gPage);
+                                              "plan.lst", quiet, files, &gFindings, &gPage);
   if (reported != nullptr) *reported = quiet.count;
   return outcome;
 }
@@ -43,12 +53,9 @@ void ReplaceAll(std::string* text, const std::string& from, const std::string& t
   for (size_t at = 0; (at = text->find(from, at)) != std::string::npos; at += to.size()) text->replace(at, from.size(), to);
 }
 
-// The served page with its addresses put back as plotweave writes them.
-std::string AsWritten(std::string page) {
-  ReplaceAll(&page, kScriptOpen + std::string("/preview/client.js") + kScriptClose, "");
-  ReplaceAll(&page, kScriptOpen + std::string(kLoaderPath), kScriptOpen + std::string(PLOTWEAVE_LOADER_HOST) + kLoaderPath);
-  ReplaceAll(&page, kScriptOpen + std::string(kNetworkPath), kScriptOpen + std::string(PLOTWEAVE_LAB_HOST) + kNetworkPath);
-  ReplaceAll(&page, "'" + std::string(kPlaceholderPath) + "'", "'" + std::string(PLOTWEAVE_LAB_HOST) + kPlaceholderPath + "'");
+// The served page without the preview's client.
+std::string WithoutClient(std::string page) {
+  ReplaceAll(&page, "<script type=\"text/javascript\" src=\"/preview/client.js\"></script>\n", "");
   return page;
 }
 
@@ -70,9 +77,10 @@ std::string FullPlan() {
   return plan;
 }
 
-// Whatever plotweave writes for a plan, the preview serves the same page, and
-// refuses what plotweave refuses.
-TEST(PreviewPage, IsThePagePlotweaveWrites) {
+// Whatever plotweave writes for a plan, the preview serves that page's
+// standalone copy, pictures and all, and refuses what plotweave refuses.
+TEST(PreviewPage, IsTheStandaloneCopyOfThePagePlotweaveWrites) {
+  if (Kit().found < 0) GTEST_SKIP() << "the kit is not built in web/site (npm run build in web/)";
   const std::string examples = testing::SourceDir() + "/examples/";
   std::string plans[] = {testing::ReadFileBytes(examples + "ontology.lst"),
                          testing::ReadFileBytes(examples + "ontology-utf8.lst"),
@@ -87,25 +95,30 @@ TEST(PreviewPage, IsThePagePlotweaveWrites) {
     for (const std::string& plan : plans) {
       TempDir dir;
       testing::WriteFileBytes(dir / "plan.lst", plan);
+      ASSERT_EQ(mkdir((dir / "img").c_str(), 0755), 0);
+      for (const char* picture : {"sungnyemun.png", "heunginjimun.png", "sukjeongmun.png"}) {
+        testing::WriteFileBytes(dir / ("img/" + std::string(picture)), testing::ReadFileBytes(examples + "img/" + picture));
+      }
+      testing::WriteFileBytes(dir / "img/p0.png", "GIF89a tiny");
       int status = 0;
       testing::RunProgram(b.program, dir.path(), {"plan.lst"}, &status);
-      const std::string pageFile = dir / testing::PageName(b.build, "plan");
-      const PreviewOutcome outcome = Preview(plan, b.build);
+      const std::string pageName = testing::PageName(b.build, "plan");
+      const std::string pageFile = dir / pageName;
+      const PreviewOutcome outcome = Preview(plan, b.build, nullptr, dir.path().c_str());
       if (!testing::FileExists(pageFile)) {
         EXPECT_EQ(outcome, PreviewOutcome::kRefused) << b.program;
         EXPECT_GT(gFindings.counts.errors, 0);
         continue;
       }
       ASSERT_EQ(outcome, PreviewOutcome::kDrawn) << b.program;
+      testing::RunProgram(PLOTWEAVE_BUNDLE_PROGRAM, dir.path(),
+                          {"--kit", testing::SourceDir() + "/web/site", pageName, "-o", "copy.htm"}, &status);
+      ASSERT_EQ(status, 0) << b.program;
       const std::string served(reinterpret_cast<const char*>(gPage.bytes), gPage.size);
-      EXPECT_EQ(served.find(PLOTWEAVE_LAB_HOST), std::string::npos) << "the page asks nothing of the laboratory server";
-      EXPECT_EQ(AsWritten(served), testing::ReadFileBytes(pageFile)) << b.program;
+      EXPECT_NE(served.find("data:image/png;base64,"), std::string::npos);
+      EXPECT_EQ(WithoutClient(served), testing::LfLines(testing::ReadFileBytes(dir / "copy.htm"))) << b.program;
     }
   }
-  // The full plan names three pictures, each listed once.
-  ASSERT_EQ(Preview(FullPlan(), kNewWindowBuild), PreviewOutcome::kDrawn);
-  EXPECT_EQ(gPage.imageCount, 3);
-  EXPECT_STREQ(gPage.images[0], "img/p0.png");
 }
 
 // The panel's findings are the checker's, each tied to the node or link of
@@ -114,6 +127,7 @@ TEST(PreviewPage, FindingsNameTheirNodeOrLink) {
   std::string plan = "#CLASS\nPerson red box\n#RELATION\nknows gray line\n#NODES\np1 Person A\np2 Persn B\n"
                      "#LINKS\np1 p2 knows\np1 p9 knows\n";
   ASSERT_EQ(Preview(plan, kNewWindowBuild), PreviewOutcome::kRefused);
+  ASSERT_EQ(gFindings.outcome, PreviewOutcome::kRefused);
   ASSERT_GE(gFindings.shown, 1);
   EXPECT_EQ(gFindings.panel[0].finding.line, 7);
   EXPECT_STREQ(gFindings.panel[0].target.nodeId, "p2");
@@ -145,52 +159,6 @@ TEST(PreviewPage, DamagedPlansGiveAnOutcome) {
     EXPECT_LE(gFindings.shown, kPanelFindings);
     EXPECT_EQ(reported, gFindings.counts.errors + gFindings.counts.warnings + gFindings.counts.notes);
   }
-}
-
-TEST(ImageRequestPath, OnlyPathsBelowThePage) {
-  char path[kImagePathWidth];
-  ASSERT_TRUE(ImageRequestPath("img/a%20b.png?v=2#top", path));
-  EXPECT_STREQ(path, "img/a b.png");
-  ASSERT_TRUE(ImageRequestPath("img\\win.png", path));
-  EXPECT_STREQ(path, "img/win.png");
-  for (const char* refused : {"../x.png", "img/../../x.png", "img/%2e%2e/x.png", "/etc/passwd", "\\\\host\\x.png",
-                              "http://host/x.png", "C:/x.png", "data:image/png;base64,AA", "img/", "a%00b.png", ""}) {
-    EXPECT_FALSE(ImageRequestPath(refused, path)) << refused;
-  }
-}
-
-// Inside the folder only, checked on what was opened, by either way of
-// opening; a FIFO is refused at once rather than waited on.
-TEST(PlanFolder, OpensOnlyRegularFilesInside) {
-  TempDir outside;
-  testing::WriteFileBytes(outside / "secret.png", "secret");
-  TempDir dir;
-  ASSERT_EQ(mkdir((dir / "img").c_str(), 0755), 0);
-  testing::WriteFileBytes(dir / "img/a.png", "picture");
-  ASSERT_EQ(symlink((outside / "secret.png").c_str(), (dir / "img/out.png").c_str()), 0);
-  ASSERT_EQ(symlink(outside.path().c_str(), (dir / "linked").c_str()), 0);
-  ASSERT_EQ(mkfifo((dir / "img/fifo.png").c_str(), 0644), 0);
-  for (const bool stepwise : {false, true}) {
-    OpenStepByStep(stepwise);
-    const PlanFolder folder(dir.path().c_str());
-    ASSERT_TRUE(folder.ok());
-    OpenedFile inside;
-    ASSERT_EQ(folder.Open("img/a.png", &inside), ServedFile::kOpened);
-    char bytes[16];
-    EXPECT_EQ(inside.Read(bytes, sizeof bytes), 7);
-    const struct {
-      const char* path;
-      ServedFile expected;
-    } cases[] = {{"img/out.png", ServedFile::kOutside}, {"linked/secret.png", ServedFile::kOutside},
-                 {"../secret.png", ServedFile::kOutside}, {"img/../../x", ServedFile::kOutside},
-                 {"img/fifo.png", ServedFile::kNotAFile}, {"img", ServedFile::kNotAFile},
-                 {"img/none.png", ServedFile::kMissing}};
-    for (const auto& c : cases) {
-      OpenedFile file;
-      EXPECT_EQ(folder.Open(c.path, &file), c.expected) << c.path << (stepwise ? " step by step" : "");
-    }
-  }
-  OpenStepByStep(false);
 }
 
 TEST(PlanFile, ReadWholeOrRefused) {

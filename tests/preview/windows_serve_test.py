@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """The Windows plotweave-preview, run under Wine, serves the example page to a
-client on the same machine: the page, its picture, the findings of a save, and
-nothing outside the plan's folder; Ctrl+C ends it and the folder is as it was.
+client on the same machine: the page with the kit and its picture inside, the
+findings of a save, and no file of the plan's folder; Ctrl+C ends it and the
+folder is as it was.
 
     windows_serve_test.py RUNNER PREVIEW_EXE EXAMPLES KIT
 
 Exits 77 (skipped) when Wine or the kit is missing.
 """
+import base64
 import json
 import os
 import re
@@ -72,11 +74,13 @@ try:
     text = page.decode("utf-8-sig", "replace")
     check(status == 200 and "nodesTable.addRow(['g001', 'Gate_image'" in text and "숭례문" in text,
           "the example page is served")
-    check('src="/jsapi"' in text and "localhost:8000" not in text, "the page asks the preview for the kit")
+    check("links.Network" in text and "localhost:8000" not in text, "the page carries the kit")
     with open(os.path.join(folder, "img", "sungnyemun.png"), "rb") as f:
-        check(get(port, "/img/sungnyemun.png") == (200, f.read()), "the page's picture is served")
-    check(get(port, "/jsapi")[0] == 200, "the kit is served")
-    for path in ("/ontology.lst", "/../secret.png", "/%2e%2e/secret.png", "/img/..%5c..%5csecret.png"):
+        picture = base64.b64encode(f.read()).decode()
+    check(f"data:image/png;base64,{picture}" in text, "the page carries its picture")
+    check(get(port, "/preview/client.js")[0] == 200, "the client is served")
+    for path in ("/ontology.lst", "/img/sungnyemun.png", "/../secret.png", "/%2e%2e/secret.png",
+                 "/img/..%5c..%5csecret.png"):
         status, body = get(port, path)
         check(status != 200 and b"outside" not in body, f"{path} is refused")
 

@@ -34,7 +34,8 @@ export function statusLine(state) {
     case 'refused': return `Refused: ${counts}. The drawing is the last good one (stale).`;
     case 'missing': return 'The plan is not there; waiting for the next save.';
     case 'not-a-file': return 'The plan is not a regular file; waiting for the next save.';
-    case 'too-large': return 'The plan is too large to preview; waiting for the next save.';
+    case 'too-large': return 'The plan or its page is too large to preview; waiting for the next save.';
+    case 'kit-unreadable': return 'The kit cannot be read; waiting for the next save.';
     default: return 'The plan cannot be read; waiting for the next save.';
   }
 }

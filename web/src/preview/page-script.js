@@ -3,13 +3,14 @@
 // it hands to draw(). The page's DataTables are the loader's own, so the
 // drawing reads them exactly as it read the first page's.
 
-// The inline script of a page's text that defines draw(), or null.
+// The page's own script in a page's text, which fills the tables and
+// defines draw(), or null. It is the last inline script of the head: a
+// standalone page carries the kit's scripts inline before it.
 export function drawingScript(pageText) {
   const doc = new DOMParser().parseFromString(String(pageText), 'text/html');
-  for (const script of doc.querySelectorAll('script:not([src])')) {
-    if (/function\s+draw\s*\(/.test(script.textContent)) return script.textContent;
-  }
-  return null;
+  const scripts = [...doc.querySelectorAll('head script:not([src])')].reverse();
+  const own = scripts.find((s) => /function\s+draw\s*\(/.test(s.textContent) && /nodesTable/.test(s.textContent));
+  return own ? own.textContent : null;
 }
 
 // The save a served page was made from, as the preview server marks it.
