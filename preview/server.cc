@@ -169,6 +169,8 @@ void PreviewServer::Inside::Routes() {
     std::unique_lock<std::mutex> lock(mutex);
     std::string body(states[frontState], stateSize[frontState]);
     lock.unlock();
+    // Asked before the first save has been read.
+    if (body.empty()) body = R"({"version":0,"drawn":0,"state":"starting","stale":false,"findings":[]})";
     res.set_header("Cache-Control", "no-store");
     res.body = std::move(body);
     res.set_header("Content-Type", "application/json; charset=utf-8");

@@ -32,6 +32,7 @@ export function statusLine(state) {
   switch (state.state) {
     case 'drawn': return `Drawn from the last save: ${counts}.`;
     case 'refused': return `Refused: ${counts}. The drawing is the last good one (stale).`;
+    case 'starting': return 'Reading the plan…';
     case 'missing': return 'The plan is not there; waiting for the next save.';
     case 'not-a-file': return 'The plan is not a regular file; waiting for the next save.';
     case 'too-large': return 'The plan or its page is too large to preview; waiting for the next save.';
