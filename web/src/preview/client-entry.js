@@ -5,7 +5,7 @@
 // good drawing, marked as stale.
 
 import { createFindingsPanel } from './findings-panel.js';
-import { drawnVersionOf, drawingScript, recordDrawing } from './page-script.js';
+import { drawnVersionOf, drawingScript, ownScript, recordDrawing } from './page-script.js';
 import { captureView, restoreView, rowsById } from './view-state.js';
 
 const own = document.currentScript;
@@ -49,10 +49,17 @@ function place() {
 if (document.body) place();
 else document.addEventListener('DOMContentLoaded', place, { once: true });
 
+// The script the drawing was last made from: a save that leaves it as it was
+// (a comment, blanks) needs no redraw.
+let drawnScript = null;
+
 async function redraw(pageText) {
   const network = drawingNetwork();
   const script = drawingScript(pageText);
   if (!network || !script) return false;
+  if (drawnScript === null) drawnScript = ownScript(document);
+  if (script === drawnScript) return true;
+  drawnScript = script;
   const drawing = recordDrawing(script, window.google.visualization);
   if (!drawing) return false;
   const view = captureView(network, window.nodesTable, window.linksTable);

@@ -3,14 +3,18 @@
 // it hands to draw(). The page's DataTables are the loader's own, so the
 // drawing reads them exactly as it read the first page's.
 
-// The page's own script in a page's text, which fills the tables and
-// defines draw(), or null. It is the last inline script of the head: a
+// The page's own script in a document, which fills the tables and defines
+// draw(), or null. It is the last inline script of the head that does: a
 // standalone page carries the kit's scripts inline before it.
-export function drawingScript(pageText) {
-  const doc = new DOMParser().parseFromString(String(pageText), 'text/html');
+export function ownScript(doc) {
   const scripts = [...doc.querySelectorAll('head script:not([src])')].reverse();
   const own = scripts.find((s) => /function\s+draw\s*\(/.test(s.textContent) && /nodesTable/.test(s.textContent));
   return own ? own.textContent : null;
+}
+
+// The same in a page's text.
+export function drawingScript(pageText) {
+  return ownScript(new DOMParser().parseFromString(String(pageText), 'text/html'));
 }
 
 // The save a served page was made from, as the preview server marks it.
