@@ -17,7 +17,7 @@ ASANBUILD ?= build-asan
 VGBUILD ?= build-valgrind
 FUZZBUILD ?= build-fuzz
 FUZZ_SECONDS ?= 30
-FUZZ_TARGETS = plan_reader plan_normaliser page_encoder ks_lookup run plan_check bundle_page
+FUZZ_TARGETS = plan_reader plan_normaliser page_encoder ks_lookup run plan_check bundle_page table_import
 # The vptr check needs type information, which the libraries are built without.
 SANITIZERS = -fsanitize=address,undefined -fno-sanitize=vptr -fno-sanitize-recover=all -fno-omit-frame-pointer
 .PHONY: robust-deps sanitize valgrind-e2e fuzz-build fuzz-short test-robust

@@ -7,6 +7,7 @@
 #include "io/file.h"
 #include "io/replacing_file.h"
 #include "io/run_lock.h"
+#include "io/work_file.h"
 #include "kscode/page_encoder.h"
 #include "kscode/plan_normaliser.h"
 #include "page/page_writer.h"
@@ -44,8 +45,10 @@ bool OpenPlanFile(const char* planName, FileHandle& plan) {
 }
 
 // Finds the plan's encoding and, for a Unicode plan, writes its KS text to the
-// scratch file. False (after its message) when the run cannot go on.
-bool NormalisePlanFile(FileHandle& plan, const char* planName, const char* scratchName, PlanEncoding* encoding) {
+// scratch file, created fresh. False (after its message) when the run cannot
+// go on.
+bool NormalisePlanFile(FileHandle& plan, const char* planName, const char* scratchName, WorkFile& scratch,
+                       PlanEncoding* encoding) {
   FileSource file(plan.get());
   // Only the mark is read here; a KS plan is read from its start by the reader.
   FirstReadCapped source(file, kLongestByteOrderMark);
@@ -59,18 +62,16 @@ bool NormalisePlanFile(FileHandle& plan, const char* planName, const char* scrat
     return true;
   }
 
-  FileHandle scratch(scratchName, "wb");
-  if (!scratch) {
+  if (!scratch.Create(scratchName, "wb")) {
     console::ScratchNotCreated();
     return false;
   }
-  ReadWriteUnbuffered(scratch.get());
-  FileSink sink(scratch.get());
+  ReadWriteUnbuffered(scratch.handle().get());
+  FileSink sink(scratch.handle().get());
   const StreamStatus status = NormalisePlan(in, *encoding, sink);
-  const bool closed = scratch.Close();
-  if (status == StreamStatus::kDone && closed) return true;
+  if (status == StreamStatus::kDone && scratch.Rewind()) return true;
   // Half a plan must never be read as if it were the whole.
-  std::remove(scratchName);
+  scratch.Remove();
   if (status == StreamStatus::kReadFailed) {
     console::PlanCannotBeRead(planName);
   } else {
@@ -79,8 +80,8 @@ bool NormalisePlanFile(FileHandle& plan, const char* planName, const char* scrat
   return false;
 }
 
-// Reads an open plan (or its KS-coded scratch copy) from its start into the
-// model and closes it.
+// Reads an open plan (or its KS-coded scratch copy, on the handle that wrote
+// it) from its start into the model and closes it.
 bool ReadPlanStream(FileHandle& stream, const char* linkTarget, DiagnosticSink& diagnostics) {
   if (std::fseek(stream.get(), 0, SEEK_SET) != 0) return false;
   FileSource source(stream.get());
@@ -88,49 +89,37 @@ bool ReadPlanStream(FileHandle& stream, const char* linkTarget, DiagnosticSink& 
   return stream.Close() && status == StreamStatus::kDone;
 }
 
-// Reads the scratch copy of a Unicode plan into the model. A scratch name
-// that leads to a device rather than to the file just written is refused.
-bool ReadScratchFile(const char* path, const char* linkTarget, DiagnosticSink& diagnostics) {
-  if (!IsRegularFile(path)) return false;
-  FileHandle stream(path, "rb");
-  if (!stream) return false;
-  ReadWriteUnbuffered(stream.get());
-  return ReadPlanStream(stream, linkTarget, diagnostics);
-}
-
-// Writes the KS-coded intermediate page; one that could not be written whole
-// is removed again.
-bool WriteIntermediateFile(const char* intermediateName) {
-  FileHandle page(intermediateName, "wt");
-  if (!page) {
+// Writes the KS-coded intermediate page into a file created fresh, and turns
+// it to be read back; one that could not be written whole is removed again.
+bool WriteIntermediateFile(const char* intermediateName, WorkFile& page) {
+  if (!page.Create(intermediateName, "wt")) {
     console::IntermediateNotCreated(intermediateName);
     return false;
   }
-  ReadWriteUnbuffered(page.get());
-  FileSink sink(page.get());
+  ReadWriteUnbuffered(page.handle().get());
+  FileSink sink(page.handle().get());
   const StreamStatus status = WritePage(gModel, sink);
-  if (!page.Close() || status != StreamStatus::kDone) {
-    std::remove(intermediateName);
+  if (status != StreamStatus::kDone || !page.Rewind()) {
+    page.Remove();
     console::IntermediateWriteFailed(intermediateName);
     return false;
   }
   return true;
 }
 
-// Turns the intermediate page into the UTF-8 page. The page is written beside
-// its name and takes the place of the earlier page only once it is whole, so
-// a run that fails, however far it got, leaves the earlier page as it was.
-bool EncodePageFile(const char* intermediateName, const char* pageName) {
-  FileHandle input(intermediateName, "rb");
+// Turns the intermediate page, read on the handle that wrote it, into the
+// UTF-8 page. The page is written beside its name and takes the place of the
+// earlier page only once it is whole, so a run that fails, however far it
+// got, leaves the earlier page as it was.
+bool EncodePageFile(WorkFile& input, const char* intermediateName, const char* pageName) {
   ReplacingFile output(pageName, "wt");
-  if (!input || !output || !IsRegularFile(intermediateName)) {
+  if (!output) {
     console::EncoderFilesNotOpened(intermediateName, pageName);
     return false;
   }
   console::EncodingPage(pageName);
-  ReadWriteUnbuffered(input.get());
   ReadWriteUnbuffered(output.get());
-  FileSource source(input.get());
+  FileSource source(input.handle().get());
   FileSink sink(output.get());
   const bool encoded = EncodePage(source, sink) == StreamStatus::kDone;
   // A page that was not read or written whole is dropped, never put in place.
@@ -170,7 +159,7 @@ int RunPlotweave(int argc, const char* const* argv, const BuildSetting& build) {
   const char* pageName = names.page;
 
   // Runs of one plan share every file derived from it, so they take turns.
-  const PlanLock lock(planName, PlanLock::Wait::kUntilFree);
+  const PlanLock lock(names.base, PlanLock::Wait::kUntilFree);
 
   // Every run starts from the empty model, also when one process runs several.
   if (gModelUsed) std::memset(&gModel, 0, sizeof gModel);
@@ -178,7 +167,8 @@ int RunPlotweave(int argc, const char* const* argv, const BuildSetting& build) {
   FileHandle plan;
   if (!OpenPlanFile(planName, plan)) return 0;
   PlanEncoding encoding = PlanEncoding::kKs;
-  if (!NormalisePlanFile(plan, planName, scratchName, &encoding)) return 0;
+  WorkFile scratch;
+  if (!NormalisePlanFile(plan, planName, scratchName, scratch, &encoding)) return 0;
   console::EncodingOfPlan(static_cast<int>(encoding));
 
   const bool unicode = encoding != PlanEncoding::kKs;
@@ -186,9 +176,9 @@ int RunPlotweave(int argc, const char* const* argv, const BuildSetting& build) {
   bool read;
   if (unicode) {
     plan.Close();
-    read = ReadScratchFile(scratchName, build.linkTarget, printer);
+    read = ReadPlanStream(scratch.handle(), build.linkTarget, printer);
     // The scratch copy has served once it is read, whatever happens next.
-    std::remove(scratchName);
+    scratch.Remove();
   } else {
     read = ReadPlanStream(plan, build.linkTarget, printer);
   }
@@ -198,13 +188,14 @@ int RunPlotweave(int argc, const char* const* argv, const BuildSetting& build) {
   }
 
   if (ValidateModel(gModel, printer) != ValidateStatus::kValid) return 0;
-  if (!WriteIntermediateFile(intermediateName)) return 0;
-  if (!EncodePageFile(intermediateName, pageName)) {
+  WorkFile intermediate;
+  if (!WriteIntermediateFile(intermediateName, intermediate)) return 0;
+  if (!EncodePageFile(intermediate, intermediateName, pageName)) {
     console::EncodingFailed();
     return 0;
   }
   console::PageCreated(pageName);
-  std::remove(intermediateName);
+  intermediate.Remove();
   return 0;
 }
 

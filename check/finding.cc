@@ -32,6 +32,7 @@ constexpr FindingKind kKinds[kFindingCodeCount] = {
     {"duplicate-node-id", FindingSeverity::kWarning},
     {"extra-fields", FindingSeverity::kWarning},
     {"blank-entry", FindingSeverity::kWarning},
+    {"cp949-character", FindingSeverity::kWarning},
     {"unused-class", FindingSeverity::kNote},
     {"unused-relation", FindingSeverity::kNote},
     {"node-without-links", FindingSeverity::kNote},
@@ -50,22 +51,26 @@ const char* SeverityName(FindingSeverity severity) {
   return "note";
 }
 
+void FormatMessageV(char* out, size_t width, const char* format, va_list args) {
+  const int n = std::vsnprintf(out, width, format, args);
+  if (n >= static_cast<int>(width)) {
+    // Cut before a UTF-8 character that did not fit whole.
+    size_t end = width - 1;
+    size_t start = end;
+    while (start > 0 && (static_cast<unsigned char>(out[start - 1]) & 0xC0) == 0x80) --start;
+    if (start > 0 && static_cast<unsigned char>(out[start - 1]) >= 0xC0) {
+      const unsigned char lead = static_cast<unsigned char>(out[start - 1]);
+      const size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+      if (end - (start - 1) < need) out[start - 1] = '\0';
+    }
+  }
+}
+
 void SetMessage(Finding& finding, const char* format, ...) {
   va_list args;
   va_start(args, format);
-  const int n = std::vsnprintf(finding.message, sizeof finding.message, format, args);
+  FormatMessageV(finding.message, sizeof finding.message, format, args);
   va_end(args);
-  if (n >= static_cast<int>(sizeof finding.message)) {
-    // Cut before a UTF-8 character that did not fit whole.
-    size_t end = sizeof finding.message - 1;
-    size_t start = end;
-    while (start > 0 && (static_cast<unsigned char>(finding.message[start - 1]) & 0xC0) == 0x80) --start;
-    if (start > 0 && static_cast<unsigned char>(finding.message[start - 1]) >= 0xC0) {
-      const unsigned char lead = static_cast<unsigned char>(finding.message[start - 1]);
-      const size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-      if (end - (start - 1) < need) finding.message[start - 1] = '\0';
-    }
-  }
 }
 
 void FindingCounts::Count(FindingCode code) {

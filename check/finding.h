@@ -1,6 +1,7 @@
 // What the checker reports: one finding per trap, with where it stands.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 
@@ -37,6 +38,7 @@ enum class FindingCode : uint8_t {
   kDuplicateNodeId,
   kExtraFields,
   kBlankEntry,
+  kCp949Character,
   // Notes.
   kUnusedClass,
   kUnusedRelation,
@@ -66,6 +68,11 @@ struct Finding {
 
 // Sets the message from a format, cut to fit.
 void SetMessage(Finding& finding, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// Formats into out[0, width), cut before a UTF-8 character that does not fit
+// whole; what SetMessage does, for findings of the other programs.
+void FormatMessageV(char* out, size_t width, const char* format, va_list args)
+    __attribute__((format(printf, 3, 0)));
 
 // Receives findings as the checker makes them.
 class FindingSink {

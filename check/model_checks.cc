@@ -94,16 +94,6 @@ size_t EscapeLength(const char* t, size_t i, size_t n) {
   return 0;
 }
 
-bool StartsWithFolded(const char* t, size_t n, const char* lower) {
-  const size_t len = std::strlen(lower);
-  if (n < len) return false;
-  for (size_t i = 0; i < len; ++i) {
-    const char c = (t[i] >= 'A' && t[i] <= 'Z') ? static_cast<char>(t[i] - 'A' + 'a') : t[i];
-    if (c != lower[i]) return false;
-  }
-  return true;
-}
-
 // One text of a plan line that the page writes: a field inside the script,
 // or a caption inside the comment.
 struct PageField {
@@ -145,6 +135,7 @@ void CheckText(const PageField& pf, const ModelView& view, FindingSink& sink) {
   const char* t = page.bytes;
   const size_t n = page.length;
   if (!pf.inScript) {
+    // A browser ends a comment at "--!>" as well as at "-->".
     for (size_t i = 0; i + 3 <= n; ++i) {
       if (std::memcmp(t + i, "-->", 3) == 0) {
         ReportInText(sink, FindingCode::kCommentEnd, pf, view, i,
@@ -152,6 +143,19 @@ void CheckText(const PageField& pf, const ModelView& view, FindingSink& sink) {
                      "so the rest of them shows as page text; leave it out");
         return;
       }
+      if (i + 4 <= n && std::memcmp(t + i, "--!>", 4) == 0) {
+        ReportInText(sink, FindingCode::kCommentEnd, pf, view, i,
+                     "the %s \"%s\" holds \"--!>\", which ends the comment the captions stand in, "
+                     "so the rest of them shows as page text; leave it out");
+        return;
+      }
+    }
+    // A tag also closes its element, "</TAG>", where a "--" at its end
+    // meets the '>'.
+    if (pf.field == 0 && n >= 2 && std::memcmp(t + n - 2, "--", 2) == 0) {
+      ReportInText(sink, FindingCode::kCommentEnd, pf, view, n - 2,
+                   "the %s \"%s\" ends in \"--\", and its closing tag then holds \"-->\", which ends the "
+                   "comment the captions stand in, so the rest of them shows as page text; leave it out");
     }
     return;
   }

@@ -84,6 +84,8 @@ bool ParseCheckOptions(int argc, const char* const* argv, CheckOptions* options,
       options->version = true;
     } else if (std::strcmp(arg, "--strict") == 0) {
       options->strict = true;
+    } else if (std::strcmp(arg, "--fix-encoding") == 0) {
+      options->fixEncoding = true;
     } else if (Named(arg, "--format")) {
       static const char* const kFormats[] = {"text", "json", nullptr};
       const int c = Choice(value, kFormats);

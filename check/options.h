@@ -12,6 +12,7 @@ struct CheckOptions {
   OutputFormat format = OutputFormat::kText;
   ColourChoice colour = ColourChoice::kAuto;
   bool strict = false;
+  bool fixEncoding = false;  // write a UTF-8 copy of a plan with CP949 codes
   bool help = false;
   bool version = false;
   int planCount = 0;

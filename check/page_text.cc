@@ -67,6 +67,16 @@ size_t SourceOffsetOf(const char* ks, size_t offset) {
   return length;
 }
 
+bool StartsWithFolded(const char* t, size_t n, const char* lower) {
+  const size_t len = std::strlen(lower);
+  if (n < len) return false;
+  for (size_t i = 0; i < len; ++i) {
+    const char c = (t[i] >= 'A' && t[i] <= 'Z') ? static_cast<char>(t[i] - 'A' + 'a') : t[i];
+    if (c != lower[i]) return false;
+  }
+  return true;
+}
+
 void ShowText(const char* ks, char* out, size_t width) {
   static char page[kPageTextWidth];
   size_t n = Encode(ks, std::strlen(ks), "", page, sizeof page);

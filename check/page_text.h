@@ -25,6 +25,10 @@ void ViewInPage(const char* ks, PageText* view);
 // of its view.
 size_t SourceOffsetOf(const char* ks, size_t offset);
 
+// Whether t[0, n) starts with `lower`, ASCII letters in either case: the
+// browser ends a script at "</script" however it is written.
+bool StartsWithFolded(const char* t, size_t n, const char* lower);
+
 // Room for a text quoted in a message; longer ones are cut.
 inline constexpr size_t kShownTextWidth = 160;
 

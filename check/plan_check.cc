@@ -5,9 +5,12 @@
 
 #include "plan/plan_name.h"
 #include "check/columns.h"
+#include "check/cp949.h"
+#include "check/utf8.h"
 #include "check/model_checks.h"
 #include "check/page_text.h"
 #include "check/places.h"
+#include "kscode/kscode.h"
 #include "kscode/plan_normaliser.h"
 #include "plan/reader.h"
 
@@ -66,6 +69,7 @@ class ReaderWatch final : public DiagnosticSink, public PlanLineWatcher {
     pieceOffset_ = pieceOffset;
     pieceColumn_ = nextColumn_;
     pieceCarry_ = carry_;
+    if (!FromUnicode()) FindCp949Pairs(piece, length);
     // Only a piece that the next one continues needs its characters counted
     // now, while its bytes are still there.
     if (length > 0 && piece[length - 1] != '\n') {
@@ -132,6 +136,7 @@ class ReaderWatch final : public DiagnosticSink, public PlanLineWatcher {
     text[n] = '\0';
     ShowText(text, out, width);
   }
+  void FindCp949Pairs(const char* piece, size_t length);
   void Close(LostRun& run);
   void CloseRuns() {
     Close(ignored_);
@@ -152,6 +157,38 @@ class ReaderWatch final : public DiagnosticSink, public PlanLineWatcher {
   LostRun ignored_;  // lines before the first header or after an unknown one
   LostRun dropped_;  // lines past a section's capacity
 };
+
+// A KS plan saved by Korean Windows as "ANSI" is CP949, whose extension
+// codes KS code lacks: the page shows something else for each of them.
+void ReaderWatch::FindCp949Pairs(const char* piece, size_t length) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(piece);
+  // A pair the last piece began ends here: the pieces of a line pair as the
+  // page encoder pairs the line's bytes.
+  size_t i = pieceCarry_.trailPending ? 1 : 0;
+  while (i < length) {
+    if (p[i] < 0x80) {
+      ++i;
+      continue;
+    }
+    if (i + 1 < length && IsCp949Extension(p[i], p[i + 1])) {
+      char meant[8], shown[8];
+      meant[PutUtf8(Cp949ToUnicode(p[i], p[i + 1]), meant)] = '\0';
+      const uint16_t page = KsToUnicode(p[i], p[i + 1]);
+      shown[PutUtf8(page == 0 ? 0x25A3 : page, shown)] = '\0';
+      Finding f{};
+      f.code = FindingCode::kCp949Character;
+      f.line = static_cast<long>(line_);
+      f.column = ColumnOf(pieceOffset_ + static_cast<int64_t>(i) + 1);
+      SetMessage(f,
+                 "the bytes %02X %02X are \"%s\" in CP949, the \"ANSI\" of Korean Windows, which KS code "
+                 "lacks, so the page shows \"%s\" in its place; save the plan as UTF-8 with a byte-order "
+                 "mark to keep it",
+                 p[i], p[i + 1], meant, shown);
+      sink_.Report(f);
+    }
+    i += 2;
+  }
+}
 
 void ReaderWatch::Close(LostRun& run) {
   if (!run.open) return;

@@ -1,37 +1,26 @@
 #include "check/report.h"
 
+#include "check/utf8.h"
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace plotweave {
 
 namespace {
 
-// Length of the well-formed UTF-8 character at p, or 0.
+// Length of the well-formed UTF-8 character at p, or 0; the text ends in a
+// zero byte, which no character reads past.
 size_t Utf8Length(const unsigned char* p) {
-  const unsigned char b = p[0];
-  size_t n;
   unsigned long cp;
-  if (b < 0x80) return 1;
-  if (b >= 0xC2 && b <= 0xDF) {
-    n = 2;
-    cp = b & 0x1F;
-  } else if (b >= 0xE0 && b <= 0xEF) {
-    n = 3;
-    cp = b & 0x0F;
-  } else if (b >= 0xF0 && b <= 0xF4) {
-    n = 4;
-    cp = b & 0x07;
-  } else {
-    return 0;
-  }
-  for (size_t i = 1; i < n; ++i) {
-    if ((p[i] & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (p[i] & 0x3F);
-  }
-  const unsigned long lowest[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (cp < lowest[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return n;
+  size_t n = 1;
+  while (n < 4 && p[n - 1] != 0 && p[n] != 0) ++n;
+  return DecodeUtf8(p, n, &cp);
 }
 
 const char* ColourOf(FindingSeverity severity) {
@@ -73,16 +62,23 @@ void LineOut::JsonString(const char* text, size_t limit) {
   Bytes("\"", 1);
 }
 
-size_t FormatTextFinding(const char* plan, const Finding& finding, bool colour, char* out,
-                         size_t width) {
+bool ColourOnTerminal() {
+#ifdef _WIN32
+  return false;
+#else
+  return isatty(fileno(stdout)) == 1 && std::getenv("NO_COLOR") == nullptr;
+#endif
+}
+
+size_t FormatFindingLine(const char* where, long lineNumber, long column, FindingSeverity severity,
+                         const char* message, const char* name, bool colour, char* out, size_t width) {
   LineOut line{out, width};
-  const FindingSeverity severity = KindOf(finding.code).severity;
   if (colour) line.Text("\033[1m");
-  line.Text(plan);
+  line.Text(where);
   line.Text(":");
-  line.Number(finding.line);
+  line.Number(lineNumber);
   line.Text(":");
-  line.Number(finding.column);
+  line.Number(column);
   line.Text(":");
   if (colour) line.Text("\033[0m");
   line.Text(" ");
@@ -91,11 +87,18 @@ size_t FormatTextFinding(const char* plan, const Finding& finding, bool colour, 
   line.Text(":");
   if (colour) line.Text("\033[0m");
   line.Text(" ");
-  line.Text(finding.message);
+  line.Text(message);
   line.Text(" [");
-  line.Text(KindOf(finding.code).name);
+  line.Text(name);
   line.Text("]\n");
   return line.used;
+}
+
+size_t FormatTextFinding(const char* plan, const Finding& finding, bool colour, char* out,
+                         size_t width) {
+  const FindingKind& kind = KindOf(finding.code);
+  return FormatFindingLine(plan, finding.line, finding.column, kind.severity, finding.message, kind.name, colour,
+                           out, width);
 }
 
 size_t FormatJsonFinding(const char* plan, const Finding& finding, char* out, size_t width) {

@@ -52,6 +52,16 @@ struct PlanSummary {
 size_t FormatTextFinding(const char* plan, const Finding& finding, bool colour, char* out,
                          size_t width);
 
+// Whether findings on standard output are coloured when the user leaves it
+// to the program: on a terminal, unless NO_COLOR is set. Never on Windows,
+// whose console shows colour codes only once asked to.
+bool ColourOnTerminal();
+
+// The same line for any program's finding: WHERE:LINE:COLUMN: severity:
+// message [name].
+size_t FormatFindingLine(const char* where, long line, long column, FindingSeverity severity,
+                         const char* message, const char* name, bool colour, char* out, size_t width);
+
 // One JSON object and a line feed:
 // {"plan":…,"line":…,"column":…,"severity":…,"code":…,"message":…}
 size_t FormatJsonFinding(const char* plan, const Finding& finding, char* out, size_t width);

@@ -3,8 +3,8 @@
 #
 #   fuzz/run.sh TARGET SECONDS [BUILD_DIR]
 #
-# TARGET is plan_reader, plan_normaliser, page_encoder, ks_lookup, run, plan_check
-# or bundle_page.
+# TARGET is plan_reader, plan_normaliser, page_encoder, ks_lookup, run, plan_check,
+# bundle_page or table_import.
 # BUILD_DIR (default build-fuzz) is configured with clang and
 # -DPLOTWEAVE_FUZZ=ON; `make fuzz-build` does that. New inputs go to
 # BUILD_DIR/corpus/TARGET, never into the committed seeds under fuzz/corpus;
@@ -23,6 +23,7 @@ case $target in
   plan_reader | plan_normaliser | run | plan_check) seeds=fuzz/corpus/plan ;;
   page_encoder | bundle_page) seeds=fuzz/corpus/page ;;
   ks_lookup) seeds=fuzz/corpus/ks ;;
+  table_import) seeds=fuzz/corpus/table ;;
   *) echo "fuzz/run.sh: unknown target $target" >&2; exit 2 ;;
 esac
 # Long enough for a page line to span two chunks of the encoder.

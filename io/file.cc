@@ -41,6 +41,12 @@ bool FileHandle::Open(const char* path, const char* mode) {
   return file_ != nullptr;
 }
 
+void FileHandle::Adopt(FILE* file, bool writing) {
+  Close();
+  file_ = file;
+  writing_ = writing;
+}
+
 bool FileHandle::Close() {
   if (file_ == nullptr) return true;
   // Only a stream that writes has a flush whose failure means lost data.

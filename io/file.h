@@ -38,6 +38,9 @@ class FileHandle {
 
   // Opens path, after closing what the handle held; false when it did not open.
   bool Open(const char* path, const char* mode);
+  // Takes over a file opened elsewhere, after closing what the handle held;
+  // `writing` when it has been written, so that Close checks the flush.
+  void Adopt(FILE* file, bool writing);
 
   FILE* get() const { return file_; }
   explicit operator bool() const { return file_ != nullptr; }

@@ -3,16 +3,12 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
 
-#include "io/file.h"
+#include "io/interrupt_cleanup.h"
+#include "io/part_files.h"
 
 #ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <process.h>
 #include <windows.h>
 #else
 #include <fcntl.h>
@@ -26,99 +22,28 @@ namespace {
 constexpr char kTempSuffix[] = ".tmp";
 // ".part-" and two numbers: the process and the attempt.
 constexpr size_t kLongestSuffix = 40;
-constexpr int kUniqueAttempts = 100;
 
-enum class Target { kReplace, kDevice, kRefused };
-
-// What stands at `path`, through links: nothing or a regular file is
-// replaced, a device written in place; anything else is no place for a file
-// (errno says so).
-Target TargetOf(const char* path) {
-  struct stat st;
-  if (stat(path, &st) != 0 || S_ISREG(st.st_mode)) return Target::kReplace;
-  if (S_ISCHR(st.st_mode)) return Target::kDevice;
-#ifdef S_ISBLK
-  if (S_ISBLK(st.st_mode)) return Target::kDevice;
-#endif
-  errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-  return Target::kRefused;
-}
-
-// Copies `path` into `out` (`capacity` bytes), or where it leads when it is a
-// symbolic link, so that the link stays and the file it names is replaced. A
-// link to nothing yet names the file to create, beside its own folder when
-// it is relative. False when the name does not fit.
-bool ResolvedName(const char* path, char* out, size_t capacity) {
-#ifndef _WIN32
-  struct stat st;
-  if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode)) {
-    // realpath writes at most PATH_MAX bytes.
-    if (capacity > PATH_MAX && realpath(path, out) != nullptr) return true;
-    const char* slash = std::strrchr(path, '/');
-    const size_t folder = slash != nullptr ? static_cast<size_t>(slash - path) + 1 : 0;
-    if (folder >= capacity) return false;
-    const ssize_t length = readlink(path, out + folder, capacity - folder - 1);
-    if (length < 0 || static_cast<size_t>(length) >= capacity - folder - 1) return false;
-    out[folder + static_cast<size_t>(length)] = '\0';
-    if (out[folder] == '/') {
-      std::memmove(out, out + folder, static_cast<size_t>(length) + 1);
-    } else {
-      std::memcpy(out, path, folder);
-    }
-    return true;
-  }
-#endif
-  const size_t length = std::strlen(path);
-  if (length + 1 > capacity) return false;
-  std::memcpy(out, path, length + 1);
-  return true;
-}
-
-// Creates `name` only where nothing stands, so that nothing that appears
-// there (another writer's file, a link) is ever written into.
-FILE* CreateNew(const char* name, const char* mode) {
+// Opens what is written in place, as it is: never truncated, never created.
+FILE* OpenInPlace(const char* path, const char* mode, bool append) {
 #ifdef _WIN32
-  const int translation = std::strchr(mode, 't') != nullptr ? _O_TEXT : _O_BINARY;
-  const int fd = _open(name, _O_WRONLY | _O_CREAT | _O_EXCL | translation, _S_IREAD | _S_IWRITE);
-  if (fd < 0) return nullptr;
-  FILE* file = _fdopen(fd, mode);
-  if (file == nullptr) _close(fd);
+  (void)append;
+  return std::fopen(path, mode);
 #else
-  const int fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  (void)mode;
+  const int fd = open(path, O_WRONLY | O_NOCTTY | O_CLOEXEC | (append ? O_APPEND : 0));
   if (fd < 0) return nullptr;
-  FILE* file = fdopen(fd, mode);
+  FILE* file = fdopen(fd, append ? "a" : "w");
   if (file == nullptr) close(fd);
-#endif
   return file;
+#endif
 }
 
-// The fixed temporary name, created afresh: what stands there (a file an
-// interrupted writer left, or a link someone put there) is removed first.
+// The fixed temporary name, created fresh.
 FILE* CreateFixed(const char* path, char* temp, const char* mode) {
   const size_t length = std::strlen(path);
   std::memcpy(temp, path, length);
   std::memcpy(temp + length, kTempSuffix, sizeof kTempSuffix);
-  std::remove(temp);
-  return CreateNew(temp, mode);
-}
-
-// A temporary name no other writer uses: what stands at a name is left
-// alone and the next one tried.
-FILE* CreateUnique(const char* path, char* temp, size_t capacity, const char* mode) {
-#ifdef _WIN32
-  const long pid = _getpid();
-#else
-  const long pid = getpid();
-#endif
-  for (int attempt = 0; attempt < kUniqueAttempts; ++attempt) {
-    const int written = std::snprintf(temp, capacity, "%s.part-%ld-%d", path, pid, attempt);
-    if (written < 0 || static_cast<size_t>(written) >= capacity) break;
-    FILE* file = CreateNew(temp, mode);
-    if (file != nullptr || errno != EEXIST) return file;
-  }
-  temp[0] = '\0';
-  errno = EEXIST;
-  return nullptr;
+  return CreateFreshFile(temp, mode);
 }
 
 // The data on disk before the name, so that a crash between the two never
@@ -151,13 +76,6 @@ bool ReplaceFile(const char* from, const char* to) {
 #endif
 }
 
-// Removes `name` and keeps errno as the failure that led here left it.
-void RemoveKeepingError(const char* name) {
-  const int error = errno;
-  std::remove(name);
-  errno = error;
-}
-
 }  // namespace
 
 ReplacingFile::ReplacingFile(const char* path, const char* mode, TempName temp) {
@@ -166,34 +84,44 @@ ReplacingFile::ReplacingFile(const char* path, const char* mode, TempName temp) 
     errno = ENOENT;
     return;
   }
-  switch (TargetOf(path)) {
-    case Target::kRefused:
+  const WriteTarget target = ExamineWriteTarget(path, path_, sizeof path_ - kLongestSuffix);
+  switch (target) {
+    case WriteTarget::kRefused:
       return;
-    case Target::kDevice: {
-      const size_t length = std::strlen(path);
-      if (length + 1 > sizeof path_) return;
-      std::memcpy(path_, path, length + 1);
+    case WriteTarget::kInPlace:
+    case WriteTarget::kInPlaceAppend:
       direct_ = true;
-      file_ = OpenFile(path_, mode);
+      file_ = OpenInPlace(path, mode, target == WriteTarget::kInPlaceAppend);
       return;
-    }
-    case Target::kReplace:
+    case WriteTarget::kReplace:
       break;
   }
-  if (!ResolvedName(path, path_, sizeof path_ - kLongestSuffix)) {
-    errno = ENAMETOOLONG;
-    return;
+  const InterruptsHeld held;
+  if (temp == TempName::kUnique) {
+    RemoveDeadWritersParts(path_);
+    file_ = CreatePartFile(path_, temp_, sizeof temp_, mode);
+  } else {
+    file_ = CreateFixed(path_, temp_, mode);
   }
-  file_ = temp == TempName::kUnique ? CreateUnique(path_, temp_, sizeof temp_, mode) : CreateFixed(path_, temp_, mode);
+  if (file_ == nullptr) return;
+  identity_.Take(file_);
+  interruptSlot_ = RemoveOnInterrupt(temp_);
 }
 
 ReplacingFile::~ReplacingFile() { Discard(); }
+
+void ReplacingFile::RemoveTemp() {
+  identity_.RemoveName(temp_);
+  ForgetOnInterrupt(interruptSlot_);
+  interruptSlot_ = -1;
+}
 
 void ReplacingFile::Discard() {
   if (file_ == nullptr) return;
   std::fclose(file_);
   file_ = nullptr;
-  RemoveKeepingError(direct_ ? path_ : temp_);
+  // What is written in place was never the run's to remove.
+  if (!direct_) RemoveTemp();
 }
 
 bool ReplacingFile::Commit() {
@@ -204,7 +132,8 @@ bool ReplacingFile::Commit() {
   // The sync guards the file the rename gives up: with one there, a crash
   // must find either it or the whole new one. A name with nothing under it
   // loses nothing, and its new file is as safe as any file written, so it is
-  // not made to wait for the disk. A device has no data of its own to keep.
+  // not made to wait for the disk. What is written in place has no earlier
+  // file to keep.
   if (!direct_ && SomethingStandsAt(path_)) written = written && SyncToDisk(file_);
   // errno tells the first failure, not a later one it caused.
   int error = errno;
@@ -213,12 +142,13 @@ bool ReplacingFile::Commit() {
   if (written && !closed) error = errno;
   written = written && closed;
   if (!written) errno = error;
-  if (direct_) {
-    if (!written) RemoveKeepingError(path_);
-    return written;
+  if (direct_) return written;
+  if (written && ReplaceFile(temp_, path_)) {
+    ForgetOnInterrupt(interruptSlot_);
+    interruptSlot_ = -1;
+    return true;
   }
-  if (written && ReplaceFile(temp_, path_)) return true;
-  RemoveKeepingError(temp_);
+  RemoveTemp();
   return false;
 }
 

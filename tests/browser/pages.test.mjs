@@ -576,8 +576,10 @@ describe('reader tools', () => {
           const c = network.vis.canvas.frame.canvas;
           return { width: c.clientWidth, height: c.clientHeight };
         });
+        const figureDialog = page.getByRole('dialog', { name: 'Save image' });
         const download = page.waitForEvent('download');
         await page.getByRole('button', { name: 'Save image' }).click();
+        await figureDialog.getByRole('button', { name: 'Save', exact: true }).click();
         const saved = readFileSync(await (await download).path());
         const size = pngSize(saved);
         assert.ok(size.width >= 2 * drawingSize.width && size.height >= 2 * drawingSize.height,
@@ -587,9 +589,10 @@ describe('reader tools', () => {
         assert.match(status, pictures ? /without \d+ picture/ : /^Image saved/);
         await assertLit(page, plan, rowOf, rowOf(byLabel[0]));
         if (planName !== FULL_PLAN) {
-          await page.getByRole('combobox', { name: 'Image resolution' }).selectOption('3');
-          const larger = page.waitForEvent('download');
           await page.getByRole('button', { name: 'Save image' }).press('Enter');
+          await figureDialog.getByRole('combobox', { name: 'Image resolution' }).selectOption('3');
+          const larger = page.waitForEvent('download');
+          await figureDialog.getByRole('button', { name: 'Save', exact: true }).press('Enter');
           const three = pngSize(readFileSync(await (await larger).path()));
           assert.ok(Math.abs(three.width - size.width * 1.5) <= 1 && Math.abs(three.height - size.height * 1.5) <= 1,
             `three times: ${three.width}x${three.height} after ${size.width}x${size.height}`);

@@ -1,6 +1,7 @@
 #include "tests/check/check_support.h"
 
 #include <cstdint>
+#include <cstdlib>
 
 #include <gtest/gtest.h>
 
@@ -96,5 +97,13 @@ CheckRun RunCheck(const std::string& dir, const std::vector<std::string>& args) 
 #endif
   return run;
 }
+
+#ifndef _WIN32
+int RunCheckIntoFullDisk(const std::string& arg) {
+  const std::string command = "'" PLOTWEAVE_CHECK_PROGRAM "' " + arg + " > /dev/full 2> /dev/null";
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+#endif
 
 }  // namespace plotweave

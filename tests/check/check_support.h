@@ -21,4 +21,10 @@ struct CheckRun {
 // Runs plotweave-check in `dir`.
 CheckRun RunCheck(const std::string& dir, const std::vector<std::string>& args);
 
+#ifndef _WIN32
+// The exit status of plotweave-check with the one option `arg` (a word of
+// the shell) and its standard output on /dev/full, where every write fails.
+int RunCheckIntoFullDisk(const std::string& arg);
+#endif
+
 }  // namespace plotweave

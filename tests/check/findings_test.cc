@@ -73,6 +73,11 @@ TEST(CheckProgram, UsageErrorsGoToStandardErrorWithStatusTwo) {
   const CheckRun version = RunCheck(dir.path(), {"--version"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out, NativeLines("plotweave-check (Plotweave) 2.1\n"));
+#ifndef _WIN32
+  // Help or a version that never arrived is no success.
+  EXPECT_EQ(RunCheckIntoFullDisk("--help"), 2);
+  EXPECT_EQ(RunCheckIntoFullDisk("--version"), 2);
+#endif
 }
 
 TEST(CheckProgram, Utf16PlanColumnsFollowItsCharactersInJson) {
@@ -99,6 +104,51 @@ TEST(CheckProgram, NameThatTheMainProgramWouldReadAsAnotherPlan) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, NativeLines("site.v2.lst:1:1: error: plotweave reads \"site.lst\" for this name, not this "
                                  "file; give the plan one \".\", before \"lst\" [plan-name]\n"));
+}
+
+}  // namespace
+}  // namespace plotweave
+
+namespace plotweave {
+namespace {
+
+TEST(CheckProgram, Cp949SyllablesInAKsPlanAreNamedWhereTheyStand) {
+  TempDir dir;
+  // "ANSI" from Korean Windows: 김똠이 with 똠 as 8C 63, and 뷁 (94 EE) after a
+  // KS syllable whose trail byte is 0xA1 or more; KS text around them.
+  const std::string ansi = std::string("#CLASS\nPerson red box\n#NODES\nk001 Person \xB1\xE8\x8C\x63\xC0\xCC\n") +
+                           "k002 Person \xB0\xA1\x94\xEE\n#RELATION\nknows gray line\n#LINKS\nk001 k002 knows\n";
+  WriteFileBytes(dir / "ansi.lst", ansi);
+  const CheckRun run = RunCheck(dir.path(), {"ansi.lst"});
+  EXPECT_EQ(run.status, 0);
+  const std::string keep = "save the plan as UTF-8 with a byte-order mark to keep it [cp949-character]\n";
+  EXPECT_EQ(run.out,
+            NativeLines("ansi.lst:4:14: warning: the bytes 8C 63 are \"똠\" in CP949, the \"ANSI\" of Korean "
+                        "Windows, which KS code lacks, so the page shows \"▣\" in its place; " + keep +
+                        "ansi.lst:5:14: warning: the bytes 94 EE are \"뷁\" in CP949, the \"ANSI\" of Korean "
+                        "Windows, which KS code lacks, so the page shows \"▣\" in its place; " + keep));
+  EXPECT_EQ(RunCheck(dir.path(), {"--strict", "ansi.lst"}).status, 1);
+  // The same syllables in UTF-8 are carried as references: nothing to find.
+  WriteFileBytes(dir / "utf8.lst", EncodePlan("#CLASS\nPerson red box\n#NODES\nk001 Person 김똠이\n"
+                                              "k002 Person 가뷁\n#RELATION\nknows gray line\n#LINKS\n"
+                                              "k001 k002 knows\n",
+                                              PlanForm::kUtf8));
+  EXPECT_EQ(RunCheck(dir.path(), {"utf8.lst"}).out, "");
+
+  // --fix-encoding writes the UTF-8 copy beside the plan, never over a file;
+  // a lead byte at a line's end stays on its line.
+  WriteFileBytes(dir / "ansi.lst", ansi + "k002 k001 knows\xB0\n");
+  EXPECT_EQ(RunCheck(dir.path(), {"--fix-encoding", "utf8.lst"}).status, 0);
+  EXPECT_EQ(dir.Listing(), "ansi.lst utf8.lst");
+  // (The relation ends in the lead byte, and so is not declared: status 1.)
+  EXPECT_EQ(RunCheck(dir.path(), {"--fix-encoding", "ansi.lst"}).status, 1);
+  EXPECT_EQ(testing::ReadFileBytes(dir / "ansi.lst"), ansi + "k002 k001 knows\xB0\n");
+  EXPECT_EQ(testing::ReadFileBytes(dir / "ansi-utf8.lst"),
+            "\xEF\xBB\xBF#CLASS\nPerson red box\n#NODES\nk001 Person 김똠이\nk002 Person 가뷁\n#RELATION\n"
+            "knows gray line\n#LINKS\nk001 k002 knows\nk002 k001 knows▣\n");
+  const CheckRun again = RunCheck(dir.path(), {"--fix-encoding", "ansi.lst"});
+  EXPECT_EQ(again.status, 2);
+  EXPECT_EQ(dir.Listing(), "ansi-utf8.lst ansi.lst utf8.lst");
 }
 
 }  // namespace

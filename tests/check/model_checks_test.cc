@@ -96,8 +96,10 @@ TEST(CheckFindings, TextsThatBreakThePageScriptOrTheCaptionComment) {
                      "#LINKS\n"
                      "k001 k002 knows\nk003 k004 knows\nk005 k006 knows\nk007 k001 knows\n"
                      "#PROJECT\n"
-                     "h1 서울 --> 지도\n",               // 19: ends the comment
-                 {"19:7 error comment-end", "6:16 error apostrophe", "8:14 error trailing-backslash",
+                     "h1 서울 --> 지도\n"                // 19: ends the comment
+                     "b-- bold\n"                        // 20: so does "</b-->" after it
+                     "p a--!>b\n",                       // 21: and "--!>"
+                 {"19:7 error comment-end", "20:2 error comment-end", "21:4 error comment-end", "6:16 error apostrophe", "8:14 error trailing-backslash",
                   "9:14 error script-end", "10:14 error apostrophe", "10:21 error line-break",
                   "11:15 error invalid-escape"});
 }

@@ -5,6 +5,7 @@
 #ifdef _WIN32
 #include <process.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -15,6 +16,7 @@
 
 #include "io/replacing_file.h"
 #include "io/run_lock.h"
+#include "io/work_file.h"
 #include "tests/support/test_support.h"
 
 namespace plotweave {
@@ -166,34 +168,131 @@ TEST(ReplacingFile, ALinkStaysAndWhatItLeadsToIsReplaced) {
 }
 #endif
 
-TEST(PlanLock, RunsOfOnePlanExcludeEachOtherAndLeaveNoFile) {
+TEST(WorkFile, ReadsBackOnItsHandleAndRemovesOnlyItsOwnFile) {
+  TempDir dir;
+  const std::string name = dir / "p.out";
+  // A hard-linked file under the name: it is replaced, and its other name
+  // keeps what it held.
+  WriteFileBytes(dir / "other", "kept");
+  ASSERT_TRUE(std::filesystem::exists(dir / "other"));
+  std::filesystem::create_hard_link(dir / "other", name);
+  WorkFile file;
+  ASSERT_TRUE(file.Create(name.c_str(), "wt"));
+  ASSERT_GE(std::fputs("line one\nline two\n", file.handle().get()), 0);
+  EXPECT_EQ(ReadFileBytes(dir / "other"), "kept");
+  // Someone puts another file at the name: the run still reads what it
+  // wrote, and leaves the other file alone.
+  std::filesystem::rename(name, dir / "moved");
+  WriteFileBytes(name, "someone else's");
+  ASSERT_TRUE(file.Rewind());
+  char text[64] = {};
+  EXPECT_EQ(std::fread(text, 1, sizeof text - 1, file.handle().get()), testing::NativeLines("line one\nline two\n").size());
+  EXPECT_EQ(testing::LfLines(text), "line one\nline two\n");
+  file.Remove();
+  EXPECT_EQ(ReadFileBytes(name), "someone else's");
+  EXPECT_TRUE(FileExists(dir / "moved"));
+}
+
+#ifndef _WIN32
+TEST(ReplacingFile, AWriterWithoutALockRemovesTheDeadWritersPartsAndNothingElse) {
+  TempDir dir;
+  const std::string copy = dir / "c.htm";
+  // No process has a number this large; the parent of this test is alive.
+  const std::string dead = copy + ".part-999999999-0";
+  const std::string alive = copy + ".part-" + std::to_string(getppid()) + "-3";
+  WriteFileBytes(dead, "left by a killed writer");
+  WriteFileBytes(alive, "being written");
+  WriteFileBytes(dir / "outside", "outside");
+  ASSERT_EQ(symlink("outside", (copy + ".part-999999998-0").c_str()), 0);
+  WriteFileBytes(copy + ".part-999999997-x", "not a part file's name");
+  WriteFileBytes(dir / "d.htm.part-999999999-0", "another copy's");
+  {
+    ReplacingFile file(copy.c_str(), "wb", TempName::kUnique);
+    Put(file, "whole");
+    EXPECT_TRUE(file.Commit());
+  }
+  EXPECT_FALSE(FileExists(dead));
+  EXPECT_EQ(ReadFileBytes(alive), "being written");
+  EXPECT_EQ(ReadFileBytes(dir / "outside"), "outside");
+  EXPECT_TRUE(std::filesystem::is_symlink(copy + ".part-999999998-0"));
+  EXPECT_TRUE(FileExists(copy + ".part-999999997-x"));
+  EXPECT_TRUE(FileExists(dir / "d.htm.part-999999999-0"));
+  EXPECT_EQ(ReadFileBytes(copy), "whole");
+}
+
+TEST(ReplacingFile, WhatIsWrittenInPlaceIsNeverRemoved) {
+  TempDir dir;
+  ASSERT_EQ(symlink("/dev/full", (dir / "full.htm").c_str()), 0);
+  {
+    // Buffered, so that the failure comes with the commit.
+    ReplacingFile file((dir / "full.htm").c_str(), "wb");
+    Put(file, "whole");
+    EXPECT_FALSE(file.Commit());
+    EXPECT_EQ(errno, ENOSPC);
+  }
+  {
+    ReplacingFile dropped((dir / "full.htm").c_str(), "wb");
+    Put(dropped, "half");
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "full.htm"));
+  EXPECT_EQ(dir.Listing(), "full.htm");
+}
+#endif
+
+TEST(PlanLock, RunsOfOneBaseNameExcludeEachOtherAndLeaveNoFile) {
   TempDir dir;
   WriteFileBytes(dir / "a.lst", "#NODES\n");
   WriteFileBytes(dir / "b.lst", "#NODES\n");
   {
-    const PlanLock first((dir / "a.lst").c_str(), PlanLock::Wait::kUntilFree);
+    const PlanLock first((dir / "a").c_str(), PlanLock::Wait::kUntilFree);
     EXPECT_TRUE(first.held());
-    const PlanLock second((dir / "a.lst").c_str(), PlanLock::Wait::kNo);
+    // An editor saves the plan by renaming a new file over it: the base name
+    // is still locked.
+    WriteFileBytes(dir / "a.lst.new", "#NODES\nk1 C x\n");
+    std::filesystem::rename(dir / "a.lst.new", dir / "a.lst");
+    const PlanLock second((dir / "a").c_str(), PlanLock::Wait::kNo);
     EXPECT_FALSE(second.held());
     // Another plan in the same folder is free, and the plan stays readable.
-    const PlanLock other((dir / "b.lst").c_str(), PlanLock::Wait::kNo);
+    const PlanLock other((dir / "b").c_str(), PlanLock::Wait::kNo);
     EXPECT_TRUE(other.held());
-    EXPECT_EQ(ReadFileBytes(dir / "a.lst"), "#NODES\n");
+    EXPECT_EQ(ReadFileBytes(dir / "a.lst"), "#NODES\nk1 C x\n");
   }
-  const PlanLock again((dir / "a.lst").c_str(), PlanLock::Wait::kNo);
-  EXPECT_TRUE(again.held());
+  {
+    const PlanLock again((dir / "a").c_str(), PlanLock::Wait::kNo);
+    EXPECT_TRUE(again.held());
+  }
+  // The lock files went with the last lock.
   EXPECT_EQ(dir.Listing(), "a.lst b.lst");
 }
 
-TEST(PlanLock, NoPlanNoLock) {
+#ifndef _WIN32
+TEST(PlanLock, WhatStandsAtTheLockNameIsLockedOrLeftButNeverLost) {
   TempDir dir;
-  ASSERT_TRUE(std::filesystem::create_directory(dir / "folder.lst"));
-  for (const char* name : {"missing.lst", "folder.lst"}) {
-    const PlanLock lock((dir / name).c_str(), PlanLock::Wait::kUntilFree);
-    EXPECT_FALSE(lock.held()) << name;
+  // A killed run's empty lock file is taken over and removed.
+  WriteFileBytes(dir / "killed.lock", "");
+  { const PlanLock lock((dir / "killed").c_str(), PlanLock::Wait::kNo); }
+  // A file of the user's own under the name is locked, and kept.
+  WriteFileBytes(dir / "notes.lock", "mine");
+  {
+    const PlanLock lock((dir / "notes").c_str(), PlanLock::Wait::kNo);
+    EXPECT_TRUE(lock.held());
+    EXPECT_FALSE(PlanLock((dir / "notes").c_str(), PlanLock::Wait::kNo).held());
   }
-  EXPECT_EQ(dir.Listing(), "folder.lst");
+  EXPECT_EQ(ReadFileBytes(dir / "notes.lock"), "mine");
+  // A link is not followed and a FIFO not opened: the folder is locked
+  // instead, which still keeps the runs of the plan apart.
+  WriteFileBytes(dir / "outside", "outside");
+  ASSERT_EQ(symlink("outside", (dir / "linked.lock").c_str()), 0);
+  ASSERT_EQ(mkfifo((dir / "fifo.lock").c_str(), 0644), 0);
+  for (const char* base : {"linked", "fifo"}) {
+    const PlanLock lock((dir / base).c_str(), PlanLock::Wait::kNo);
+    EXPECT_TRUE(lock.held()) << base;
+    EXPECT_FALSE(PlanLock((dir / base).c_str(), PlanLock::Wait::kNo).held()) << base;
+  }
+  EXPECT_EQ(ReadFileBytes(dir / "outside"), "outside");
+  EXPECT_EQ(dir.Listing(), "fifo.lock linked.lock notes.lock outside");
 }
+#endif
 
 }  // namespace
 }  // namespace plotweave

@@ -49,6 +49,7 @@ case $generator in
     manpage=$prefix/share/man/man1/plotweave.1.gz
     bundle_manpage=$prefix/share/man/man1/plotweave-bundle.1.gz
     checkpage=$prefix/share/man/man1/plotweave-check.1.gz
+    importpage=$prefix/share/man/man1/plotweave-import.1.gz
     [ -e "$prefix/share/man/man1/plotweave_self.1.gz" ] || fail "no manual page for plotweave_self"
     ;;
   ZIP)
@@ -59,6 +60,7 @@ case $generator in
     manpage=$prefix/share/man/man1/plotweave.1
     bundle_manpage=$prefix/share/man/man1/plotweave-bundle.1
     checkpage=$prefix/share/man/man1/plotweave-check.1
+    importpage=$prefix/share/man/man1/plotweave-import.1
     ;;
   *) echo "unknown generator $generator" >&2; exit 2 ;;
 esac
@@ -92,11 +94,12 @@ case $generator in
       grep -q "Plotweave $version" "$prefix/README.txt" || fail "README.txt does not name version $version"
       grep -q 'plotweave_self.exe' "$prefix/README.txt" || fail "README.txt does not say how to run the programs"
       grep -q 'plotweave-bundle.exe' "$prefix/README.txt" || fail "README.txt does not say how to bundle a page"
+      grep -q 'plotweave-import.exe' "$prefix/README.txt" || fail "README.txt does not say how to import tables"
     fi
     ;;
 esac
 
-for program in plotweave plotweave_self plotweave-check plotweave-bundle; do
+for program in plotweave plotweave_self plotweave-check plotweave-bundle plotweave-import; do
   [ -x "$prefix/bin/$program$exe" ] || fail "bin/$program$exe missing"
 done
 
@@ -132,6 +135,18 @@ check_manpage "$checkpage" NAME SYNOPSIS OPTIONS FINDINGS "EXIT STATUS"
 found=$(cd "$prefix/share/plotweave/examples" && $runner "$prefix/bin/plotweave-check$exe" *.lst) ||
   fail "plotweave-check on the installed examples: status $?"
 [ -z "$found" ] || fail "plotweave-check finds in the examples: $found"
+
+# The import's manual page, and the installed import on a small table: its
+# plan passes the installed checker.
+check_manpage "$importpage" NAME SYNOPSIS TABLES OPTIONS FINDINGS "EXIT STATUS"
+mkdir "$scratch/import"
+printf 'id,label,class\r\nk001,\xea\xb0\x80,Place\r\nk002,Old Town,Place\r\n' >"$scratch/import/nodes.csv"
+printf 'source,target,relation\r\nk001,k002,near\r\n' >"$scratch/import/links.csv"
+(cd "$scratch/import" && $runner "$prefix/bin/plotweave-import$exe" --nodes nodes.csv --links links.csv -o tables.lst) \
+  >/dev/null 2>&1 || fail "installed plotweave-import: status $?"
+found=$(cd "$scratch/import" && $runner "$prefix/bin/plotweave-check$exe" tables.lst) ||
+  fail "plotweave-check on the imported plan: status $?"
+[ -z "$found" ] || fail "plotweave-check finds in the imported plan: $found"
 
 # Examples and, when it has been built, the laboratory-server kit.
 for plan in "$source"/examples/*.lst "$source"/examples/img/*; do

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 
 namespace plotweave::testing {
@@ -34,6 +35,13 @@ ChildResult RunChild(const std::string& program, const std::string& dir,
     if (options.asOtherUser && (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 ||
                                 setuid(kNobody) != 0)) {
       _exit(kExecFailed);
+    }
+    if (options.fileSizeLimit > 0) {
+      // Ignored, SIGXFSZ stays ignored across exec and the write fails instead.
+      signal(SIGXFSZ, SIG_IGN);
+      const struct rlimit limit = {static_cast<rlim_t>(options.fileSizeLimit),
+                                   static_cast<rlim_t>(options.fileSizeLimit)};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(kExecFailed);
     }
     alarm(options.timeLimitSeconds);  // kept across exec
     execv(program.c_str(), argv.data());

@@ -20,6 +20,9 @@ struct ChildResult {
 struct ChildOptions {
   unsigned timeLimitSeconds = 60;  // SIGALRM ends a child that runs longer
   bool asOtherUser = false;        // run as nobody (65534), for a root test run
+  // Largest file the child may write, in bytes (0: no limit): a write beyond
+  // it fails with EFBIG, as on a disk that has no more room for the file.
+  long fileSizeLimit = 0;
 };
 
 // Runs `program` with `args` in `dir`.

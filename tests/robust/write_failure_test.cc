@@ -1,14 +1,17 @@
-// Write failures for real: a derived file that is a link to /dev/full, where
-// every write fails with "no space left on device", and a directory the run
-// may not write. A run that cannot write a file says so once, prints no
+// Write failures for real: a file size limit that fails a write in the
+// middle of a file, as a full disk does, a page name that leads to /dev/full,
+// where every write fails, and a directory the run may not write. A run that cannot write a file says so once, prints no
 // success line, and leaves no partial file behind; a failed conversion keeps
 // the complete intermediate page.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "kscode/kscode.h"
 #include "tests/robust/robust_support.h"
@@ -39,20 +42,45 @@ std::string RunPlan(const Build& build, const TempDir& dir, const std::string& a
   return r.output;
 }
 
-void LinkToFullDisk(const std::string& path) { ASSERT_EQ(symlink("/dev/full", path.c_str()), 0); }
+// The names as a folder listing shows them: sorted, separated by blanks.
+std::string ListingOf(std::vector<std::string> names) {
+  std::sort(names.begin(), names.end());
+  std::string listing;
+  for (const std::string& name : names) listing += (listing.empty() ? "" : " ") + name;
+  return listing;
+}
+
+// A run on a disk with room for `room` bytes of any one file.
+std::string RunWithRoom(const Build& build, const TempDir& dir, const std::string& arg, long room) {
+  testing::ChildOptions options;
+  options.fileSizeLimit = room;
+  const testing::ChildResult r = RunChild(build.program, dir.path(), {arg}, options);
+  EXPECT_EQ(r.exitStatus, 0) << "signal " << r.signal;
+  return r.output;
+}
+
+// Room for the scratch copy of LargePagePlan (some 90 KB) but not for its
+// page (some 250 KB).
+constexpr long kRoomForThePlanOnly = 150 * 1024;
 
 TEST(WriteFailure, ScratchFileOnAFullDiskEndsTheRunBeforeValidation) {
+  struct Case {
+    std::string plan;
+    long room;
+  };
+  // Writes that fail in the middle of the file, and the last write of a
+  // small one.
+  const Case cases[] = {{kUtf8Mark + LargePagePlan(), 64 * 1024},
+                        {std::string("\xFF\xFE#\0N\0O\0D\0E\0S\0\n\0", 16), 1}};
   for (const Build* b : kBuilds) {
-    for (const std::string& plan :
-         {kUtf8Mark + LargePagePlan(), std::string("\xFF\xFE#\0N\0O\0D\0E\0S\0\n\0", 16)}) {
+    for (const Case& c : cases) {
       TempDir dir;
-      WriteFileBytes(dir / "p.lst", plan);
-      LinkToFullDisk(dir / "p.asc");
-      EXPECT_EQ(RunPlan(*b, dir, "p.lst"),
+      WriteFileBytes(dir / "p.lst", c.plan);
+      EXPECT_EQ(RunWithRoom(*b, dir, "p.lst", c.room),
                 kBanner + "Scratch File p.asc Write Error! The plan was not converted.\n");
-      // Neither half a scratch file nor the link to the full disk is left.
+      // No half a scratch file is left.
       EXPECT_EQ(dir.Listing(), "p.lst");
-      EXPECT_EQ(ReadFileBytes(dir / "p.lst"), plan);
+      EXPECT_EQ(ReadFileBytes(dir / "p.lst"), c.plan);
     }
   }
 }
@@ -61,15 +89,13 @@ TEST(WriteFailure, IntermediatePageOnAFullDiskIsReportedAndRemoved) {
   for (const Build* b : kBuilds) {
     TempDir dir;
     WriteFileBytes(dir / "p.lst", LargePagePlan());
-    LinkToFullDisk(dir / "p.out");
-    EXPECT_EQ(RunPlan(*b, dir, "p.lst"),
+    EXPECT_EQ(RunWithRoom(*b, dir, "p.lst", kRoomForThePlanOnly),
               kBanner + AnsiLines("p.lst") + "Intermediate File p.out Write Error! No page was created.\n");
     EXPECT_EQ(dir.Listing(), "p.lst");
 
     // The same from a Unicode plan: its scratch file is gone as well.
     WriteFileBytes(dir / "u.lst", kUtf8Mark + LargePagePlan());
-    LinkToFullDisk(dir / "u.out");
-    EXPECT_EQ(RunPlan(*b, dir, "u.lst"),
+    EXPECT_EQ(RunWithRoom(*b, dir, "u.lst", kRoomForThePlanOnly),
               kBanner + EncodingLine(1) + "Intermediate File u.out Write Error! No page was created.\n");
     EXPECT_EQ(dir.Listing(), "p.lst u.lst");
   }
@@ -90,11 +116,14 @@ TEST(WriteFailure, VisualizationPageOnAFullDiskIsAFailedConversion) {
     ASSERT_EQ(rmdir((dir / page).c_str()), 0);
     ASSERT_EQ(std::remove((dir / "p.out").c_str()), 0);
 
-    LinkToFullDisk(dir / page);
+    // A page name that is the runner's own link to a device is written in
+    // place; when that fails, the link is not the run's to remove.
+    ASSERT_EQ(symlink("/dev/full", (dir / page).c_str()), 0);
     EXPECT_EQ(RunPlan(*b, dir, "p.lst"),
               kBanner + AnsiLines("p.lst") + Creating(page) + "Output File Encoding Conversion Error.\n");
-    // No success line and no page; the intermediate page is whole.
-    EXPECT_EQ(dir.Listing(), "p.lst p.out");
+    // No success line; the intermediate page is whole, and the link stays.
+    EXPECT_EQ(dir.Listing(), ListingOf({"p.lst", "p.out", page}));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / page));
     EXPECT_EQ(ReadFileBytes(dir / "p.out"), intermediate);
   }
 }
@@ -107,15 +136,15 @@ TEST(WriteFailure, FailedConversionKeepsTheEarlierPage) {
     const std::string page = PageName(b->setting, "p");
     const std::string failed = kBanner + AnsiLines("p.lst") + "\nInput File p.out Not Found!\n\nOutput File " +
                                page + " Creation Error!\nOutput File Encoding Conversion Error.\n";
-    // The intermediate page cannot be read back: its name leads to a device.
+    // The page's temporary file cannot be made: a folder stands at its name
+    // (and stays, empty as it is).
     TempDir dir;
     WriteFileBytes(dir / "p.lst", LargePagePlan());
     WriteFileBytes(dir / page, earlier);
-    ASSERT_EQ(symlink("/dev/zero", (dir / "p.out").c_str()), 0);
+    ASSERT_EQ(mkdir((dir / (page + ".tmp")).c_str(), 0755), 0);
     EXPECT_EQ(RunPlan(*b, dir, "p.lst"), failed);
     EXPECT_EQ(ReadFileBytes(dir / page), earlier);
-    EXPECT_TRUE(FileExists(dir / "p.out"));
-    EXPECT_EQ(dir.Listing().size(), std::string("p.lst p.out ").size() + page.size());
+    EXPECT_EQ(dir.Listing(), ListingOf({"p.lst", "p.out", page, page + ".tmp"}));
   }
 }
 

@@ -4,7 +4,11 @@
 import { Network, publish } from './links-network.js';
 import { plainRequested, readerTools } from './tools/index.js';
 import { requireLibrary } from './vis-adapter.js';
+import { fitPhones } from './tools/figure-style.js';
 
 requireLibrary();
-if (!plainRequested(window.location)) Network.readerTools = readerTools;
+if (!plainRequested(window.location)) {
+  Network.readerTools = readerTools;
+  fitPhones(document);
+}
 publish(window);

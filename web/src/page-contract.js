@@ -157,3 +157,19 @@ export function parsePage(text) {
   }
   return page;
 }
+
+// ---------------------------------------------------------------------------
+// The page's captions: headings and paragraphs that the page keeps inside a
+// comment at the start of its body. The first one's text, or '' when there is
+// none; the comment is read into an inert document, never into the page.
+export function firstCaption(doc) {
+  const body = doc && doc.body;
+  if (!body) return '';
+  for (const node of body.childNodes) {
+    if (node.nodeType !== 8) continue;
+    const inert = new DOMParser().parseFromString(`<body>${node.data}</body>`, 'text/html');
+    const caption = inert.body.querySelector('h1, h2, h3, h4, h5, h6, p');
+    if (caption) return caption.textContent.replace(/\s+/g, ' ').trim();
+  }
+  return '';
+}

@@ -83,6 +83,10 @@ export function paintOnto(vis, canvas, { pixelRatio, cx, cy, width, height }) {
   const real = frame.canvas;
   const view = vis.body.view;
   const saved = { scale: view.scale, x: view.translation.x, y: view.translation.y, ratio: vis.canvas.pixelRatio };
+  // A figure shows nothing of the reader's pointing: no selection, no hover.
+  const marked = [...Object.values(vis.body.nodes), ...Object.values(vis.body.edges)].filter((o) => o.selected || o.hover);
+  const states = marked.map((o) => [o.selected, o.hover]);
+  for (const o of marked) { o.selected = false; o.hover = false; }
   try {
     frame.canvas = canvas;
     vis.canvas.pixelRatio = pixelRatio;
@@ -94,5 +98,23 @@ export function paintOnto(vis, canvas, { pixelRatio, cx, cy, width, height }) {
     vis.canvas.pixelRatio = saved.ratio;
     view.scale = saved.scale;
     view.translation = { x: saved.x, y: saved.y };
+    marked.forEach((o, k) => { [o.selected, o.hover] = states[k]; });
   }
+}
+
+// The ids of the links the drawing shows (hidden ones left out).
+export function shownEdgeIds(vis) {
+  return vis.body.edgeIndices;
+}
+
+// The picture element a picture node is drawn with, or null.
+export function nodePicture(vis, id) {
+  const obj = vis.body.nodes[id] && vis.body.nodes[id].imageObj;
+  return obj && obj.image ? obj.image : null;
+}
+
+// Marks the drawing with a class of the kit's own (for the print stylesheet).
+export function markDrawing(vis, className) {
+  vis.canvas.frame.classList.add(className);
+  return () => vis.canvas.frame.classList.remove(className);
 }

@@ -26,7 +26,8 @@ export function missingKitFiles(site) {
 // Returns { context, aborted, close }: `aborted` collects every refused
 // address. `site` is the kit folder to serve; `profileParent` holds the
 // throwaway browser profile.
-export async function launchWithKit({ site, profileParent, viewport, locale = 'en-US' }) {
+// `phone` makes it a touch screen that honours the page's viewport.
+export async function launchWithKit({ site, profileParent, viewport, locale = 'en-US', phone = false }) {
   const { chromium } = createRequire(join(here, '..', 'package.json'))('playwright-core');
   const userDataDir = mkdtempSync(join(profileParent, 'profile-'));
   const context = await chromium.launchPersistentContext(userDataDir, {
@@ -38,6 +39,7 @@ export async function launchWithKit({ site, profileParent, viewport, locale = 'e
     locale,
     deviceScaleFactor: 1,
     acceptDownloads: true,
+    ...(phone ? { isMobile: true, hasTouch: true } : {}),
   });
   const aborted = [];
   await context.route('**/*', async (route) => {

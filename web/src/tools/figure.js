@@ -104,6 +104,21 @@ export function drawFigure(vis, factor) {
   return { canvas: figure, factor: f, reduced, masked: mask.count };
 }
 
+// The figure with `key` (an SVG document { text, width, height } as wide
+// as the figure in drawing units) under it.
+export async function withKey(canvas, factor, key) {
+  const image = new Image();
+  image.src = `data:image/svg+xml;charset=utf-8,${encodeURIComponent(key.text)}`;
+  await image.decode();
+  const out = document.createElement('canvas');
+  out.width = canvas.width;
+  out.height = canvas.height + Math.round(key.height * factor);
+  const g = out.getContext('2d');
+  g.drawImage(canvas, 0, 0);
+  g.drawImage(image, 0, canvas.height, out.width, out.height - canvas.height);
+  return out;
+}
+
 export function pngOf(canvas) {
   return new Promise((resolve, reject) => {
     try {
@@ -126,9 +141,9 @@ export function offerDownload(blob, name) {
   setTimeout(() => URL.revokeObjectURL(url), 60000);
 }
 
-// The page's file name with .png in place of its ending.
-export function figureName(location, fallback) {
+// The page's file name with .png (or the given ending) in place of its own.
+export function figureName(location, fallback, ending = 'png') {
   const path = decodeURIComponent(String(location.pathname || '').split('/').pop() || '');
   const base = path.replace(/\.[^.]*$/, '').replace(/[\\/:*?"<>|\u0000-\u001f]+/g, '_');
-  return `${base || fallback}.png`;
+  return `${base || fallback}.${ending}`;
 }

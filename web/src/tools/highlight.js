@@ -4,8 +4,7 @@
 
 import { isDummyRow } from '../page-contract.js';
 import { drawingFrame } from '../vis-adapter.js';
-
-const DIM = 0.15;
+import { browserFade, dimmedEdge, dimmedNode, ownEdge, ownNode } from './dimming.js';
 
 // Returns { light(row or null), focus, hovering, detach() }: light() lights
 // a node's neighbourhood (null: everything); focus is the lit node or null,
@@ -18,6 +17,9 @@ export function createHighlight(state, vis) {
     neighbours[e.to].push(e.from);
   }
 
+  const fade = browserFade();
+  const nodeDim = [];
+  const edgeDim = [];
   let focus = null;
   let dimmed = false;
   let hovering = null;
@@ -29,19 +31,17 @@ export function createHighlight(state, vis) {
       near.add(focus);
       for (const w of neighbours[focus]) near.add(w);
     }
+    // The records keep their own look; only the drawing gets the dimmed one.
     const nodeUpdates = [];
     nodes.forEach((n, i) => {
-      const opacity = focus === null || near.has(i) ? 1 : DIM;
-      if ((n.opacity === undefined ? 1 : n.opacity) !== opacity) { n.opacity = opacity; nodeUpdates.push({ id: i, opacity }); }
+      const dim = focus !== null && !near.has(i);
+      if (!!nodeDim[i] !== dim) { nodeDim[i] = dim; nodeUpdates.push(dim ? dimmedNode(n, fade) : ownNode(n)); }
     });
     const edgeUpdates = [];
-    for (const e of edges) {
-      const opacity = focus === null || e.from === focus || e.to === focus ? 1 : DIM;
-      if (e.color.opacity !== opacity) {
-        e.color = { ...e.color, opacity };
-        edgeUpdates.push({ id: e.id, color: e.color });
-      }
-    }
+    edges.forEach((e, k) => {
+      const dim = focus !== null && e.from !== focus && e.to !== focus;
+      if (!!edgeDim[k] !== dim) { edgeDim[k] = dim; edgeUpdates.push(dim ? dimmedEdge(e, fade) : ownEdge(e)); }
+    });
     dimmed = focus !== null;
     if (nodeUpdates.length) network.nodes.update(nodeUpdates);
     if (edgeUpdates.length) network.edges.update(edgeUpdates);

@@ -27,6 +27,9 @@ import { fitView } from './view.js';
 import { button, element } from './dom.js';
 import { strings } from './strings.js';
 import { STYLE } from './style.js';
+import { FIGURE_STYLE } from './figure-style.js';
+import { createHover } from './hover.js';
+import { printAsVectors } from './figure-print.js';
 
 // Whether the page address asks for the bare drawing: #plain, alone or among
 // other words of the fragment.
@@ -38,7 +41,7 @@ function injectStyle() {
   if (document.getElementById('pw-tools-style')) return;
   const style = document.createElement('style');
   style.id = 'pw-tools-style';
-  style.textContent = STYLE;
+  style.textContent = STYLE + FIGURE_STYLE;
   (document.head || document.documentElement).appendChild(style);
 }
 
@@ -72,7 +75,7 @@ function attach(state, vis, settled) {
     state.announceSelect();
   });
   const relayout = button(words.relayout, 'pw-button');
-  const figure = createFigureExport(vis, words, lights);
+  const figure = createFigureExport(state, vis, words, lights);
   const toolbar = element('div', { className: 'pw-toolbar' }, { role: 'group', 'aria-label': words.tools });
   toolbar.append(search.element, relayout, ...figure.elements);
 
@@ -96,6 +99,9 @@ function attach(state, vis, settled) {
 
   container.appendChild(toolbar);
   container.appendChild(filters.region);
+  const hover = createHover(state, vis, words);
+  container.appendChild(hover.element);
+  const unprint = printAsVectors(state, vis, words);
 
   // The first picture is the finished layout; report it once it is on screen.
   fitView(vis, container, toolbar);
@@ -111,6 +117,8 @@ function attach(state, vis, settled) {
   return () => {
     figure.detach();
     lights.detach();
+    hover.detach();
+    unprint();
     window.removeEventListener('beforeprint', beforePrint);
     toolbar.remove();
     filters.region.remove();

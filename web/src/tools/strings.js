@@ -26,6 +26,17 @@ const EN = {
   tainted: 'The image cannot be saved: a picture in the network comes from another server that does not allow copying it.',
   failed: 'The image could not be saved.',
   untitled: 'network',
+  format: 'Format',
+  formatPng: 'PNG picture',
+  formatSvg: 'SVG (vector)',
+  formatPdf: 'PDF (print)',
+  withLegend: 'Legend',
+  withCaption: 'Caption',
+  captionText: 'Caption text',
+  save: 'Save',
+  cancel: 'Cancel',
+  printed: 'For a PDF, choose “Save as PDF” in the print dialog.',
+  hoverClass: 'Class',
 };
 
 const KO = {
@@ -53,6 +64,17 @@ const KO = {
   tainted: '이미지를 저장할 수 없습니다: 네트워크의 그림 중 복사를 허용하지 않는 다른 서버의 그림이 있습니다.',
   failed: '이미지를 저장하지 못했습니다.',
   untitled: 'network',
+  format: '형식',
+  formatPng: 'PNG 그림',
+  formatSvg: 'SVG (벡터)',
+  formatPdf: 'PDF (인쇄)',
+  withLegend: '범례',
+  withCaption: '제목',
+  captionText: '제목 글',
+  save: '저장',
+  cancel: '취소',
+  printed: 'PDF는 인쇄 창에서 “PDF로 저장”을 고르십시오.',
+  hoverClass: '클래스',
 };
 
 export function strings(language) {
