@@ -1,5 +1,5 @@
 # Thin driver over CMake: `make demo` builds and runs the example and writes its
-# standalone copy, `make test` runs every test.
+# standalone copy, `make test` runs every test, `make check` the quick tier.
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
@@ -10,8 +10,18 @@ WINDOWS_CMAKE_FLAGS ?=
 WERROR ?= OFF
 # Every other build type with GCC and clang, compiled only.
 TYPESBUILD ?= build-types
+# The quick tier's build: the native programs and tests, no benchmarks.
+CHECKBUILD ?= build-check
+# What the quick tier leaves to `make test`: the tests labelled browser (Node,
+# Chromium, nginx), package (the installable packages and their tools), safety
+# (hundreds of runs killed, racing or on a full disk) and huge (plans of
+# hundreds of megabytes).
+CHECK_EXCLUDED_LABELS = browser|package|safety|huge
+# The newest clang++ on PATH, looked up when a recipe needs it (after the
+# installs it depends on); CLANGXX=... picks another.
+CLANGXX ?= $(shell tools/find-clang.sh)
 
-.PHONY: all build windows demo test test-linux test-windows build-types kit package deps clean
+.PHONY: all build windows demo test check test-linux test-windows build-types kit package deps clean
 # Robustness checks: the suite with sanitizers and under valgrind, and short fuzz runs.
 ASANBUILD ?= build-asan
 VGBUILD ?= build-valgrind
@@ -64,6 +74,22 @@ deps:
 test: WERROR = ON
 test: test-linux test-windows test-robust build-types
 
+# The code of the default build (-O2) without its debug information, which
+# costs a third of the compile time; for a debugger, use $(BUILD) or
+# CHECK_CMAKE_FLAGS=-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g -DNDEBUG".
+CHECK_CMAKE_FLAGS ?= -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG"
+$(CHECKBUILD)/CMakeCache.txt:
+	cmake -S . -B $(CHECKBUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLOTWEAVE_WERROR=ON \
+	  -DPLOTWEAVE_BENCH=OFF $(CHECK_CMAKE_FLAGS) $(CMAKE_FLAGS)
+
+# The quick tier: builds and runs the unit and end-to-end tests of the native
+# build, warnings as errors, in a build folder of its own. No Wine, sanitizers,
+# fuzzing, build matrix, browser or package tests, so it needs neither Node
+# nor Chromium nor Wine; `make test` runs all of those.
+check: $(CHECKBUILD)/CMakeCache.txt
+	cmake --build $(CHECKBUILD) -j $(JOBS)
+	ctest --test-dir $(CHECKBUILD) --output-on-failure -j $(JOBS) --timeout 300 -LE '$(CHECK_EXCLUDED_LABELS)'
+
 test-linux: deps build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 900
 
@@ -74,7 +100,7 @@ test-windows: deps windows
 # Release, Debug, MinSizeRel and RelWithDebInfo with GCC and clang build
 # without a warning (compiled, not run; the tests run on the default build).
 build-types: robust-deps
-	tools/build-types.sh $(TYPESBUILD) $(JOBS)
+	CLANGXX=$(CLANGXX) tools/build-types.sh $(TYPESBUILD) $(JOBS)
 
 # web/site/, from web/ with npm (Node and npm are installed when missing);
 # network.js names the version of CMakeLists.txt.
@@ -125,7 +151,8 @@ valgrind-e2e: robust-deps $(VGBUILD)/CMakeCache.txt
 	  --errors-for-leak-kinds=definite $(VGBUILD)/tests/e2e/e2e_test --gtest_brief=1
 
 $(FUZZBUILD)/CMakeCache.txt:
-	cmake -S . -B $(FUZZBUILD) -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	@test -n "$(CLANGXX)" || { echo "no clang++ on PATH (make robust-deps installs one)" >&2; exit 1; }
+	cmake -S . -B $(FUZZBUILD) -DCMAKE_CXX_COMPILER=$(CLANGXX) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DPLOTWEAVE_FUZZ=ON -DPLOTWEAVE_TESTS=OFF -DPLOTWEAVE_BENCH=OFF
 
 fuzz-build: robust-deps $(FUZZBUILD)/CMakeCache.txt
@@ -138,4 +165,4 @@ fuzz-short: fuzz-build
 test-robust: sanitize valgrind-e2e fuzz-short
 
 clean:
-	rm -rf $(BUILD) $(WINBUILD) $(ASANBUILD) $(VGBUILD) $(FUZZBUILD) $(TYPESBUILD)
+	rm -rf $(BUILD) $(WINBUILD) $(ASANBUILD) $(VGBUILD) $(FUZZBUILD) $(TYPESBUILD) $(CHECKBUILD)

@@ -12,9 +12,12 @@
 #include "kscode/page_encoder.h"
 #include "kscode/plan_normaliser.h"
 #include "kscode/unit_text.h"
+#include "tests/support/utf8.h"
 
 namespace plotweave {
 namespace {
+
+using testing::AppendUtf8;
 
 // A line of page text: markup, ASCII, Hangul and a few hanja, as a page holds them.
 std::string KsLine() {
@@ -38,31 +41,11 @@ std::string Utf8Plan(size_t bytes, unsigned step = 97) {
   while (text.size() < bytes) {
     text += "k0001 Person ";
     for (int i = 0; i < 8; ++i, syllable = step ? 0xAC00 + (syllable - 0xAC00 + step) % 11172 : 0xAC00 + i * 4) {
-      text += static_cast<char>(0xE0 | (syllable >> 12));
-      text += static_cast<char>(0x80 | ((syllable >> 6) & 0x3F));
-      text += static_cast<char>(0x80 | (syllable & 0x3F));
+      AppendUtf8(text, syllable);
     }
     text += " /pages/person.html\n";
   }
   return text;
-}
-
-void AppendUtf8(std::string& text, unsigned cp) {
-  if (cp < 0x80) {
-    text += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    text += static_cast<char>(0xC0 | (cp >> 6));
-    text += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    text += static_cast<char>(0xE0 | (cp >> 12));
-    text += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    text += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    text += static_cast<char>(0xF0 | (cp >> 18));
-    text += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    text += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    text += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 // Plans shaped like real ones, in UTF-8: lines "n00123 Person " and a label

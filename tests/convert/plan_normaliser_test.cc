@@ -7,6 +7,7 @@
 
 #include "kscode/plan_normaliser.h"
 #include "tests/support/test_support.h"
+#include "tests/support/utf8.h"
 
 namespace plotweave {
 namespace {
@@ -175,20 +176,11 @@ std::string RandomUtf8Plan(std::mt19937& rng, size_t length) {
     if (k <= 2) {
       text += "n01 Person_";
     } else if (k <= 6) {
-      const int cp = k == 6 ? bmp(rng) : syllable(rng);
-      text += static_cast<char>(0xE0 | (cp >> 12));
-      text += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      text += static_cast<char>(0x80 | (cp & 0x3F));
+      testing::AppendUtf8(text, static_cast<uint32_t>(k == 6 ? bmp(rng) : syllable(rng)));
     } else if (k == 7) {
-      const int cp = 0x80 + byte(rng) * 7;
-      text += static_cast<char>(0xC0 | (cp >> 6));
-      text += static_cast<char>(0x80 | (cp & 0x3F));
+      testing::AppendUtf8(text, static_cast<uint32_t>(0x80 + byte(rng) * 7));
     } else if (k == 8) {
-      const int cp = astral(rng);
-      text += static_cast<char>(0xF0 | ((cp >> 18) & 0x07));
-      text += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      text += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      text += static_cast<char>(0x80 | (cp & 0x3F));
+      testing::AppendUtf8(text, static_cast<uint32_t>(astral(rng)));
     } else if (k == 9) {
       text += static_cast<char>(0xE0 | (byte(rng) & 0x0F));
       text += static_cast<char>(byte(rng));
@@ -243,10 +235,7 @@ TEST(NormaliserFastPath, Utf8AgreesWithThePlainPathOnPlanLines) {
           text += static_cast<char>('a' + k);
           continue;
         }
-        const int cp = syllable(rng);
-        text += static_cast<char>(0xE0 | (cp >> 12));
-        text += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (cp & 0x3F));
+        testing::AppendUtf8(text, static_cast<uint32_t>(syllable(rng)));
       }
       if (rng() % 8 == 0) text += kOdd[rng() % 4];
       text += '_';

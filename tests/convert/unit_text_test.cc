@@ -10,6 +10,7 @@
 
 #include "kscode/kscode.h"
 #include "kscode/unit_text.h"
+#include "tests/support/utf8.h"
 
 namespace plotweave {
 namespace {
@@ -62,10 +63,7 @@ std::string RandomUtf8(std::mt19937& rng, size_t length) {
       case 3:
       case 4:
       case 5: {
-        const int cp = syllable(rng);
-        text += static_cast<char>(0xE0 | (cp >> 12));
-        text += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (cp & 0x3F));
+        testing::AppendUtf8(text, static_cast<uint32_t>(syllable(rng)));
         break;
       }
       case 6:
@@ -183,10 +181,7 @@ std::string PlanLikeUtf8(std::mt19937& rng, size_t length, int oddOneIn) {
       for (int i = letters(rng); i > 0; --i) text += static_cast<char>('a' + i);
     } else {
       for (int i = syllables(rng); i > 0; --i) {
-        const int cp = syllable(rng);
-        text += static_cast<char>(0xE0 | (cp >> 12));
-        text += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (cp & 0x3F));
+        testing::AppendUtf8(text, static_cast<uint32_t>(syllable(rng)));
       }
     }
     text += k % 2 ? '_' : ' ';

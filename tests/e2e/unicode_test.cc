@@ -6,35 +6,17 @@
 #include <cstdio>
 #include <string>
 
-#include "kscode/ks_tables.h"
+#include "kscode/ks_reverse_pairs.h"
 #include "tests/support/test_support.h"
+#include "tests/support/utf8.h"
 
 namespace plotweave {
 namespace {
 
 using testing::ReadFileBytes;
 using testing::TempDir;
+using testing::Utf8;
 using testing::WriteFileBytes;
-
-std::string Utf8(uint32_t cp) {
-  std::string s;
-  if (cp < 0x80) {
-    s += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    s += static_cast<char>(0xC0 | (cp >> 6));
-    s += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    s += static_cast<char>(0xE0 | (cp >> 12));
-    s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    s += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    s += static_cast<char>(0xF0 | (cp >> 18));
-    s += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    s += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-  return s;
-}
 
 std::string Utf16Le(uint32_t cp) {
   std::string s;

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "kscode/ks_tables.h"
+#include "kscode/ks_reverse_pairs.h"
 #include "kscode/kscode.h"
 
 namespace plotweave {

@@ -6,6 +6,7 @@
 #include <set>
 #include <vector>
 
+#include "kscode/ks_reverse_pairs.h"
 #include "kscode/ks_tables.h"
 #include "kscode/kscode.h"
 
@@ -180,40 +181,6 @@ TEST(KsExtendedAreaTest, SampleEntries) {
   EXPECT_EQ(TableAt(6786), 0x788Fu);
 }
 
-TEST(KsExtendedAreaTest, FillingPerRange) {
-  struct Range {
-    int first, last, filled, zero, zeroListed;
-  };
-  const Range ranges[] = {
-      {4889, 7744, 2856, 0, 0},
-      {7745, 10784, 2461, 579, 41},
-      {10785, 14941, 4141, 16, 1},
-      {14942, 16805, 34, 1830, 32},
-  };
-  for (const Range& r : ranges) {
-    int filled = 0, zero = 0, zeroListed = 0;
-    for (int k = r.first; k <= r.last; ++k) {
-      const uint32_t v = TableAt(k);
-      if (v != 0) {
-        ++filled;
-        EXPECT_GE(v, 0x4E0Cu) << k;
-        EXPECT_LE(v, 0x9FA5u) << k;
-      } else {
-        ++zero;
-        zeroListed += Listed(k);
-      }
-    }
-    EXPECT_EQ(filled, r.filled) << r.first;
-    EXPECT_EQ(zero, r.zero) << r.first;
-    EXPECT_EQ(zeroListed, r.zeroListed) << r.first;
-  }
-  int last = 0;
-  for (int k = kFirstAreaStart; k <= kFirstAreaEnd; ++k) {
-    if (TableAt(k) != 0) last = k;
-  }
-  EXPECT_EQ(last, 16796);
-}
-
 TEST(KsExtendedAreaTest, KsX1001HanjaPart) {
   int zeros = 0;
   for (int k = 1; k <= kKsHanjaLastIndex; ++k) {
@@ -332,36 +299,6 @@ TEST(KsExtendedAreaTest, DifferencesFromCp949Counts) {
 
 // ---------------------------------------------------------------------------
 // Reverse lookup
-
-TEST(KsReverseTest, TableShape) {
-  struct Window {
-    int first, last;
-    uint32_t low, high;
-  };
-  const Window windows[] = {
-      {0, 884, 0x00A1, 0x33DD},
-      {885, 5504, 0x4E00, 0x9F9C},
-      {5505, 7854, 0xAC00, 0xD79D},
-      {7855, 7954, 0xFF01, 0xFFE6},
-  };
-  for (const Window& w : windows) {
-    EXPECT_EQ(KsReverseTable[w.first].codePoint, w.low);
-    EXPECT_EQ(KsReverseTable[w.last].codePoint, w.high);
-  }
-  std::set<int> codes;
-  for (int i = 0; i < kKsReverseCount; ++i) {
-    const KsReversePair& p = KsReverseTable[i];
-    if (i > 0) {
-      EXPECT_LT(KsReverseTable[i - 1].codePoint, p.codePoint) << i;
-    }
-    EXPECT_GE(p.lead, 0xA1);
-    EXPECT_LE(p.lead, 0xFD);
-    EXPECT_GE(p.trail, 0xA1);
-    EXPECT_LE(p.trail, 0xFE);
-    codes.insert(p.lead << 8 | p.trail);
-  }
-  EXPECT_EQ(codes.size(), static_cast<size_t>(kKsReverseCount));
-}
 
 void ExpectReverse(uint16_t unit, int lead, int trail) {
   uint8_t l = 0, t = 0;
