@@ -78,7 +78,7 @@ test: test-linux test-windows test-robust build-types
 # costs a third of the compile time; for a debugger, use $(BUILD) or
 # CHECK_CMAKE_FLAGS=-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g -DNDEBUG".
 CHECK_CMAKE_FLAGS ?= -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG"
-$(CHECKBUILD)/CMakeCache.txt:
+$(CHECKBUILD)/CMakeCache.txt: .third/httplib/httplib.h
 	cmake -S . -B $(CHECKBUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLOTWEAVE_WERROR=ON \
 	  -DPLOTWEAVE_BENCH=OFF $(CHECK_CMAKE_FLAGS) $(CMAKE_FLAGS)
 
