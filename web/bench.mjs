@@ -1,7 +1,8 @@
 // Settle times of the built kit: how long after navigation a page's layout
 // is at rest (the container's data-layout="settled"), median of several
 // loads in headless chromium, for the example plans and a generated plan at
-// full capacity (512 nodes, 800 links).
+// full capacity (512 nodes, 800 links); and the longest time the page's
+// main thread was blocked up to then (the longest task), median likewise.
 //
 //   npm run bench -- [--program PATH] [--runs N] [--site DIR]
 //
@@ -46,9 +47,15 @@ const median = (values) => {
 };
 
 // Records when the container first reports a settled layout, from the
-// first byte of the document on.
+// first byte of the document on, and the tasks that blocked the page.
 function recordSettle() {
   window.__settledAt = null;
+  window.__blocks = [];
+  try {
+    new PerformanceObserver((list) => {
+      for (const e of list.getEntries()) window.__blocks.push({ start: e.startTime, duration: e.duration });
+    }).observe({ type: 'longtask', buffered: true });
+  } catch (e) { /* no long-task timing in this browser */ }
   new MutationObserver((changes, observer) => {
     for (const c of changes) {
       if (c.target.getAttribute && c.target.getAttribute('data-layout') === 'settled') {
@@ -67,7 +74,12 @@ async function settleTime(context, url, clearStorage) {
     if (clearStorage) await page.addInitScript(() => { try { localStorage.clear(); } catch (e) { /* none */ } });
     await page.goto(url);
     await page.waitForFunction(() => window.__settledAt !== null, null, { timeout: 120000, polling: 50 });
-    return page.evaluate(() => window.__settledAt);
+    // Long tasks are reported a moment after they end.
+    await page.waitForTimeout(100);
+    return page.evaluate(() => ({
+      settled: window.__settledAt,
+      block: Math.max(0, ...window.__blocks.filter((b) => b.start <= window.__settledAt).map((b) => b.duration)),
+    }));
   } finally {
     await page.close();
   }
@@ -80,7 +92,7 @@ try {
   writeFileSync(join(work, 'full.lst'), fullCapacityPlan().text);
   const plans = readdirSync(work).filter((f) => f.endsWith('.lst')).sort();
   console.log(`settle time after navigation, median of ${runs} loads (ms), ${VIEWPORT.width}x${VIEWPORT.height} window`);
-  console.log(`${'plan'.padEnd(24)} ${'first visit'.padStart(12)} ${'return visit'.padStart(13)}`);
+  console.log(`${'plan'.padEnd(24)} ${'first visit'.padStart(12)} ${'return visit'.padStart(13)} ${'longest block'.padStart(14)}`);
   for (const plan of plans) {
     execFileSync(program, [plan], { cwd: work, stdio: 'ignore' });
     const url = pathToFileURL(join(work, `${plan.slice(0, plan.indexOf('.'))}_self.htm`)).href;
@@ -90,7 +102,9 @@ try {
       first.push(await settleTime(browser.context, url, true));
       again.push(await settleTime(browser.context, url, false));
     }
-    console.log(`${plan.padEnd(24)} ${median(first).toFixed(0).padStart(12)} ${median(again).toFixed(0).padStart(13)}`);
+    const settled = (list) => median(list.map((r) => r.settled)).toFixed(0);
+    const block = median([...first, ...again].map((r) => r.block)).toFixed(0);
+    console.log(`${plan.padEnd(24)} ${settled(first).padStart(12)} ${settled(again).padStart(13)} ${block.padStart(14)}`);
   }
 } finally {
   await browser.close();

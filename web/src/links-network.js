@@ -26,7 +26,7 @@
 import { drawingRecords } from './drawing-records.js';
 import { tableRows } from './table-rows.js';
 import { PLACEHOLDER_IMAGE_ATTRIBUTE, placeholderImageFor } from './page-contract.js';
-import { createDrawing } from './vis-adapter.js';
+import { createDrawing, createEmptyDrawing } from './vis-adapter.js';
 
 const LAYOUT_SEED = 20170919;
 
@@ -65,10 +65,23 @@ export function Network(container) {
   this._settledWaiters = [];
   this._ownListeners = {};
   this._detachTools = null;
+  this._pendingStep = null;
+  this._pendingSoon = null;
+  this._pendingSelection = [];
+  this._staging = null;
   container.removeAttribute('data-layout');
 }
 
 Network.prototype._destroy = function () {
+  this._pendingSoon = null;
+  if (this._pendingStep !== null) {
+    clearTimeout(this._pendingStep);
+    this._pendingStep = null;
+  }
+  if (this._staging) {
+    this._staging.destroy();
+    this._staging = null;
+  }
   if (this._detachTools) {
     this._detachTools();
     this._detachTools = null;
@@ -102,37 +115,120 @@ function drawingOptions(options) {
   };
 }
 
+// The page draws, then at once draws again on a new network with the same
+// tables, then selects its placeholder row. So with the reader's tools,
+// draw() only reads the tables; the drawing is made in later tasks (only the last draw's, since a new
+// network or a new draw cancels the pending one), and no single task holds
+// the page up for long: the opening layout, then the drawing with its tools,
+// then the first picture.
 Network.prototype.draw = function (nodesTable, linksTable, options) {
   options = options || {};
   this._destroy();
   this.settled = false;
   this.container.removeAttribute('data-layout');
-
   const nodeRows = tableRows(nodesTable);
   const linkRows = tableRows(linksTable);
-  const { nodes, edges } = drawingRecords(nodeRows, linkRows, options, PLACEHOLDER_IMAGE);
   this._rows = nodeRows.length;
+  this._pendingSelection = [];
+  // The bare drawing (no tools) is made at once, as it always was. A small
+  // plan is made as soon as the page's script is done, before the browser
+  // paints anything; a large one in a task of its own.
+  if (!Network.readerTools) this._build(nodeRows, linkRows, options);
+  else if (nodeRows.length + linkRows.length <= QUICK_SIZE) this._soon(() => this._build(nodeRows, linkRows, options));
+  else this._later(() => this._build(nodeRows, linkRows, options));
+};
+
+// Runs step once the script running now is done, unless the network is
+// retired first.
+Network.prototype._soon = function (step) {
+  const token = {};
+  this._pendingSoon = token;
+  queueMicrotask(() => {
+    if (this._pendingSoon !== token) return;
+    this._pendingSoon = null;
+    step();
+  });
+};
+
+// Runs step in a task of its own, unless the network is retired first.
+Network.prototype._later = function (step) {
+  this._pendingStep = setTimeout(() => {
+    this._pendingStep = null;
+    step();
+  }, 0);
+};
+
+Network.prototype._build = function (nodeRows, linkRows, options) {
+  const { nodes, edges } = drawingRecords(nodeRows, linkRows, options, PLACEHOLDER_IMAGE);
   const visOptions = drawingOptions(options);
 
   // The reader's tools, when the build has them and the page address does
   // not ask for the bare drawing (#plain). They start the drawing from a
   // layout that is already at rest, so the page opens on a readable picture.
   const tools = Network.readerTools || null;
-  let toolState = null;
-  if (tools) {
-    toolState = {
-      network: this, container: this.container, nodes, edges, nodeRows, linkRows, options, visOptions,
-      announceSelect: () => this._trigger('select', {}),
-    };
-    const changes = tools.prepare(toolState);
-    for (const key in changes) visOptions[key] = Object.assign({}, visOptions[key], changes[key]);
+  if (!tools) {
+    this._show(createDrawing(this.container, nodes, edges, visOptions), nodes, null, null);
+    return;
   }
+  const toolState = {
+    network: this, container: this.container, nodes, edges, nodeRows, linkRows, options, visOptions,
+    announceSelect: () => this._trigger('select', {}),
+  };
+  // A small plan is made in this one task, its first picture at once; a
+  // large one a part per task.
+  toolState.quick = nodeRows.length + linkRows.length <= QUICK_SIZE;
+  const changes = tools.prepare(toolState);
+  for (const key in changes) visOptions[key] = Object.assign({}, visOptions[key], changes[key]);
+  if (toolState.quick) {
+    this._run(toolState.work, () => {}, Infinity);
+    this._stage(nodes, edges, visOptions, tools, toolState);
+    return;
+  }
+  this._run(toolState.work, () => this._later(() => this._stage(nodes, edges, visOptions, tools, toolState)));
+};
 
-  const drawing = createDrawing(this.container, nodes, edges, visOptions);
+// Runs the steps of a generator for a slice of time per task, then then().
+const SLICE_MS = 40;
+const QUICK_SIZE = 300;
+Network.prototype._run = function (work, then, slice = SLICE_MS) {
+  const start = Date.now();
+  for (;;) {
+    if (!work || work.next().done) { then(); return; }
+    if (Date.now() - start >= slice) { this._later(() => this._run(work, then, slice)); return; }
+  }
+};
+
+// The drawing for the tools, filled a part per task: an empty drawing that
+// paints nothing yet, its nodes, its links; then the tools, and the first
+// picture.
+Network.prototype._stage = function (nodes, edges, visOptions, tools, toolState) {
+  const drawing = createEmptyDrawing(this.container, visOptions);
+  if (toolState.quick) {
+    drawing.nodes.add(nodes);
+    drawing.edges.add(edges);
+    drawing.release();
+    this._show(drawing, nodes, tools, toolState);
+    return;
+  }
+  this._staging = drawing.vis;
+  drawing.nodes.add(nodes);
+  this._later(() => {
+    drawing.edges.add(edges);
+    this._later(() => {
+      this._staging = null;
+      drawing.release();
+      this._show(drawing, nodes, tools, toolState);
+    });
+  });
+};
+
+Network.prototype._show = function (drawing, nodes, tools, toolState) {
   const { vis } = drawing;
   this.nodes = drawing.nodes;
   this.edges = drawing.edges;
   this.vis = vis;
+  vis.selectNodes(this._pendingSelection, false);
+  this._pendingSelection = [];
 
   vis.on('select', (params) => {
     if (params && params.nodes && params.nodes.length > 0) this._trigger('select', {});
@@ -160,23 +256,24 @@ Network.prototype.draw = function (nodesTable, linksTable, options) {
   if (nodes.length === 0) setTimeout(done, 0);
 };
 
-// [{row: n}, ...] for the selected nodes.
+// [{row: n}, ...] for the selected nodes (before the drawing is made: the
+// ones it will select).
 Network.prototype.getSelection = function () {
-  if (!this.vis) return [];
-  return this.vis.getSelectedNodes().map((id) => ({ row: id }));
+  const ids = this.vis ? this.vis.getSelectedNodes() : this._pendingSelection;
+  return ids.map((id) => ({ row: id }));
 };
 
 // Selects the nodes of the given rows; rows outside the table are ignored.
 // Raises no event.
 Network.prototype.setSelection = function (selection) {
-  if (!this.vis) return;
   const rows = this._rows;
   const ids = [];
   (selection || []).forEach((item) => {
     const row = item && typeof item === 'object' ? item.row : item;
     if (Number.isInteger(row) && row >= 0 && row < rows) ids.push(row);
   });
-  this.vis.selectNodes(ids, false);
+  if (this.vis) this.vis.selectNodes(ids, false);
+  else this._pendingSelection = ids;
 };
 
 Network.prototype.whenSettled = function () {

@@ -28,6 +28,23 @@ export function createDrawing(container, nodeRecords, edgeRecords, options) {
   return { vis: new Network(container, { nodes, edges }, options), nodes, edges };
 }
 
+// An empty drawing (no physics) to be filled through its DataSets, which
+// paints nothing until release() is called: { vis, nodes, edges, release }.
+//
+// Data handed to the constructor makes a drawing without physics fit the
+// view to it at once, which sizes every node and so measures every label,
+// drawn or not: most of the cost of a large plan's first picture. Records
+// added afterwards come in without that fit, and labels are measured as
+// they are drawn; the caller sets the view itself.
+export function createEmptyDrawing(container, options) {
+  const { Network, DataSet } = library();
+  const nodes = new DataSet();
+  const edges = new DataSet();
+  const vis = new Network(container, { nodes, edges }, options);
+  vis.renderer.allowRedraw = false;
+  return { vis, nodes, edges, release: () => { vis.renderer.allowRedraw = true; } };
+}
+
 // The ids of the nodes the drawing shows (hidden ones left out).
 export function shownNodeIds(vis) {
   return vis.body.nodeIndices;

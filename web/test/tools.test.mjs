@@ -109,7 +109,7 @@ describe('remembered positions', () => {
 });
 
 describe('legend entries', () => {
-  test('one entry per class and per link appearance, relation names gathered', () => {
+  test('one entry per class and one per relation, even for relations that look alike', () => {
     const { classes, kinds } = legendEntries(
       [{ row: 1, className: 'Gate', picture: true }, { row: 2, className: 'Gate', picture: false, shape: 'dot', border: 'green' },
         { row: 3, className: 'Person', picture: false, shape: 'box', border: 'red' }],
@@ -119,7 +119,9 @@ describe('legend entries', () => {
         { row: 3, colour: 'gray', dashes: false, arrows: { to: {} }, relation: 'builtBy' }]);
     assert.deepEqual(classes.map((c) => [c.name, c.shape, c.border, c.picture, c.rows]),
       [['Gate', 'dot', 'green', true, [1, 2]], ['Person', 'box', 'red', false, [3]]]);
-    assert.deepEqual(kinds.map((k) => [k.names, k.dashes, k.rows]), [[['builtBy', 'madeBy'], false, [0, 1, 3]], [['builtBy'], true, [2]]]);
+    assert.deepEqual(kinds.map((k) => [k.name, k.dashes, k.rows]), [['builtBy', false, [0, 3]], ['madeBy', false, [1]], ['builtBy', true, [2]]]);
+    const unnamed = legendEntries([], [{ row: 0, colour: 'red' }, { row: 1, colour: 'red' }, { row: 2, colour: 'blue' }]);
+    assert.deepEqual(unnamed.kinds.map((k) => [k.name, k.colour, k.rows]), [['', 'red', [0, 1]], ['', 'blue', [2]]], 'links without a relation go by their look');
   });
 });
 

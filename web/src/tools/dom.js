@@ -21,3 +21,12 @@ export function svg(name, attributes) {
 export function button(text, className) {
   return element('button', { type: 'button', className, textContent: text });
 }
+
+// Puts a style sheet in the document once (by its element id).
+export function addStyle(id, css) {
+  if (document.getElementById(id)) return;
+  const style = document.createElement('style');
+  style.id = id;
+  style.textContent = css;
+  (document.head || document.documentElement).appendChild(style);
+}

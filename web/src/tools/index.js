@@ -5,8 +5,10 @@
 // links.Network asks for them through links.Network.readerTools (set by the
 // kit's entry unless the page address asks for the bare drawing, #plain):
 //
-//   prepare(state)              before the drawing is made; places the nodes
-//                               and returns what the drawing's options change
+//   prepare(state)              before the drawing is made; returns what the
+//                               drawing's options change, and leaves in
+//                               state.work a generator that places the nodes,
+//                               to be run to its end (a slice per task) first
 //   attach(state, vis, settled) once the drawing exists; builds the tools,
 //                               calls settled() when the first picture is on
 //                               screen and returns a function removing them
@@ -14,8 +16,9 @@
 // state holds the links.Network (network), its container, the node and edge
 // records of the drawing (nodes, edges), the page's rows (nodeRows, linkRows,
 // keyed as page-contract.js names them), the page's options, the drawing's
-// options (visOptions) and announceSelect(), which tells the page that the
-// reader selected a node. Each concern lives in its own module and gets the
+// options (visOptions), announceSelect(), which tells the page that the
+// reader selected a node, and quick, whether the plan is small enough to be
+// drawn in one go. Each concern lives in its own module and gets the
 // same state.
 
 import { createFigureExport } from './figure-export.js';
@@ -24,12 +27,16 @@ import { createHighlight } from './highlight.js';
 import { layOutAgain, placeNodes, rememberPositions } from './placement.js';
 import { createSearchBox } from './search-box.js';
 import { fitView } from './view.js';
-import { button, element } from './dom.js';
+import { addStyle, button, element } from './dom.js';
 import { strings } from './strings.js';
 import { STYLE } from './style.js';
 import { FIGURE_STYLE } from './figure-style.js';
 import { createHover } from './hover.js';
 import { printAsVectors } from './figure-print.js';
+import { createSelection } from './selection.js';
+import { attachViews } from './views.js';
+import { labelOptions, legibleScale, openingView } from './label-zoom.js';
+import { tintNodes } from './view-options.js';
 
 // Whether the page address asks for the bare drawing: #plain, alone or among
 // other words of the fragment.
@@ -38,19 +45,19 @@ export function plainRequested(location) {
 }
 
 function injectStyle() {
-  if (document.getElementById('pw-tools-style')) return;
-  const style = document.createElement('style');
-  style.id = 'pw-tools-style';
-  style.textContent = STYLE + FIGURE_STYLE;
-  (document.head || document.documentElement).appendChild(style);
+  addStyle('pw-tools-style', STYLE + FIGURE_STYLE);
 }
 
 function prepare(state) {
-  placeNodes(state);
+  // The layout is run by links.Network a slice at a time (state.work).
+  state.work = placeNodes(state);
+  tintNodes(state);
+  state.legibleScale = legibleScale(state.nodes);
   return {
     physics: { enabled: false },
     layout: { randomSeed: state.visOptions.layout.randomSeed, improvedLayout: false },
     interaction: { hover: true, hoverConnectedEdges: false },
+    ...labelOptions(),
   };
 }
 
@@ -67,17 +74,16 @@ function attach(state, vis, settled) {
 
   // A node picked in the search box is shown (its class too, if switched
   // off), selected, brought into view and announced to the page.
-  const search = createSearchBox(state, words, (row) => {
-    filters.reveal(row);
-    vis.selectNodes([row], false);
-    vis.focus(row, { scale: Math.max(vis.getScale(), 1), animation: false });
-    lights.light(row);
-    state.announceSelect();
-  });
+  const selection = createSelection(state, vis, filters, lights);
+  const search = createSearchBox(state, words, (row) => selection.choose(row));
   const relayout = button(words.relayout, 'pw-button');
   const figure = createFigureExport(state, vis, words, lights);
   const toolbar = element('div', { className: 'pw-toolbar' }, { role: 'group', 'aria-label': words.tools });
   toolbar.append(search.element, relayout, ...figure.elements);
+  const views = attachViews(state, vis, {
+    selection, filters, toolbarOf: () => toolbar, rememberPositions: () => rememberPositions(state, vis),
+  });
+  toolbar.append(...views.controls);
 
   relayout.addEventListener('click', () => {
     layOutAgain(state, vis);
@@ -102,26 +108,34 @@ function attach(state, vis, settled) {
   const hover = createHover(state, vis, words);
   container.appendChild(hover.element);
   const unprint = printAsVectors(state, vis, words);
+  container.append(...views.regions);
 
   // The first picture is the finished layout; report it once it is on screen.
-  fitView(vis, container, toolbar);
+  views.fitFrame();
+  openingView(vis, state, toolbar.offsetHeight + 12);
   let reported = false;
   vis.on('afterDrawing', () => {
     if (reported) return;
     reported = true;
     rememberPositions(state, vis);
-    settled();
+    views.opened(settled);
   });
-  vis.redraw();
+  // A small plan's first picture is painted at once; a large one's comes
+  // with the next frame, in a task of its own (the drawing asks for it
+  // itself once its data is in; this makes sure).
+  if (state.quick) vis.redraw();
+  else requestAnimationFrame(() => { if (!reported) vis.redraw(); });
 
   return () => {
     figure.detach();
     lights.detach();
     hover.detach();
     unprint();
+    views.detach();
     window.removeEventListener('beforeprint', beforePrint);
     toolbar.remove();
     filters.region.remove();
+    for (const region of views.regions) region.remove();
     container.classList.remove('pw-network');
   };
 }

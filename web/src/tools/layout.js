@@ -11,8 +11,8 @@
 // Nodes with a known position (remembered from an earlier visit) stay where
 // they are; the others are placed among them.
 
-const STRESS_ROUNDS = 50;
-const SCALING_ROUNDS = 30;
+const STRESS_ROUNDS = 12;
+const SCALING_ROUNDS = 8;
 const OVERLAP_ROUNDS = 40;
 const GAP = 12;
 
@@ -46,6 +46,18 @@ function components(count, adjacency) {
 // Classical scaling: the two leading eigenvectors of the double-centred
 // squared distance matrix, by power iteration from fixed start vectors.
 export function classicalScaling(n, dist, xs, ys) {
+  finish(classicalScalingSteps(n, dist, xs, ys));
+}
+
+// Pauses between steps of roughly this many pair visits, so a caller
+// running the steps one task at a time never holds the page for long.
+const STEP_WORK = 1.5e6;
+
+function finish(steps) {
+  for (const _ of steps) { /* run to the end */ }
+}
+
+function* classicalScalingSteps(n, dist, xs, ys) {
   const b = new Float64Array(n * n);
   const rowMean = new Float64Array(n);
   let all = 0;
@@ -87,6 +99,7 @@ export function classicalScaling(n, dist, xs, ys) {
       v = next;
     }
     vectors.push({ v, value });
+    yield;
   }
   for (let i = 0; i < n; i++) {
     xs[i] = vectors[0].v[i] * Math.sqrt(Math.max(vectors[0].value, 0));
@@ -94,34 +107,57 @@ export function classicalScaling(n, dist, xs, ys) {
   }
 }
 
-// Stress majorization; pinned[i] keeps node i where it is.
+// Stress majorization; pinned[i] keeps node i where it is. Each pair pulls
+// towards its ideal distance d with weight 1/d^2, so the update of a node
+// is the weighted mean of xs[j] + d * (unit vector from j), kept as two
+// precomputed factors per pair (1/d^2 and 1/d).
 export function majorize(n, dist, xs, ys, pinned) {
+  finish(majorizeSteps(n, dist, xs, ys, pinned));
+}
+
+function* majorizeSteps(n, dist, xs, ys, pinned) {
+  const roundsPerStep = Math.max(1, Math.floor(STEP_WORK / Math.max(n * n, 1)));
   const weight = new Float64Array(n * n);
-  for (let k = 0; k < n * n; k++) weight[k] = dist[k] > 0 ? 1 / (dist[k] * dist[k]) : 0;
+  const reach = new Float64Array(n * n);
+  const total = new Float64Array(n);
+  for (let i = 0; i < n; i++) {
+    let sw = 0;
+    for (let j = 0; j < n; j++) {
+      const d = dist[i * n + j];
+      if (j === i || d <= 0) continue;
+      weight[i * n + j] = 1 / (d * d);
+      reach[i * n + j] = 1 / d;
+      sw += 1 / (d * d);
+    }
+    total[i] = sw;
+  }
   for (let round = 0; round < STRESS_ROUNDS; round++) {
+    if (round > 0 && round % roundsPerStep === 0) yield;
     for (let i = 0; i < n; i++) {
-      if (pinned[i]) continue;
+      if (pinned[i] || total[i] === 0) continue;
+      const row = i * n;
+      const xi = xs[i];
+      const yi = ys[i];
       let sx = 0;
       let sy = 0;
-      let sw = 0;
       for (let j = 0; j < n; j++) {
-        if (j === i) continue;
-        const d = dist[i * n + j];
-        const w = weight[i * n + j];
-        let dx = xs[i] - xs[j];
-        let dy = ys[i] - ys[j];
+        const w = weight[row + j];
+        if (w === 0) continue;
+        let dx = xi - xs[j];
+        let dy = yi - ys[j];
         let len = Math.sqrt(dx * dx + dy * dy);
         if (len < 1e-6) { dx = ((i * 31 + j * 17) % 11) - 5 || 1; dy = ((i * 13 + j * 7) % 11) - 5 || 1; len = Math.sqrt(dx * dx + dy * dy); }
-        sx += w * (xs[j] + (d * dx) / len);
-        sy += w * (ys[j] + (d * dy) / len);
-        sw += w;
+        const pull = reach[row + j] / len;
+        sx += w * xs[j] + pull * dx;
+        sy += w * ys[j] + pull * dy;
       }
-      if (sw > 0) { xs[i] = sx / sw; ys[i] = sy / sw; }
+      xs[i] = sx / total[i];
+      ys[i] = sy / total[i];
     }
   }
 }
 
-function layoutPart(members, adjacency, sizes, length, xs, ys, known) {
+function* layoutPart(members, adjacency, sizes, length, xs, ys, known) {
   const n = members.length;
   if (n === 1) {
     const v = members[0];
@@ -164,9 +200,10 @@ function layoutPart(members, adjacency, sizes, length, xs, ys, known) {
       }
     }
   } else {
-    classicalScaling(n, dist, lx, ly);
+    yield;
+    yield* classicalScalingSteps(n, dist, lx, ly);
   }
-  majorize(n, dist, lx, ly, pinned);
+  yield* majorizeSteps(n, dist, lx, ly, pinned);
   members.forEach((v, i) => { xs[v] = lx[i]; ys[v] = ly[i]; });
 }
 
@@ -182,17 +219,20 @@ function boxOf(members, xs, ys, sizes) {
 }
 
 // Parts with no remembered node go on shelves below what is already placed
-// (or from the origin), largest first, in rows about as wide as the window's
-// shape suggests.
+// (or from the origin), tallest first, in rows about as wide as the window's
+// shape suggests. A part much shorter than its shelf is stacked in a column
+// with the next ones, so small parts fill the shelf's height instead of
+// leaving it empty under them.
 function packParts(parts, xs, ys, sizes, known, aspect) {
   const fixed = parts.filter((p) => p.some((v) => known[v]));
   const free = parts.filter((p) => !p.some((v) => known[v]))
     .map((members) => ({ members, box: boxOf(members, xs, ys, sizes) }))
-    .sort((a, b) => b.members.length - a.members.length || b.box.height - a.box.height || a.members[0] - b.members[0]);
+    .sort((a, b) => b.box.height - a.box.height || b.box.width - a.box.width || a.members[0] - b.members[0]);
   if (free.length === 0) return;
+  const gap = GAP * 2;
   let area = 0;
-  for (const f of free) area += (f.box.width + GAP * 4) * (f.box.height + GAP * 4);
-  const shelf = Math.max(free[0].box.width, Math.sqrt(area * aspect));
+  for (const f of free) area += (f.box.width + gap) * (f.box.height + gap);
+  const shelf = Math.max(...free.map((f) => f.box.width), Math.sqrt(area * aspect));
   let originX = 0;
   let y = 0;
   if (fixed.length > 0) {
@@ -201,19 +241,34 @@ function packParts(parts, xs, ys, sizes, known, aspect) {
     y = box.bottom + GAP * 6;
   }
   let x = originX;
-  let rowHeight = 0;
+  let shelfHeight = 0;
+  // The column being filled: where it stands, how far down it is, how wide.
+  let column = null;
   for (const { members, box } of free) {
-    if (x > originX && x + box.width > originX + shelf) {
-      x = originX;
-      y += rowHeight + GAP * 4;
-      rowHeight = 0;
+    let left;
+    let top;
+    if (column && column.down + box.height <= shelfHeight) {
+      left = column.x;
+      top = y + column.down;
+      column.down += box.height + gap;
+      column.width = Math.max(column.width, box.width);
+      x = Math.max(x, column.x + column.width + gap);
+    } else {
+      if (x > originX && x + box.width > originX + shelf) {
+        x = originX;
+        y += shelfHeight + gap;
+        shelfHeight = 0;
+      }
+      if (shelfHeight === 0) shelfHeight = box.height;
+      left = x;
+      top = y;
+      column = { x, down: box.height + gap, width: box.width };
+      x += box.width + gap;
     }
     for (const v of members) {
-      xs[v] += x - box.left;
-      ys[v] += y - box.top;
+      xs[v] += left - box.left;
+      ys[v] += top - box.top;
     }
-    x += box.width + GAP * 4;
-    rowHeight = Math.max(rowHeight, box.height);
   }
 }
 
@@ -256,7 +311,17 @@ export function separate(count, xs, ys, sizes, known) {
 // node's drawn box; known[i] = { x, y } or null; `length` the links' natural
 // length; `aspect` the drawing's width over its height.
 // Returns { x: Float64Array, y: Float64Array }.
-export function layoutNetwork({ count, links, sizes, known, length = 150, aspect = 1.6 }) {
+export function layoutNetwork(network) {
+  const steps = layoutSteps(network);
+  for (;;) {
+    const step = steps.next();
+    if (step.done) return step.value;
+  }
+}
+
+// The same, a step at a time: a generator whose steps each take a moment,
+// returning the positions when done.
+export function* layoutSteps({ count, links, sizes, known, length = 150, aspect = 1.6 }) {
   const adjacency = Array.from({ length: count }, () => []);
   for (const [a, b] of links) {
     if (a === b || a < 0 || b < 0 || a >= count || b >= count) continue;
@@ -270,7 +335,7 @@ export function layoutNetwork({ count, links, sizes, known, length = 150, aspect
   const ys = new Float64Array(count);
   known.forEach((p, i) => { if (p) { xs[i] = p.x; ys[i] = p.y; } });
   const parts = components(count, adjacency);
-  for (const members of parts) layoutPart(members, adjacency, boxes, length, xs, ys, isKnown);
+  for (const members of parts) yield* layoutPart(members, adjacency, boxes, length, xs, ys, isKnown);
   packParts(parts, xs, ys, boxes, isKnown, aspect);
   separate(count, xs, ys, boxes, isKnown);
   return { x: xs, y: ys };

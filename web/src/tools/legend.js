@@ -5,10 +5,11 @@
 
 import { element, svg } from './dom.js';
 
-// A small picture of a node's shape in its class's border colour.
-function shapeSwatch(shape, colour) {
+// A small picture of a node's shape in its class's border colour (and its
+// tint, when it has one).
+function shapeSwatch(shape, colour, fill) {
   const box = svg('svg', { width: 22, height: 16, viewBox: '0 0 22 16', 'aria-hidden': 'true', focusable: 'false' });
-  const paint = { fill: 'white', stroke: colour, 'stroke-width': 2 };
+  const paint = { fill: fill || 'white', stroke: colour, 'stroke-width': 2 };
   let el;
   switch (shape) {
     case 'dot': case 'circle': el = svg('circle', { cx: 11, cy: 8, r: 6, ...paint }); break;
@@ -59,31 +60,36 @@ export function legendEntries(nodes, links) {
       classes.set(n.className, c);
     }
     if (n.picture) c.picture = true;
-    else if (c.shape === null) { c.shape = n.shape; c.border = n.border; }
+    else if (c.shape === null) { c.shape = n.shape; c.border = n.border; c.fill = n.fill; }
     c.rows.push(n.row);
   }
+  // One switch per relation, even when relations look alike; links without
+  // a relation name are told apart by their look.
   const kinds = new Map();
   for (const l of links) {
-    const key = JSON.stringify([l.colour, !!l.dashes, l.arrows || null]);
+    const key = JSON.stringify([l.relation || '', l.colour, !!l.dashes, l.arrows || null]);
     let k = kinds.get(key);
     if (!k) {
-      k = { key, colour: l.colour, dashes: !!l.dashes, arrows: l.arrows || null, names: [], rows: [] };
+      k = { key, colour: l.colour, dashes: !!l.dashes, arrows: l.arrows || null, name: l.relation || '', rows: [] };
       kinds.set(key, k);
     }
-    if (l.relation && k.names.indexOf(l.relation) < 0) k.names.push(l.relation);
     k.rows.push(l.row);
   }
   return { classes: [...classes.values()], kinds: [...kinds.values()] };
 }
 
-function entryButton(swatches, text, words, onToggle) {
-  const button = element('button', { type: 'button', className: 'pw-entry', title: words.hide },
-    { 'aria-pressed': 'true' });
-  button.append(...swatches, element('span', { textContent: text }));
+// A switch named by its entry; the count beside the name is read out as the
+// switch's description, with what a press does.
+function entryButton(swatches, text, count, words, onToggle) {
+  const button = element('button', { type: 'button', className: 'pw-entry' }, { 'aria-pressed': 'true' });
+  const describe = (shown) => { button.title = `${shown ? words.hide : words.show} (${count})`; };
+  describe(true);
+  button.append(...swatches, element('span', { className: 'pw-entry-name', textContent: text }),
+    element('span', { className: 'pw-count', textContent: String(count) }, { 'aria-hidden': 'true' }));
   button.addEventListener('click', () => {
     const shown = button.getAttribute('aria-pressed') !== 'true';
     button.setAttribute('aria-pressed', shown ? 'true' : 'false');
-    button.title = shown ? words.hide : words.show;
+    describe(shown);
     onToggle(shown);
   });
   return button;
@@ -98,8 +104,8 @@ function group(title, items) {
 }
 
 // Builds the legend region. onClass(entry, shown) and onKind(entry, shown)
-// apply a switch.
-export function buildLegend(entries, words, onClass, onKind) {
+// apply a switch; onFold(open) follows the reader folding it.
+export function buildLegend(entries, words, onClass, onKind, onFold = () => {}) {
   const region = element('section', { className: 'pw-legend' }, { role: 'region', 'aria-label': words.legend });
   const header = element('div', { className: 'pw-legend-header' });
   const title = element('span', { className: 'pw-legend-title', textContent: words.legend });
@@ -112,18 +118,22 @@ export function buildLegend(entries, words, onClass, onKind) {
     toggle.title = open ? words.hideLegend : words.showLegend;
     body.hidden = !open;
   };
-  toggle.addEventListener('click', () => setOpen(toggle.getAttribute('aria-expanded') !== 'true'));
+  toggle.addEventListener('click', () => {
+    const open = toggle.getAttribute('aria-expanded') !== 'true';
+    setOpen(open);
+    onFold(open);
+  });
   setOpen(true);
   header.append(title, toggle);
 
   const classButtons = entries.classes.map((c) => {
     const swatches = [];
-    if (c.shape !== null) swatches.push(shapeSwatch(c.shape, c.border));
+    if (c.shape !== null) swatches.push(shapeSwatch(c.shape, c.border, c.fill));
     if (c.picture) swatches.push(imageSwatch());
-    return entryButton(swatches, c.name, words, (shown) => onClass(c, shown));
+    return entryButton(swatches, c.name, c.rows.length, words, (shown) => onClass(c, shown));
   });
   const kindButtons = entries.kinds.map((k) => entryButton([linkSwatch(k.colour, k.dashes, k.arrows)],
-    k.names.join(', '), words, (shown) => onKind(k, shown)));
+    k.name, k.rows.length, words, (shown) => onKind(k, shown)));
   if (classButtons.length) body.appendChild(group(words.classes, classButtons));
   if (kindButtons.length) body.appendChild(group(words.linkKinds, kindButtons));
   region.append(header, body);

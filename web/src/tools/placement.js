@@ -2,7 +2,7 @@
 // picture (or taken from the reader's last visit), the positions remembered
 // after every drag, and a fresh layout on request.
 
-import { layoutNetwork } from './layout.js';
+import { layoutNetwork, layoutSteps } from './layout.js';
 import { nodeBox } from './sizes.js';
 import { forgetPositions, loadPositions, nodeKeys, pageKey, savePositions, storedPoint } from './positions.js';
 import { drawingFrame } from '../vis-adapter.js';
@@ -18,7 +18,11 @@ function signature(nodes, edges) {
 // The opening layout of the page's nodes in a drawing of width x height;
 // known[i] is a position to keep, or null.
 function layOut(nodes, edges, known, options, width, height) {
-  return layoutNetwork({
+  return layoutNetwork(layoutInput(nodes, edges, known, options, width, height));
+}
+
+function layoutInput(nodes, edges, known, options, width, height) {
+  return ({
     count: nodes.length,
     links: edges.map((e) => [e.from, e.to]),
     sizes: nodes.map(nodeBox),
@@ -29,8 +33,10 @@ function layOut(nodes, edges, known, options, width, height) {
 }
 
 // Gives every node record its x and y before the drawing is made, and the
-// state the keys its positions are remembered under.
-export function placeNodes(state) {
+// state the keys its positions are remembered under: a generator whose steps
+// each take a moment, so the page stays responsive while a large plan is
+// laid out.
+export function* placeNodes(state) {
   const { nodes, edges, nodeRows, container, options } = state;
   const key = pageKey(window.location);
   const keys = nodeKeys(nodeRows.map((r) => r.id));
@@ -44,7 +50,7 @@ export function placeNodes(state) {
     placed = lastLayout.placed;
   } else {
     const height = parseFloat(options.height) || container.clientHeight || 400;
-    placed = layOut(nodes, edges, known, options, container.clientWidth || 800, height);
+    placed = yield* layoutSteps(layoutInput(nodes, edges, known, options, container.clientWidth || 800, height));
     lastLayout = { sig, key, stored: JSON.stringify(stored), placed };
   }
   nodes.forEach((n, i) => { n.x = placed.x[i]; n.y = placed.y[i]; });

@@ -5,7 +5,7 @@
 
 const PREFIX = 'plotweave.positions:';
 
-function storage() {
+export function storage() {
   try {
     const s = window.localStorage;
     return s || null;
@@ -14,8 +14,28 @@ function storage() {
   }
 }
 
-export function pageKey(location) {
-  return PREFIX + String(location.href).split('#')[0];
+export function pageKey(location, prefix = PREFIX) {
+  return prefix + String(location.href).split('#')[0];
+}
+
+// A small setting kept per page (the legend folded, say): its stored text,
+// or null.
+export function loadSetting(key) {
+  const s = storage();
+  try {
+    return s ? s.getItem(key) : null;
+  } catch (e) {
+    return null;
+  }
+}
+
+export function saveSetting(key, value) {
+  const s = storage();
+  try {
+    if (s) s.setItem(key, String(value));
+  } catch (e) {
+    // Not kept; the reader folds it again next time.
+  }
 }
 
 // Two rows with the same id are two nodes: the second and later ones are

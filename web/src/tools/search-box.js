@@ -1,5 +1,7 @@
 // The search box: a list of the matching nodes as the reader types, walked
-// with the arrow keys; Enter or a click picks one.
+// with the arrow keys; Enter or a click picks one. It is a combobox with a
+// list popup in the way assistive technology expects one (the focus stays
+// in the box, aria-activedescendant names the option under the arrows).
 
 import { isDummyRow } from '../page-contract.js';
 import { element } from './dom.js';
@@ -7,7 +9,7 @@ import { findNodes, searchEntry } from './search.js';
 
 // The words of a title that may hold markup. A template's content is inert:
 // parsing it runs no script and loads no image.
-function textOf(html) {
+export function textOf(html) {
   if (html === undefined || html === null || html === '') return '';
   const t = document.createElement('template');
   t.innerHTML = String(html);
@@ -30,17 +32,28 @@ export function createSearchBox(state, words, choose) {
     placeholder: words.searchHint,
     autocomplete: 'off',
     spellcheck: false,
-  }, { 'aria-label': words.search, 'aria-autocomplete': 'list', 'aria-controls': list.id });
+  }, {
+    role: 'combobox', 'aria-label': words.search, 'aria-autocomplete': 'list', 'aria-controls': list.id,
+    'aria-expanded': 'false', 'aria-haspopup': 'listbox',
+  });
   wrap.append(input, list);
 
-  const index = [];
-  nodeRows.forEach((row, i) => {
-    if (!isDummyRow(row, i)) index.push(searchEntry(i, row.id, nodes[i].label, nodes[i].label ? '' : textOf(row.title)));
-  });
+  // Built at the first search, not before the first picture: splitting
+  // every label into Hangul letters takes a while on a large plan.
+  let index = null;
+  const entries = () => {
+    if (index) return index;
+    index = [];
+    nodeRows.forEach((row, i) => {
+      if (!isDummyRow(row, i)) index.push(searchEntry(i, row.id, nodes[i].label, nodes[i].label ? '' : textOf(row.title)));
+    });
+    return index;
+  };
   let results = [];
   let active = -1;
   const close = () => {
     list.hidden = true;
+    input.setAttribute('aria-expanded', 'false');
     input.removeAttribute('aria-activedescendant');
     active = -1;
   };
@@ -59,7 +72,7 @@ export function createSearchBox(state, words, choose) {
     choose(entry.row);
   };
   const showResults = () => {
-    results = findNodes(index, input.value);
+    results = findNodes(entries(), input.value);
     list.textContent = '';
     if (!input.value.trim()) { close(); return; }
     if (results.length === 0) {
@@ -75,6 +88,7 @@ export function createSearchBox(state, words, choose) {
       list.appendChild(li);
     });
     list.hidden = false;
+    input.setAttribute('aria-expanded', 'true');
     markActive(-1);
   };
   input.addEventListener('input', showResults);

@@ -31,7 +31,9 @@ export const STYLE = `
 .pw-legend ul { display: flex; flex-wrap: wrap; gap: 2px 6px; margin: 0; padding: 0; list-style: none; }
 .pw-legend .pw-entry { display: inline-flex; align-items: center; gap: 4px; border-color: transparent; padding: 1px 4px; }
 .pw-legend .pw-entry svg { flex: none; }
-.pw-legend .pw-entry[aria-pressed="false"] { opacity: 0.45; text-decoration: line-through; }
+.pw-legend .pw-entry[aria-pressed="false"] { color: #595959; text-decoration: line-through; }
+.pw-legend .pw-entry[aria-pressed="false"] svg { opacity: 0.35; }
+.pw-legend .pw-count { color: #595959; font-size: 11px; }
 @media print {
   .pw-toolbar, .pw-legend .pw-collapse { display: none !important; }
   .pw-network { break-inside: avoid; page-break-inside: avoid; }
