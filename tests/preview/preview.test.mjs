@@ -119,7 +119,7 @@ test('the page follows the plan, keeps the view and shows the findings', async (
   const rowOf = (id) => page.evaluate((i) => { for (let r = 1; r < nodesTable.getNumberOfRows(); r++) if (nodesTable.getValue(r, 0) === i) return r; return -1; }, id);
   const where = async (id) => page.evaluate((r) => network.vis.getPositions([r])[r], await rowOf(id));
   await page.evaluate((r) => network.nodes.update([{ id: r, x: 321, y: -123 }]), await rowOf('p002'));
-  const recordSwitch = page.locator('.pw-legend .pw-entry').filter({ hasText: /^Record$/ });
+  const recordSwitch = page.locator('.pw-legend .pw-entry').filter({ has: page.locator('.pw-entry-name', { hasText: /^Record$/ }) });
   await recordSwitch.click();
   assert.equal(await recordSwitch.getAttribute('aria-pressed'), 'false');
   await page.evaluate(() => network.vis.moveTo({ position: { x: 40, y: -30 }, scale: 1.7, animation: false }));

@@ -24,10 +24,19 @@ export function rowsById(ids) {
   return rows;
 }
 
+// Each legend switch, known by its group's heading and its own name (not by
+// the count beside the name, which a save may change).
 function legendSwitches(container) {
-  return [...container.querySelectorAll('.pw-legend .pw-entry')].map((b) => ({
-    text: b.textContent, shown: b.getAttribute('aria-pressed') !== 'false', button: b,
-  }));
+  return [...container.querySelectorAll('.pw-legend .pw-entry')].map((b) => {
+    const name = b.querySelector('.pw-entry-name') || b;
+    const group = b.closest('.pw-legend-group');
+    const heading = group && group.querySelector('.pw-legend-heading');
+    return {
+      text: `${heading ? heading.textContent : ''}\u0000${name.textContent}`,
+      shown: b.getAttribute('aria-pressed') !== 'false',
+      button: b,
+    };
+  });
 }
 
 export function captureView(network, nodesTable, linksTable) {
