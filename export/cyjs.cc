@@ -28,7 +28,8 @@ void Field(BufferedWriter& out, const char* name, long value) {
 }
 
 void Kinds(BufferedWriter& out, const char* name, const ExportKind* kinds, int count) {
-  Name(out, name);
+  out.Write(",\n  ");
+  Name(out, name, true);
   out.Put('[');
   for (int i = 0; i < count; ++i) {
     out.Write(i == 0 ? "\n    {" : ",\n    {");
@@ -59,9 +60,8 @@ void WriteCyjs(const ExportModel& model, const ExportSettings& settings, Buffere
     Field(out, "text", model.captions[i].text);
     out.Put('}');
   }
-  out.Write(model.captionCount > 0 ? "\n  ],\n  " : "],\n  ");
+  out.Write(model.captionCount > 0 ? "\n  ]" : "]");
   Kinds(out, "classes", model.classes, model.classCount);
-  out.Write(",\n  ");
   Kinds(out, "relations", model.relations, model.relationCount);
   out.Write("},\n\"elements\":{\"nodes\":[");
   bool first = true;

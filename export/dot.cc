@@ -39,6 +39,29 @@ void Colour(BufferedWriter& out, const char* colour) {
   Attribute(out, "color", text);
 }
 
+// An address as the node's URL. Quotes, apostrophes and backslashes are
+// percent-encoded, which leaves the address the same address: cairo reads an
+// apostrophe in a PDF link as the end of it and gives up on the drawing, and
+// Graphviz would read a backslash as an escape. An ampersand is written as
+// "&amp;", which Graphviz passes on as it is: it writes a bare '&' into the
+// SVG unescaped, and the SVG would not be XML (image maps want "&amp;" too).
+void Url(BufferedWriter& out, const char* address) {
+  static const char kHex[] = "0123456789ABCDEF";
+  out.Write(", URL=\"");
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(address); *p != '\0'; ++p) {
+    if (*p == '\'' || *p == '"' || *p == '\\' || *p <= 0x20 || *p == 0x7F) {
+      out.Put('%');
+      out.Put(static_cast<unsigned char>(kHex[*p >> 4]));
+      out.Put(static_cast<unsigned char>(kHex[*p & 15]));
+    } else if (*p == '&') {
+      out.Write("&amp;");
+    } else {
+      out.Put(*p);
+    }
+  }
+  out.Put('"');
+}
+
 const char* ArrowHead(ArrowPlace place) {
   switch (place) {
     case ArrowPlace::kEnd: return "normal";
@@ -53,7 +76,9 @@ const char* ArrowHead(ArrowPlace place) {
 void WriteDotGraph(const ExportModel& model, const ExportSettings& settings, BufferedWriter& out) {
   out.Write("digraph ");
   WriteDot(out, settings.name);
-  out.Write(" {\n  charset=\"UTF-8\";\n");
+  // A drawing larger than 200 inches is scaled down to fit: PDF readers
+  // take no larger page. A smaller drawing is kept as it is.
+  out.Write(" {\n  charset=\"UTF-8\";\n  size=\"200,200\";\n");
   // The captions, in order, as the graph's label above the drawing.
   if (model.captionCount > 0) {
     out.Write("  labelloc=\"t\";\n  label=\"");
@@ -94,7 +119,10 @@ void WriteDotGraph(const ExportModel& model, const ExportSettings& settings, Buf
     Attribute(out, "tooltip", node.label);
     Colour(out, kind.colour);
     if (shape.image) Attribute(out, "style", "rounded");
-    if (node.address[0] != '\0') Attribute(out, "URL", node.address);
+    if (node.address[0] != '\0') {
+      Url(out, node.address);
+      Attribute(out, "plotweave_address", node.address);
+    }
     Attribute(out, "plotweave_class", node.className);
     if (node.image[0] != '\0') Attribute(out, "plotweave_image", node.image);
     Attribute(out, "plotweave_picture", node.picture);

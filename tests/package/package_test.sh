@@ -49,6 +49,7 @@ case $generator in
     manpage=$prefix/share/man/man1/plotweave.1.gz
     bundle_manpage=$prefix/share/man/man1/plotweave-bundle.1.gz
     checkpage=$prefix/share/man/man1/plotweave-check.1.gz
+    exportpage=$prefix/share/man/man1/plotweave-export.1.gz
     importpage=$prefix/share/man/man1/plotweave-import.1.gz
     [ -e "$prefix/share/man/man1/plotweave_self.1.gz" ] || fail "no manual page for plotweave_self"
     ;;
@@ -60,6 +61,7 @@ case $generator in
     manpage=$prefix/share/man/man1/plotweave.1
     bundle_manpage=$prefix/share/man/man1/plotweave-bundle.1
     checkpage=$prefix/share/man/man1/plotweave-check.1
+    exportpage=$prefix/share/man/man1/plotweave-export.1
     importpage=$prefix/share/man/man1/plotweave-import.1
     ;;
   *) echo "unknown generator $generator" >&2; exit 2 ;;
@@ -94,12 +96,13 @@ case $generator in
       grep -q "Plotweave $version" "$prefix/README.txt" || fail "README.txt does not name version $version"
       grep -q 'plotweave_self.exe' "$prefix/README.txt" || fail "README.txt does not say how to run the programs"
       grep -q 'plotweave-bundle.exe' "$prefix/README.txt" || fail "README.txt does not say how to bundle a page"
+      grep -q 'plotweave-export.exe' "$prefix/README.txt" || fail "README.txt does not say how to export a plan"
       grep -q 'plotweave-import.exe' "$prefix/README.txt" || fail "README.txt does not say how to import tables"
     fi
     ;;
 esac
 
-for program in plotweave plotweave_self plotweave-check plotweave-bundle plotweave-import; do
+for program in plotweave plotweave_self plotweave-check plotweave-bundle plotweave-export plotweave-import; do
   [ -x "$prefix/bin/$program$exe" ] || fail "bin/$program$exe missing"
 done
 
@@ -135,6 +138,19 @@ check_manpage "$checkpage" NAME SYNOPSIS OPTIONS FINDINGS "EXIT STATUS"
 found=$(cd "$prefix/share/plotweave/examples" && $runner "$prefix/bin/plotweave-check$exe" *.lst) ||
   fail "plotweave-check on the installed examples: status $?"
 [ -z "$found" ] || fail "plotweave-check finds in the examples: $found"
+
+# The exporter's manual page, and the installed exporter on an installed
+# example: the same file as the build tree's.
+check_manpage "$exportpage" NAME SYNOPSIS OPTIONS FORMATS "EXIT STATUS"
+for side in installed tree; do
+  program=$prefix/bin/plotweave-export$exe
+  [ $side = tree ] && program=$build/export/plotweave-export$exe
+  $runner "$program" "$prefix/share/plotweave/examples/ontology.lst" --to graphml -o "$scratch/export-$side.graphml" \
+    2>/dev/null || fail "$side plotweave-export: status $?"
+done
+grep -q '<graphml' "$scratch/export-installed.graphml" || fail "installed plotweave-export wrote no GraphML"
+cmp -s "$scratch/export-installed.graphml" "$scratch/export-tree.graphml" ||
+  fail "installed and build-tree exports differ"
 
 # The import's manual page, and the installed import on a small table: its
 # plan passes the installed checker.
