@@ -52,15 +52,15 @@ size_t Unescape(char* text, size_t n) {
 }
 
 void Kind(ExportKind& out, const char* name, const char* colour, const char* style, int flag) {
-  ToUtf8(name, false, out.name, sizeof out.name);
-  ToUtf8(colour, false, out.colour, sizeof out.colour);
-  ToUtf8(style, false, out.style, sizeof out.style);
+  ToUtf8(name, PageText::kAsWritten, out.name, sizeof out.name);
+  ToUtf8(colour, PageText::kAsWritten, out.colour, sizeof out.colour);
+  ToUtf8(style, PageText::kAsWritten, out.style, sizeof out.style);
   out.labelFlag = flag;
 }
 
 }  // namespace
 
-void ToUtf8(const char* ks, bool display, char* out, int width) {
+void ToUtf8(const char* ks, PageText where, char* out, int width) {
   // The writer's buffer is large enough for any field, so the one flush at
   // the end hands the whole text over.
   gSink.Reset(out, static_cast<size_t>(width) - 1);
@@ -70,8 +70,9 @@ void ToUtf8(const char* ks, bool display, char* out, int width) {
   if (n == static_cast<size_t>(width) - 1) {
     while (n > 0 && (static_cast<unsigned char>(out[n]) & 0xC0) == 0x80) --n;
   }
-  if (display) {
+  if (where == PageText::kCaption) {
     while (n > 0 && (out[n - 1] == '\n' || out[n - 1] == '\r')) --n;
+  } else if (where == PageText::kScriptString) {
     n = Unescape(out, n);
   }
   out[n] = '\0';
@@ -81,8 +82,8 @@ void BuildExportModel(const OntologyModel& model, ExportModel* out) {
   BuildNameIndexes(model, &gNames);
   out->captionCount = model.projectCount;
   for (int i = 0; i < model.projectCount; ++i) {
-    ToUtf8(model.projects[i].tag, false, out->captions[i].tag, sizeof out->captions[i].tag);
-    ToUtf8(model.projects[i].text, true, out->captions[i].text, sizeof out->captions[i].text);
+    ToUtf8(model.projects[i].tag, PageText::kAsWritten, out->captions[i].tag, sizeof out->captions[i].tag);
+    ToUtf8(model.projects[i].text, PageText::kCaption, out->captions[i].text, sizeof out->captions[i].text);
   }
   out->classCount = model.classCount;
   for (int i = 0; i < model.classCount; ++i) {
@@ -98,11 +99,11 @@ void BuildExportModel(const OntologyModel& model, ExportModel* out) {
   for (int i = 0; i < model.nodeCount; ++i) {
     const NodeEntry& n = model.nodes[i];
     ExportNode& e = out->nodes[i];
-    ToUtf8(n.id, false, e.id, sizeof e.id);
-    ToUtf8(n.className, false, e.className, sizeof e.className);
-    ToUtf8(n.label, true, e.label, sizeof e.label);
-    ToUtf8(n.url, false, e.address, sizeof e.address);
-    ToUtf8(n.image, false, e.image, sizeof e.image);
+    ToUtf8(n.id, PageText::kAsWritten, e.id, sizeof e.id);
+    ToUtf8(n.className, PageText::kAsWritten, e.className, sizeof e.className);
+    ToUtf8(n.label, PageText::kScriptString, e.label, sizeof e.label);
+    ToUtf8(n.url, PageText::kAsWritten, e.address, sizeof e.address);
+    ToUtf8(n.image, PageText::kAsWritten, e.image, sizeof e.image);
     e.picture = n.imageNode == 1 ? 1 : 0;
     e.classIndex = n.classIndex;
     e.first = FindNode(gNames, model, n.id) == i;
@@ -112,9 +113,9 @@ void BuildExportModel(const OntologyModel& model, ExportModel* out) {
   for (int i = 0; i < model.linkCount; ++i) {
     const LinkEntry& l = model.links[i];
     ExportLink& e = out->links[i];
-    ToUtf8(l.fromId, false, e.source, sizeof e.source);
-    ToUtf8(l.toId, false, e.target, sizeof e.target);
-    ToUtf8(l.relation, true, e.text, sizeof e.text);
+    ToUtf8(l.fromId, PageText::kAsWritten, e.source, sizeof e.source);
+    ToUtf8(l.toId, PageText::kAsWritten, e.target, sizeof e.target);
+    ToUtf8(l.relation, PageText::kScriptString, e.text, sizeof e.text);
     e.from = FindNode(gNames, model, l.fromId);
     e.to = FindNode(gNames, model, l.toId);
     e.relation = l.relationIndex;

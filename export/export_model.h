@@ -64,10 +64,17 @@ struct ExportModel {
 // Fills `out` from a model that ValidateModel accepted.
 void BuildExportModel(const OntologyModel& model, ExportModel* out);
 
+// Where a text stands in the page, which decides how it reads there.
+enum class PageText : uint8_t {
+  kAsWritten,     // ids, names, colours, styles, addresses
+  kScriptString,  // labels and link texts: a script string drops the
+                  // backslash before an apostrophe, a quote or a backslash
+  kCaption,       // caption lines: markup, read as written, without the line end
+};
+
 // The UTF-8 of a KS text as the page encoder writes it, cut to `width`
-// bytes with a zero byte, never inside a character. With `display`, a
-// backslash before an apostrophe, a double quote or a backslash is dropped
-// as the page's script strings drop it, and a trailing line end is left out.
-void ToUtf8(const char* ks, bool display, char* out, int width);
+// bytes with a zero byte, never inside a character, read as it reads where
+// it stands in the page.
+void ToUtf8(const char* ks, PageText where, char* out, int width);
 
 }  // namespace plotweave

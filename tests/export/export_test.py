@@ -343,7 +343,7 @@ def check_edges(exporter, work, examples):
     with open(os.path.join(tables, "classes.csv"), encoding="utf-8-sig", newline="") as f:
         assert list(csv.reader(f))[1:3] == [["dummy", "gray", "", "1"], ["Bare", "", "", "1"]]
     with open(os.path.join(tables, "captions.csv"), encoding="utf-8-sig", newline="") as f:
-        assert list(csv.reader(f))[1:] == [["h1", "Caption with --&gt; and 'quotes'"], ["p", ""]]
+        assert list(csv.reader(f))[1:] == [["h1", "Caption with --&gt; and \\'quotes\\'"], ["p", ""]]
     doc = json.loads(exporter.to(path, "cyjs"))
     assert len(doc["elements"]["nodes"]) == len(plan["nodes"]) and len(doc["elements"]["edges"]) == len(plan["links"])
     if shutil.which("dot"):

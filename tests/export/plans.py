@@ -25,8 +25,14 @@ def characters(text):
     return text.encode("utf-16", "surrogatepass").decode("utf-16")
 
 
+def caption(text):
+    """A caption stands in the page as markup: only its underscores change."""
+    return characters(text.replace("_", " "))
+
+
 def display(text):
-    return re.sub(r"\\(['\"\\])", r"\1", characters(text.replace("_", " ")))
+    """A label or link text is a script string, which drops the backslash of an escape."""
+    return re.sub(r"\\(['\"\\])", r"\1", caption(text))
 
 
 def decode(raw):
@@ -55,7 +61,7 @@ def read_plan(path):
             section = SECTIONS.get(fields[0][:5].upper())
             continue
         if section == "captions":
-            plan[section].append((fields[0], display(line[len(fields[0]):].strip(" \t"))))
+            plan[section].append((fields[0], caption(line[len(fields[0]):].strip(" \t"))))
         elif section in ("classes", "relations"):
             flag = int(fields[3]) if len(fields) > 3 else (1 if section == "classes" else 0)
             f = fields + ["", ""]
