@@ -34,14 +34,19 @@ SANITIZERS = -fsanitize=address,undefined -fno-sanitize=vptr -fno-sanitize-recov
 
 all: build
 
-$(BUILD)/CMakeCache.txt:
+# cpp-httplib's header for plotweave-preview, from Debian's source package
+# (tools/fetch-httplib.sh); without it the preview is left out of the build.
+.third/httplib/httplib.h:
+	-tools/fetch-httplib.sh
+
+$(BUILD)/CMakeCache.txt: .third/httplib/httplib.h
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
 
 build: $(BUILD)/CMakeCache.txt
 	cmake -DPLOTWEAVE_WERROR=$(WERROR) $(BUILD) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
-$(WINBUILD)/CMakeCache.txt:
+$(WINBUILD)/CMakeCache.txt: .third/httplib/httplib.h
 	cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLOTWEAVE_BENCH=OFF $(WINDOWS_CMAKE_FLAGS)
 
@@ -73,7 +78,7 @@ test: test-linux test-windows test-robust build-types
 # costs a third of the compile time; for a debugger, use $(BUILD) or
 # CHECK_CMAKE_FLAGS=-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g -DNDEBUG".
 CHECK_CMAKE_FLAGS ?= -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG"
-$(CHECKBUILD)/CMakeCache.txt:
+$(CHECKBUILD)/CMakeCache.txt: .third/httplib/httplib.h
 	cmake -S . -B $(CHECKBUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLOTWEAVE_WERROR=ON \
 	  -DPLOTWEAVE_BENCH=OFF $(CHECK_CMAKE_FLAGS) $(CMAKE_FLAGS)
 

@@ -17,7 +17,11 @@ ours and theirs round by round:
        (a1): checking must take well under converting;
   (f) plotweave-bundle on the example page against cp of it, and
   (g) plotweave-bundle on a page of 512 picture nodes (64 KiB each, in the
-      title and the image value) against base64 of the pictures it inlines.
+      title and the image value) against base64 of the pictures it inlines,
+      once each;
+  (h) the same with each picture used once (in the image value only);
+  (i) plotweave-bundle on a page whose 100 nodes share one 2 MB picture
+      against base64 of it.
 For (a1)-(a3) it also times the file traffic every run on a Unicode plan
 makes, with nothing converted (bench/file_traffic): the plan read, the
 scratch copy of the size the run writes written, read back and removed.
@@ -155,8 +159,9 @@ def full_capacity_plan(rng, words):
 
 
 def bundle_inputs(work, program, examples):
-    """A kit, the example page and a page of 512 picture nodes, in work/bundle;
-    returns the folder."""
+    """A kit, the example page, two pages of 512 picture nodes (pictures.htm,
+    once.htm) and one of 100 nodes sharing a picture (shared/shared.htm), in
+    work/bundle; returns the folder."""
     folder = os.path.join(work, "bundle")
     rng = random.Random(SEED)
     kit = os.path.join(folder, "kit")
@@ -171,18 +176,26 @@ def bundle_inputs(work, program, examples):
     with open(os.path.join(folder, "ex", "ontology_self.htm"), "rb") as f:
         lines = f.read().split(b"\n")
     os.makedirs(os.path.join(folder, "img"))
+    row = (b"        nodesTable.addRow(['n%03d', 'Gate_image', '', '<a href=\"/n/%d.html\" target=\"_self\">"
+           b"%s</a>', 'image', '%s', '/n/%d.html']);")
     rows = []
+    once = []
     for i in range(512):
         image = b"img/n%03d.png" % i
         with open(os.path.join(folder, image.decode()), "wb") as f:
             f.write(b"\x89PNG\r\n\x1a\n" + rng.randbytes(65536 - 8))
-        rows.append(b"        nodesTable.addRow(['n%03d', 'Gate_image', '', '<a href=\"/n/%d.html\" target=\"_self\">"
-                    b"<img src=\"%s\"/></a>', 'image', '%s', '/n/%d.html']);" % (i, i, image, image, i))
-    # The example's own node rows give way to the 512.
+        rows.append(row % (i, i, b"<img src=\"%s\"/>" % image, image, i))
+        once.append(row % (i, i, b"n%03d" % i, image, i))
+    # The example's own node rows give way to others.
     first = next(i for i, line in enumerate(lines) if line.strip().startswith(b"nodesTable.addRow(['p001'"))
     last = max(i for i, line in enumerate(lines) if line.strip().startswith(b"nodesTable.addRow("))
-    with open(os.path.join(folder, "pictures.htm"), "wb") as f:
-        f.write(b"\n".join(lines[:first] + rows + lines[last + 1:]))
+    os.makedirs(os.path.join(folder, "shared", "img"))
+    with open(os.path.join(folder, "shared", "img", "big.png"), "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + rng.randbytes((2 << 20) - 8))
+    shared = [row % (i, i, b"<img src=\"img/big.png\"/>", b"img/big.png", i) for i in range(100)]
+    for name, these in (("pictures.htm", rows), ("once.htm", once), ("shared/shared.htm", shared)):
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(b"\n".join(lines[:first] + these + lines[last + 1:]))
     return folder
 
 
@@ -277,6 +290,8 @@ def main():
                 "e": [checker, "ks.lst"],
                 "f": [bundler, "--kit", "bundle/kit", "bundle/ex/ontology_self.htm", "-o", copy],
                 "g": [bundler, "--kit", "bundle/kit", "bundle/pictures.htm", "-o", copy],
+                "h": [bundler, "--kit", "bundle/kit", "bundle/once.htm", "-o", copy],
+                "i": [bundler, "--kit", "bundle/kit", "bundle/shared/shared.htm", "-o", copy],
             }
         ours = commands(program, encoder, checker, bundler)
         base = commands(base_program, base_encoder, base_checker, base_bundler) if args.baseline else {}
@@ -289,8 +304,10 @@ def main():
             "d": [program, "full.lst"],
             "e": [program, "ks.lst"],
             "f": ["cp", os.path.join(bundled, "ex", "ontology_self.htm"), sink],
-            # Each picture is inlined twice, in the title and the image value.
-            "g": ["sh", "-c", 'cat "$0"/img/* "$0"/img/* | base64 -w0 > "$1"', bundled, sink],
+            # Each picture is inlined once, though its title and image value use it.
+            "g": ["sh", "-c", 'cat "$0"/img/* | base64 -w0 > "$1"', bundled, sink],
+            "h": ["sh", "-c", 'cat "$0"/img/* | base64 -w0 > "$1"', bundled, sink],
+            "i": ["sh", "-c", 'base64 -w0 "$0"/shared/img/big.png > "$1"', bundled, sink],
         }
         scratch = os.path.join(work, "traffic.asc")
         floors = {
@@ -303,7 +320,8 @@ def main():
         cases = {k: [ours[k], theirs[k]] + ([base[k]] if base and base[k][0] else []) + ([floors[k]] if k in floors else [])
                  for k in ours}
         has_base = {k: bool(base and base[k][0]) for k in ours}
-        goals = {"a1": 0.25, "a2": 0.4, "a3": 0.25, "b": 0.25, "c": 1.3, "d": 1.0, "e": 1.0, "f": 2.0, "g": 1.0}
+        goals = {"a1": 0.25, "a2": 0.4, "a3": 0.25, "b": 0.25, "c": 1.3, "d": 1.0, "e": 1.0, "f": 2.0, "g": 1.0, "h": 1.0,
+                 "i": 1.5}
         mb = args.megabytes
         names = {
             "a1": "(a1) UTF-8 plan, %d MB, KS X 1001 Hangul: plotweave vs iconv -c -f UTF-8 -t CP949" % mb,
@@ -317,6 +335,8 @@ def main():
             "e": "(e) UTF-8 plan of (a1): plotweave-check vs plotweave",
             "f": "(f) example page: plotweave-bundle vs cp",
             "g": "(g) page of 512 picture nodes, 64 KiB each: plotweave-bundle vs base64 of what it inlines",
+            "h": "(h) the same, each picture used once: plotweave-bundle vs base64 of what it inlines",
+            "i": "(i) 100 nodes sharing a 2 MB picture: plotweave-bundle vs base64 of the picture",
         }
         if args.only:
             wanted = args.only.split(",")
@@ -357,6 +377,14 @@ def main():
                 # faster than this.
                 print("    file traffic alone %8.2f ms   ratio %.3f   processor time %.2f ms, ratio %.3f"
                       % (wall[-1] * 1000, wall[-1] / wall[1], cpu[-1] * 1000, cpu[-1] / cpu[1]))
+            if key in ("f", "g", "h", "i"):
+                # The size of the copy, ours and the baseline's.
+                sizes = []
+                for argv in [argvs[0]] + ([argvs[2]] if has_base[key] else []):
+                    clear_outputs()
+                    subprocess.run(argv, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, cwd=work)
+                    sizes.append(os.path.getsize(copy) if os.path.exists(copy) else -1)
+                print("    copy: ours %d bytes%s" % (sizes[0], ", baseline %d bytes" % sizes[1] if has_base[key] else ""))
             if have_time:
                 # Ours, theirs and the baseline; the file traffic's is not shown.
                 peaks = []

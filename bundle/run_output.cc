@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 
 #ifdef _WIN32
@@ -13,62 +12,9 @@
 #include <unistd.h>
 #endif
 
+#include "io/write_target.h"
+
 namespace plotweave {
-
-namespace {
-
-#ifndef _WIN32
-// The descriptor N when `name` is "/dev/fd/N", "/proc/self/fd/N" or
-// "/proc/PID/fd/N" with this process's PID, or /dev/stdin, /dev/stdout or
-// /dev/stderr; -1 otherwise.
-int DescriptorNamed(const char* name) {
-  static const struct {
-    const char* name;
-    int fd;
-  } kStandard[] = {{"/dev/stdin", 0}, {"/dev/stdout", 1}, {"/dev/stderr", 2}};
-  for (const auto& standard : kStandard) {
-    if (std::strcmp(name, standard.name) == 0) return standard.fd;
-  }
-  char own[48];
-  std::snprintf(own, sizeof own, "/proc/%ld/fd/", static_cast<long>(getpid()));
-  for (const char* prefix : {"/dev/fd/", "/proc/self/fd/", "/proc/thread-self/fd/", static_cast<const char*>(own)}) {
-    const size_t n = std::strlen(prefix);
-    if (std::strncmp(name, prefix, n) != 0) continue;
-    const char* digits = name + n;
-    if (*digits < '0' || *digits > '9' || std::strlen(digits) > 9) return -1;
-    char* end = nullptr;
-    const long fd = std::strtol(digits, &end, 10);
-    return *end == '\0' ? static_cast<int>(fd) : -1;
-  }
-  return -1;
-}
-
-// The descriptor that `name` or the links it leads through name, or -1. The
-// names of descriptors are themselves links that lead to what the
-// descriptor has open (a file, a pipe), so they are looked for by name
-// before anything is resolved.
-int DescriptorBehind(const char* name) {
-  char current[4096];
-  char target[4096];
-  if (std::strlen(name) >= sizeof current) return -1;
-  std::strcpy(current, name);
-  for (int hop = 0; hop < 16; ++hop) {
-    const int fd = DescriptorNamed(current);
-    if (fd >= 0) return fd;
-    const ssize_t n = readlink(current, target, sizeof target - 1);
-    if (n <= 0) return -1;
-    target[n] = '\0';
-    // A relative target counts from the link's own folder.
-    const char* slash = std::strrchr(current, '/');
-    const size_t folder = target[0] == '/' || slash == nullptr ? 0 : static_cast<size_t>(slash - current) + 1;
-    if (folder + static_cast<size_t>(n) >= sizeof current) return -1;
-    std::memmove(current + folder, target, static_cast<size_t>(n) + 1);
-  }
-  return -1;
-}
-#endif
-
-}  // namespace
 
 bool LimitedSink::Write(const void* data, size_t count) {
   if (count > room_) {
@@ -91,9 +37,9 @@ CopyDestination::CopyDestination(const char* name, FILE* out) {
 #ifndef _WIN32
   // What the descriptor has open is written at its own position, so that
   // "-o /dev/stdout >> log" appends to the log as ">>" says.
-  const int named = DescriptorBehind(name);
-  if (named >= 0) {
-    OpenInPlace(dup(named), true);
+  const OpenFileLink named = OpenFileLinkBehind(name);
+  if (named.fd >= 0) {
+    OpenInPlace(dup(named.fd), true);
     return;
   }
 #endif

@@ -18,9 +18,9 @@
 
 namespace plotweave {
 
-// The default of --max-size: a full plan of 512 nodes whose image value and
-// title each show a picture of up to 380 KiB still fits, and a browser still
-// opens a page of that size.
+// The default of --max-size: a full plan of 512 nodes, each with a picture
+// of its own of up to 760 KiB (taken in once, whether its image value or its
+// title shows it), still fits, and a browser still opens a page of that size.
 inline constexpr uint64_t kDefaultMaxCopySize = uint64_t{512} << 20;
 
 // Passes writes on until `limit` bytes have been taken; a write that would go

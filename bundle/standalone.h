@@ -1,12 +1,23 @@
 // The standalone copy of a page: the two outside scripts taken in from the
 // kit, and the images the page names turned into data: URIs wherever that
 // can be done without the network or a guess.
+//
+// Each image goes into the copy once for each address that names it. One
+// that a single address of the page uses once stands where it was used. The
+// others go into a table of the copy (a JSON script element after the
+// network script, before the page's own script) that maps each address to
+// its data: URI, and the rows keep their addresses, which the kit looks up in
+// the table before it draws. The placeholder image is carried once by the
+// network script element; the table names its address. Node rows above the
+// network script line (the page writer puts none there) are counted out and
+// keep their images where they are used.
 #pragma once
 
 #include <cstdint>
 
 #include "bundle/image_address.h"
 #include "bundle/page_lines.h"
+#include "bundle/seen_addresses.h"
 #include "io/stream.h"
 #include "io/stream_status.h"
 #include "page/page_contract.h"
@@ -15,13 +26,22 @@ namespace plotweave {
 
 enum class PageCheck { kPage, kNoLoader, kNoNetwork, kReadFailed };
 
-// Where the two script lines stand (counted as the reader returns lines) and
-// the laboratory server's address, which gives the placeholder image's.
+// Where the two script lines stand (counted as the reader returns lines), the
+// laboratory server's address, which gives the placeholder image's, and the
+// images of the node rows after the network script line: each relative
+// address with its text and how often it is used, and how often the
+// placeholder is.
 struct PageShape {
   long loaderLine = -1;
   long networkLine = -1;
   char labHost[kHostCapacity] = {};
+  SeenAddresses images;
+  long placeholderUses = 0;
 };
+
+// The script element of a copy that holds its table of images, marked by
+// this attribute (web/src/page-contract.js knows it as IMAGE_TABLE_ATTRIBUTE).
+inline constexpr char kImageTableAttribute[] = "data-plotweave-images";
 
 // Reads the page to its end. A page is recognised by its loader line and a
 // network script line after it.

@@ -14,31 +14,6 @@ namespace plotweave {
 
 namespace {
 
-// Appends to a zero-terminated buffer and never past its end; what does not
-// fit is dropped.
-struct LineOut {
-  char* buf;
-  size_t width;
-  size_t used = 0;
-
-  void Bytes(const char* text, size_t n) {
-    if (n > width - 1 - used) n = width - 1 - used;
-    std::memcpy(buf + used, text, n);
-    used += n;
-    buf[used] = '\0';
-  }
-  void Text(const char* text) { Bytes(text, std::strlen(text)); }
-  void Number(long value) {
-    char digits[24];
-    const int n = std::snprintf(digits, sizeof digits, "%ld", value);
-    Bytes(digits, static_cast<size_t>(n));
-  }
-  // A JSON string of at most `limit` bytes, quotes included, so that the
-  // rest of the object always fits. Bytes that are not UTF-8 (a plan name in
-  // another encoding) become U+FFFD, so that the output always parses.
-  void JsonString(const char* text, size_t limit);
-};
-
 // Length of the well-formed UTF-8 character at p, or 0; the text ends in a
 // zero byte, which no character reads past.
 size_t Utf8Length(const unsigned char* p) {
@@ -47,6 +22,17 @@ size_t Utf8Length(const unsigned char* p) {
   while (n < 4 && p[n - 1] != 0 && p[n] != 0) ++n;
   return DecodeUtf8(p, n, &cp);
 }
+
+const char* ColourOf(FindingSeverity severity) {
+  switch (severity) {
+    case FindingSeverity::kError: return "\033[1;31m";
+    case FindingSeverity::kWarning: return "\033[1;35m";
+    case FindingSeverity::kNote: return "\033[1;36m";
+  }
+  return "";
+}
+
+}  // namespace
 
 void LineOut::JsonString(const char* text, size_t limit) {
   const size_t end = used + limit - 1;  // where the closing quote goes at the latest
@@ -75,17 +61,6 @@ void LineOut::JsonString(const char* text, size_t limit) {
   }
   Bytes("\"", 1);
 }
-
-const char* ColourOf(FindingSeverity severity) {
-  switch (severity) {
-    case FindingSeverity::kError: return "\033[1;31m";
-    case FindingSeverity::kWarning: return "\033[1;35m";
-    case FindingSeverity::kNote: return "\033[1;36m";
-  }
-  return "";
-}
-
-}  // namespace
 
 bool ColourOnTerminal() {
 #ifdef _WIN32

@@ -3,10 +3,37 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
+#include <cstring>
 
 #include "check/finding.h"
 
 namespace plotweave {
+
+// Appends to a zero-terminated buffer and never past its end; what does not
+// fit is dropped.
+struct LineOut {
+  char* buf;
+  size_t width;
+  size_t used = 0;
+
+  void Bytes(const char* text, size_t n) {
+    if (n > width - 1 - used) n = width - 1 - used;
+    std::memcpy(buf + used, text, n);
+    used += n;
+    buf[used] = '\0';
+  }
+  void Text(const char* text) { Bytes(text, std::strlen(text)); }
+  void Number(long value) {
+    char digits[24];
+    const int n = std::snprintf(digits, sizeof digits, "%ld", value);
+    Bytes(digits, static_cast<size_t>(n));
+  }
+  // A JSON string of at most `limit` bytes, quotes included, so that the
+  // rest of the object always fits. Bytes that are not UTF-8 (a plan name in
+  // another encoding) become U+FFFD, so that the output always parses.
+  void JsonString(const char* text, size_t limit);
+};
 
 // A line of output holds the plan's name (cut to fit) and one finding.
 inline constexpr size_t kReportLineWidth = 6144;

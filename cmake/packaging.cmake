@@ -14,6 +14,11 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 # plotweave-bundle finds the installed kit at ../share/plotweave/web/site from
 # its own folder, so bin/ and share/ keep their places in every layout.
 install(TARGETS plotweave_self plotweave plotweave-check plotweave-bundle plotweave-export plotweave-import RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# plotweave-preview, when its HTTP library was there to build it; it finds the
+# kit the same way.
+if(PLOTWEAVE_PREVIEW)
+  install(TARGETS plotweave-preview RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 
 if(WIN32)
   set(PLOTWEAVE_DOCDIR .)
@@ -67,6 +72,10 @@ if(WIN32)
   set(PLOTWEAVE_RUNTIME_LICENSES
     "/usr/share/doc/mingw-w64-common/copyright\;mingw-w64.txt"
     "/usr/share/doc/gcc-mingw-w64-base/copyright\;gcc-runtime.txt")
+  # plotweave-preview carries cpp-httplib's server.
+  if(PLOTWEAVE_PREVIEW)
+    list(APPEND PLOTWEAVE_RUNTIME_LICENSES "${PLOTWEAVE_HTTPLIB_DIR}/LICENSE\;cpp-httplib.txt")
+  endif()
   foreach(pair ${PLOTWEAVE_RUNTIME_LICENSES})
     list(GET pair 0 from)
     list(GET pair 1 to)
@@ -85,6 +94,9 @@ else()
     file(READ ${overrides} common)
     file(READ ${PROJECT_SOURCE_DIR}/cmake/lintian/plotweave static)
     set(overrides ${CMAKE_CURRENT_BINARY_DIR}/lintian-overrides)
+    if(PLOTWEAVE_PREVIEW)
+      string(APPEND static "plotweave: shared-library-lacks-prerequisites [usr/bin/plotweave-preview]\n")
+    endif()
     file(WRITE ${overrides} "${common}${static}")
   endif()
   install(FILES ${overrides} DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME plotweave)
@@ -159,12 +171,14 @@ else()
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Reads a plan of captions, node classes, relation types, nodes and links (KS
 code, UTF-8 or UTF-16) and writes one HTML page that draws the ontology as an
 interactive network. Two programs: plotweave opens node pages in a new window,
-plotweave_self in the same one. Four more: plotweave-check reports every trap
+plotweave_self in the same one. Five more: plotweave-check reports every trap
 in a plan with its line and column before a page is made, plotweave-bundle
 writes a standalone copy of a page that opens from disk with no network,
 plotweave-export writes a plan as GraphML, GEXF, Cytoscape JSON, Graphviz DOT,
-OWL in Turtle or spreadsheet tables, and plotweave-import writes a plan from
-spreadsheet tables (CSV or TSV, UTF-8 or CP949).")
+OWL in Turtle or spreadsheet tables, plotweave-import writes a plan from
+spreadsheet tables (CSV or TSV, UTF-8 or CP949), and plotweave-preview serves a
+plan's page on 127.0.0.1 and redraws it in the browser at every save, with the
+plan's findings beside the drawing.")
   find_program(PLOTWEAVE_DPKG_SHLIBDEPS dpkg-shlibdeps)
   if(PLOTWEAVE_STATIC_PIE)
     # Statically linked programs need no shared library at run time; the

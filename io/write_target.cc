@@ -4,8 +4,10 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #ifdef _WIN32
 #include <aclapi.h>
@@ -56,37 +58,6 @@ bool FolderOf(const char* path, char* out, size_t capacity) {
 
 #ifndef _WIN32
 
-// Whether following the link at `path` passes a link that stands for an
-// open file (/dev/stdout leads to /proc/self/fd/1): such a link reads as the
-// name of the file behind the descriptor, and renaming over that name would
-// replace a file the caller only meant to write to.
-bool ThroughOpenFileLink(const char* path) {
-#ifdef __linux__
-  constexpr long kProcFs = 0x9fa0;
-  char current[PATH_MAX];
-  char folder[PATH_MAX];
-  char target[PATH_MAX];
-  if (!CopyName(path, current, sizeof current)) return false;
-  // The kernel follows at most 40 links in a row.
-  for (int hop = 0; hop < 40; ++hop) {
-    struct stat st;
-    if (lstat(current, &st) != 0 || !S_ISLNK(st.st_mode)) return false;
-    struct statfs fs;
-    if (!FolderOf(current, folder, sizeof folder) || statfs(folder, &fs) != 0) return false;
-    if (static_cast<long>(fs.f_type) == kProcFs) return true;
-    const ssize_t length = readlink(current, target, sizeof target - 1);
-    if (length < 0) return false;
-    target[length] = '\0';
-    const size_t keep = target[0] == '/' ? 0 : FolderLength(current);
-    if (keep + static_cast<size_t>(length) + 1 > sizeof current) return false;
-    std::memmove(current + keep, target, static_cast<size_t>(length) + 1);
-  }
-#else
-  (void)path;
-#endif
-  return false;
-}
-
 // Where a link to nothing leads, relative to its own folder: the file to
 // create.
 bool DanglingTarget(const char* path, char* out, size_t capacity) {
@@ -110,7 +81,7 @@ WriteTarget ThroughLink(const char* path, const struct stat& link, char* out, si
     errno = EACCES;
     return WriteTarget::kRefused;
   }
-  const bool openFile = ThroughOpenFileLink(path);
+  const bool openFile = OpenFileLinkBehind(path).found;
   struct stat st;
   if (stat(path, &st) != 0) {
     if (openFile || errno != ENOENT) return WriteTarget::kRefused;
@@ -139,6 +110,80 @@ WriteTarget ThroughLink(const char* path, const struct stat& link, char* out, si
 #endif
 
 }  // namespace
+
+#ifdef _WIN32
+
+OpenFileLink OpenFileLinkBehind(const char*) { return {}; }
+
+#else
+
+namespace {
+
+// The descriptor N when `name` is "/dev/fd/N", "/proc/self/fd/N" or
+// "/proc/PID/fd/N" with this process's PID, or /dev/stdin, /dev/stdout or
+// /dev/stderr; -1 otherwise.
+int DescriptorNamed(const char* name) {
+  static const struct {
+    const char* name;
+    int fd;
+  } kStandard[] = {{"/dev/stdin", 0}, {"/dev/stdout", 1}, {"/dev/stderr", 2}};
+  for (const auto& standard : kStandard) {
+    if (std::strcmp(name, standard.name) == 0) return standard.fd;
+  }
+  char own[48];
+  std::snprintf(own, sizeof own, "/proc/%ld/fd/", static_cast<long>(getpid()));
+  for (const char* prefix : {"/dev/fd/", "/proc/self/fd/", "/proc/thread-self/fd/", static_cast<const char*>(own)}) {
+    const size_t n = std::strlen(prefix);
+    if (std::strncmp(name, prefix, n) != 0) continue;
+    const char* digits = name + n;
+    if (*digits < '0' || *digits > '9' || std::strlen(digits) > 9) return -1;
+    char* end = nullptr;
+    const long fd = std::strtol(digits, &end, 10);
+    return *end == '\0' ? static_cast<int>(fd) : -1;
+  }
+  return -1;
+}
+
+// Whether the link at `path` lies in procfs, where every link stands for
+// something a process has open (another process's descriptor, say), whatever
+// the spelling of the way there.
+bool InProcFs(const char* path) {
+#ifdef __linux__
+  constexpr long kProcFs = 0x9fa0;
+  char folder[PATH_MAX];
+  struct statfs fs;
+  return FolderOf(path, folder, sizeof folder) && statfs(folder, &fs) == 0 && static_cast<long>(fs.f_type) == kProcFs;
+#else
+  (void)path;
+  return false;
+#endif
+}
+
+}  // namespace
+
+OpenFileLink OpenFileLinkBehind(const char* path) {
+  char current[PATH_MAX];
+  char target[PATH_MAX];
+  if (!CopyName(path, current, sizeof current)) return {};
+  // The kernel follows at most 40 links in a row.
+  for (int hop = 0; hop < 40; ++hop) {
+    const int fd = DescriptorNamed(current);
+    if (fd >= 0) return {true, fd};
+    struct stat st;
+    if (lstat(current, &st) != 0 || !S_ISLNK(st.st_mode)) return {};
+    if (InProcFs(current)) return {true, -1};
+    const ssize_t length = readlink(current, target, sizeof target - 1);
+    if (length < 0) return {};
+    target[length] = '\0';
+    // A relative target counts from the link's own folder.
+    const size_t keep = target[0] == '/' ? 0 : FolderLength(current);
+    if (keep + static_cast<size_t>(length) + 1 > sizeof current) return {};
+    std::memmove(current + keep, target, static_cast<size_t>(length) + 1);
+  }
+  return {};
+}
+
+#endif
 
 #ifdef _WIN32
 

@@ -14,6 +14,9 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/tools/apt-install-missing.sh" chromium fonts-nanum fonts-liberation nginx lintian poppler-utils \
   graphviz python3-networkx python3-rdflib
 
+# plotweave-preview's HTTP server: cpp-httplib's header from Debian's sources.
+"$root/tools/fetch-httplib.sh"
+
 cd "$root/web"
 npm ci --no-audit --no-fund
 npm run build

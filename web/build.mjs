@@ -11,6 +11,8 @@
 //   site/Graph/network/licenses/    the licence texts of every package in the bundle
 //   site/VR/style/noimage.png       placeholder for nodes without an image
 //   site/jsapi                      stand-in for the script loader
+//   site/preview/client.js          plotweave-preview's client: findings panel,
+//                                   redraw on save (src/preview/)
 //
 // Serve the folder with any static server, e.g.
 //   python3 -m http.server 8000 --directory web/site
@@ -89,6 +91,16 @@ for (const [path, entry] of Object.entries(lock.packages)) {
 }
 
 writeFileSync(sitePath(LOADER_PATH), readFileSync(join(here, 'src', 'jsapi.js')));
+
+// plotweave-preview's client, loaded after the network script by the pages
+// the preview serves; it works with whatever tools the kit was built with.
+const previewClient = await esbuild.build({
+  entryPoints: [join(here, 'src', 'preview', 'client-entry.js')],
+  bundle: true, format: 'iife', minify: true, target: 'es2019', charset: 'utf8', legalComments: 'none', write: false,
+});
+mkdirSync(join(out, 'preview'), { recursive: true });
+writeFileSync(join(out, 'preview', 'client.js'),
+  `/* plotweave-preview client ${version} (web/src/preview). */\n${previewClient.outputFiles[0].text}`);
 writeFileSync(placeholderImage, placeholderPng(48, 48));
 
 console.log(`kit ${version} built in ${out}${plain ? ' (plain: no reader tools)' : ''}`);

@@ -8,7 +8,7 @@
 import { after, before, describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
-import { cpSync, existsSync, mkdirSync, readFileSync, readdirSync, rmSync } from 'node:fs';
+import { cpSync, existsSync, mkdirSync, readFileSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
 import { collectErrors } from './page-support.mjs';
@@ -89,9 +89,10 @@ async function look(page) {
       return { x: box.left + p.x, y: box.top + p.y };
     }, node.id);
     await page.mouse.click(point.x, point.y);
+    await page.waitForFunction(() => [...document.querySelectorAll('#info img')].every((i) => i.complete));
     infos.push(await page.evaluate(() => {
       const info = document.getElementById('info');
-      const images = [...info.querySelectorAll('img')].map((i) => i.getAttribute('src'));
+      const images = [...info.querySelectorAll('img')].map((i) => ({ src: i.getAttribute('src'), width: i.naturalWidth }));
       const a = info.querySelector('a');
       const html = info.innerHTML.replace(/<img src="[^"]*"/g, '<img src="IMAGE"');
       return { html, images, target: a && a.getAttribute('target'), selection: network.getSelection() };
@@ -116,13 +117,25 @@ after(async () => {
   if (browser) await browser.close();
 });
 
-const plans = readdirSync(EXAMPLES).filter((f) => f.endsWith('.lst')).sort();
+// Beside the examples, a plan whose pictures several nodes share, as picture
+// nodes and in their titles: the copy carries each picture once.
+const SHARED_PLAN = 'shared-pictures.lst';
+const SHARED = ['#PROJECT', 'h1 Shared_pictures', '#CLASS', 'Gate darkgreen dot 0', 'Place darkblue dot 1', '#RELATION',
+  'nextTo silver line', '#NODES',
+  ...[1, 2, 3, 4, 5, 6].map((n) => `a${n} Gate A${n} /a${n}.html img/${n % 3 ? 'sungnyemun' : 'heunginjimun'}.png ${n % 2}`),
+  'p1 Place P1 /p1.html', 'p2 Place P2', 'p3 Place P3 /p3.html', '#LINKS',
+  'a1 a2 nextTo', 'a2 a3 nextTo', 'a3 a4 nextTo', 'a4 a5 nextTo', 'a5 a6 nextTo', 'a6 p1 nextTo', 'p1 p2 nextTo', 'p2 p3 nextTo', '']
+  .join('\n');
+const plans = [...readdirSync(EXAMPLES).filter((f) => f.endsWith('.lst')).sort(), SHARED_PLAN];
 
 for (const which of Object.keys(PROGRAMS)) {
   describe(`standalone copies of the ${which} build`, () => {
     // A folder with a blank and Hangul in its name, as a reader's might be.
     const dir = join(OUT, which, '빈 칸 사본');
-    before(() => cpSync(EXAMPLES, dir, { recursive: true }));
+    before(() => {
+      cpSync(EXAMPLES, dir, { recursive: true });
+      writeFileSync(join(dir, SHARED_PLAN), SHARED);
+    });
 
     for (const plan of plans) {
       test(plan, { timeout: 90000 }, async () => {
@@ -132,6 +145,12 @@ for (const which of Object.keys(PROGRAMS)) {
         const copyFile = file.replace(/\.htm$/, '.standalone.htm');
         execFileSync(BUNDLE, ['--kit', SITE, file], { timeout: 30000, stdio: ['ignore', 'ignore', 'pipe'] });
         assert.deepEqual(readFileSync(file), original, 'the page itself is unchanged');
+        // Each picture and the placeholder are inside the copy once.
+        const copyText = readFileSync(copyFile, 'latin1');
+        for (const image of ['img/sungnyemun.png', 'img/heunginjimun.png', join(SITE, 'VR/style/noimage.png')]) {
+          const uri = readFileSync(image.startsWith('img/') ? join(dir, image) : image).toString('base64');
+          assert.equal(copyText.split(uri).length - 1, 1, `${image} once in the copy`);
+        }
 
         const served = await open(file, false);
         const copy = await open(copyFile, true);
@@ -172,9 +191,14 @@ for (const which of Object.keys(PROGRAMS)) {
             const w = want.infos[i];
             assert.deepEqual([info.html, info.target, info.selection], [w.html, w.target, w.selection]);
             assert.equal(info.images.length, w.images.length);
-            info.images.forEach((src) => assert.ok(src.startsWith('data:image/'), src));
+            info.images.forEach((image, k) => {
+              assert.ok(image.src.startsWith('data:image/'), image.src);
+              assert.ok(image.width > 0, `title ${i}: picture shown`);
+              assert.equal(image.width, w.images[k].width, `title ${i}: the same picture`);
+            });
           });
           assert.ok(got.infos.some((info) => info.target === (which === 'self' ? '_self' : '_blank')));
+          assert.ok(got.infos.some((info) => info.images.length > 0), 'a title shows a picture');
         } finally {
           await served.page.close();
           await copy.page.close();

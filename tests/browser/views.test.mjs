@@ -309,12 +309,15 @@ describe('the example', () => {
 
   test('the drawing grows to a tall window and to the screen', { timeout: 60000 }, async () => {
     await withPage('example', { viewport: { width: 1200, height: 1100 } }, async (page) => {
-      const height = () => page.evaluate(() => network.vis.canvas.frame.clientHeight);
-      assert.ok(await height() > 520, 'more than the page\'s 520 px in a tall window');
+      // The drawing grows once the page has laid itself out, which a loaded
+      // machine may not have done by the time the page reports it is drawn.
+      await page.waitForFunction(() => network.vis.canvas.frame.clientHeight > 520, null, { timeout: 20000 })
+        .catch(() => assert.fail('more than the page\'s 520 px in a tall window'));
       assert.ok(await page.evaluate(() => document.documentElement.scrollHeight <= window.innerHeight + 1), 'without a scroll bar');
       await page.getByRole('button', { name: 'Full screen' }).click();
       await page.waitForFunction(() => document.fullscreenElement !== null);
-      assert.ok(await page.getByRole('button', { name: 'Leave full screen' }).isVisible());
+      // The button is renamed when the browser reports the change.
+      await page.getByRole('button', { name: 'Leave full screen' }).waitFor({ timeout: 10000 });
     });
   });
 });

@@ -60,7 +60,24 @@ std::string PageWith(const PageHosts& hosts, const std::vector<std::string>& row
   return Lines(lines, eol);
 }
 
-std::string CopyWith(const std::vector<std::string>& rows, const std::string& eol) {
+std::string ImageTable(const std::string& placeholder,
+                       const std::vector<std::pair<std::string, std::string>>& images, const std::string& eol) {
+  std::string table = "    <script type=\"application/json\" data-plotweave-images>" + eol + "{";
+  if (!placeholder.empty()) table += "\"placeholder\": \"" + placeholder + "\"," + eol;
+  table += "\"images\": {";
+  for (size_t i = 0; i < images.size(); ++i) {
+    table += (i > 0 ? "," : "") + eol + "\"" + images[i].first + "\": \"" + images[i].second + "\"";
+  }
+  return table + eol + "}}" + eol + "    </script>" + eol;
+}
+
+size_t Occurrences(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
+  return n;
+}
+
+std::string CopyWith(const std::vector<std::string>& rows, const std::string& eol, const std::string& table) {
   std::vector<std::string> lines = kHead;
   // The loader ends in a line end of its own; the network script gets one.
   lines.push_back("    <script type=\"text/javascript\">");
@@ -76,6 +93,8 @@ std::string CopyWith(const std::vector<std::string>& rows, const std::string& eo
   // The loader's own line end is copied as it is.
   const std::string loaderEnd = kKitLoaderText.substr(0, kKitLoaderText.size() - 1) + eol;
   text.replace(text.find(loaderEnd), loaderEnd.size(), kKitLoaderText);
+  const std::string networkEnd = "\\x3C!--';" + eol + "    </script>" + eol;
+  text.insert(text.find(networkEnd) + networkEnd.size(), table);
   return text;
 }
 

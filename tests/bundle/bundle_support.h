@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/test_support.h"
@@ -35,8 +36,18 @@ std::string NodeRow(const std::string& id, const std::string& title, const std::
 std::string PageWith(const PageHosts& hosts, const std::vector<std::string>& rows, const std::string& eol = "\n");
 
 // What the copy of such a page must be when its images become `rows` (the
-// placeholder written as kPlaceholderUri).
-std::string CopyWith(const std::vector<std::string>& rows, const std::string& eol = "\n");
+// placeholder written as kPlaceholderUri), with `table` (see ImageTable)
+// after the network script.
+std::string CopyWith(const std::vector<std::string>& rows, const std::string& eol = "\n",
+                     const std::string& table = "");
+
+// The copy's table of shared images: the placeholder's address (none when
+// empty) and each address with its data: URI.
+std::string ImageTable(const std::string& placeholder,
+                       const std::vector<std::pair<std::string, std::string>>& images, const std::string& eol = "\n");
+
+// How often `part` stands in `text`.
+size_t Occurrences(const std::string& text, const std::string& part);
 
 struct BundleRun {
   int status = -1;

@@ -57,6 +57,7 @@ TEST_F(StandaloneTest, PagesOfBothBuildsWithAnyHostsAndLineEnds) {
       {},
       {"http://localhost:8000", "http://localhost:8000"},
       {"https://lab.example.org:8443/kit", "https://lab.example.org:8443/kit"},
+      {"https://www.google.com", "http://lab.example/k?a=1&b=2"},
   };
   for (const PageHosts& hosts : hostSets) {
     for (const char* target : {"_self", "_blank"}) {
@@ -68,9 +69,13 @@ TEST_F(StandaloneTest, PagesOfBothBuildsWithAnyHostsAndLineEnds) {
         const BundleRun run = Bundle(page);
         EXPECT_EQ(run.status, kBundleOk) << run.err;
         EXPECT_EQ(run.err, "plotweave-bundle: wrote " + (dir_ / "page/p.standalone.htm") + "\n");
-        EXPECT_EQ(Copy(), CopyWith({NodeRow("a", Anchor(target, "A"), kPlaceholderUri),
-                                    NodeRow("b", "B_b", kPlaceholderUri)},
-                                   eol));
+        // The placeholder is carried once, by the network script; the
+        // rows keep its address, which the table names.
+        // The table's strings are JSON with "&" and angle brackets escaped.
+        std::string named = placeholder;
+        if (named.find('&') != std::string::npos) named.replace(named.find('&'), 1, "\\u0026");
+        EXPECT_EQ(Copy(), CopyWith({NodeRow("a", Anchor(target, "A"), placeholder), NodeRow("b", "B_b", placeholder)},
+                                   eol, testing::ImageTable(named, {}, eol)));
         EXPECT_EQ(ReadFileBytes(dir_ / "page/p.htm"), page);
       }
     }
@@ -106,14 +111,16 @@ TEST_F(StandaloneTest, EachKindOfImageAddress) {
   };
   const std::string page = PageWith({}, rows("../outside.png"));
   std::vector<std::string> want = rows("../outside.png");
-  want[0] = NodeRow("r1", "<a href=\"/r1\" target=\"_self\"><img src=\"" + kPngUri + "\"/></a>", kPngUri);
+  // The picture of r1's title and image value is taken in once, into the
+  // table; the images used once stand where they were used.
+  const std::string table = testing::ImageTable("", {{"img/a.png", kPngUri}});
   want[1] = NodeRow("r2", "r2", kPngUri);
   want[8] = NodeRow("r9", "r9", "data:image/jpeg;base64,/9j/4GpwZWc=");
   want[9] = NodeRow("r10", "r10", "data:image/svg+xml;base64,PHN2Zy8+");
 
   BundleRun run = Bundle(page);
   EXPECT_EQ(run.status, kBundleOk);
-  EXPECT_EQ(Copy(), CopyWith(want));
+  EXPECT_EQ(Copy(), CopyWith(want, "\n", table));
   // Each address left as it was is named once, in the order met.
   EXPECT_EQ(run.err,
             "plotweave-bundle: image stays as it is (a path from the root of the page's server): /img/a.png\n"
@@ -128,7 +135,54 @@ TEST_F(StandaloneTest, EachKindOfImageAddress) {
   run = Bundle(page, {"--allow-outside"});
   EXPECT_EQ(run.err.find(outsideNote), std::string::npos);
   want[6] = NodeRow("r7", "r7", kPngUri);
-  EXPECT_EQ(Copy(), CopyWith(want));
+  EXPECT_EQ(Copy(), CopyWith(want, "\n", table));
+}
+
+// However many rows use an image, the copy carries it once, and --max-size
+// counts the copy as it is written. A shared image that is not taken in is
+// reported once, where it is first used; a page whose images are each used
+// once keeps them where they were.
+TEST_F(StandaloneTest, SharedImagesAreTakenInOnce) {
+  std::filesystem::create_directories(dir_ / "page/img");
+  std::string big = kPngBytes;
+  for (int i = 0; big.size() < 300000; ++i) big += static_cast<char>(i * 7919 >> 3);
+  WriteFileBytes(dir_ / "page/img/big.png", big);
+  WriteFileBytes(dir_ / "page/img/once.png", kPngBytes);
+  const std::string placeholder = "http://localhost:8000/VR/style/noimage.png";
+  auto rows = [&](const std::string& once) {
+    std::vector<std::string> rows = {NodeRow("m1", "m1", "img/gone.png"), NodeRow("o", "o", once)};
+    for (int i = 0; i < 100; ++i) {
+      const std::string id = "n" + std::to_string(i);
+      rows.push_back(NodeRow(id, i % 2 ? id : "<a href=\"/x\" target=\"_self\"><img src=\"img/big.png\"/></a>",
+                             i % 3 ? "img/big.png" : placeholder));
+    }
+    rows.push_back(NodeRow("m2", "m2", "img/gone.png"));
+    return rows;
+  };
+  const std::string page = PageWith({}, rows("img/once.png"));
+  BundleRun run = Bundle(page);
+  ASSERT_EQ(run.status, kBundleOk) << run.err;
+  // The URI of the big image, from a copy of a page that uses it once.
+  const std::string bigPage = PageWith({}, {NodeRow("b", "b", "img/big.png")});
+  WriteFileBytes(dir_ / "page/b.htm", bigPage);
+  ASSERT_EQ(RunBundleHere({"--kit", kit(), dir_ / "page/b.htm", "-o", dir_ / "b.copy.htm"}).status, kBundleOk);
+  const std::string singleCopy = ReadFileBytes(dir_ / "b.copy.htm");
+  const size_t uriAt = singleCopy.find("data:image/png;base64,", singleCopy.find("addRow"));
+  const std::string bigUri = singleCopy.substr(uriAt, singleCopy.find('\'', uriAt) - uriAt);
+
+  const std::string copy = Copy();
+  EXPECT_EQ(copy, CopyWith(rows(kPngUri), "\n", testing::ImageTable(placeholder, {{"img/big.png", bigUri}})));
+  EXPECT_EQ(testing::Occurrences(copy, bigUri), 1u);
+  EXPECT_LT(copy.size(), bigUri.size() + page.size() + 1000);
+  EXPECT_EQ(run.err, "plotweave-bundle: image not found, it stays as it is: img/gone.png\nplotweave-bundle: wrote " +
+                         (dir_ / "page/p.standalone.htm") + "\n");
+
+  // The bound is the copy's own size.
+  run = Bundle(page, {"--max-size", std::to_string(copy.size())});
+  EXPECT_EQ(run.status, kBundleOk) << run.err;
+  run = Bundle(page, {"--max-size", std::to_string(copy.size() - 1)});
+  EXPECT_EQ(run.status, kBundleTooLarge) << run.err;
+  EXPECT_EQ(testing::Listing(dir_ / "page"), "b.htm img p.htm p.standalone.htm");
 }
 
 #ifndef _WIN32

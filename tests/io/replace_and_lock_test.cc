@@ -17,6 +17,7 @@
 #include "io/replacing_file.h"
 #include "io/run_lock.h"
 #include "io/work_file.h"
+#include "io/write_target.h"
 #include "tests/support/test_support.h"
 
 namespace plotweave {
@@ -236,6 +237,38 @@ TEST(ReplacingFile, WhatIsWrittenInPlaceIsNeverRemoved) {
   }
   EXPECT_TRUE(std::filesystem::is_symlink(dir / "full.htm"));
   EXPECT_EQ(dir.Listing(), "full.htm");
+}
+
+// Names of open files are found by their spelling, through links of the
+// user's own, and in procfs whatever the spelling; other names are not.
+TEST(OpenFileLink, FoundByNameThroughLinksAndInProcFs) {
+  TempDir dir;
+  WriteFileBytes(dir / "plain.htm", "x");
+  ASSERT_EQ(symlink("/dev/stdout", (dir / "out.htm").c_str()), 0);
+  ASSERT_EQ(symlink("out.htm", (dir / "again.htm").c_str()), 0);
+  ASSERT_EQ(symlink("plain.htm", (dir / "file.htm").c_str()), 0);
+  ASSERT_EQ(symlink("missing.htm", (dir / "dangling.htm").c_str()), 0);
+  const std::string own = "/proc/" + std::to_string(getpid()) + "/fd/2";
+  const struct {
+    std::string name;
+    bool found;
+    int fd;
+  } cases[] = {
+      {"/dev/stdout", true, 1},  {"/dev/stderr", true, 2},        {"/dev/fd/7", true, 7},
+      {"/proc/self/fd/0", true, 0}, {own, true, 2},              {dir / "out.htm", true, 1},
+      {dir / "again.htm", true, 1}, {dir / "plain.htm", false, -1}, {dir / "file.htm", false, -1},
+      {dir / "dangling.htm", false, -1}, {"/dev/fd/x", false, -1}, {"/dev/null", false, -1},
+#ifdef __linux__
+      // Another spelling of an open-file link names no descriptor of ours.
+      {"/proc/self/../self/fd/1", true, -1},
+#endif
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const OpenFileLink link = OpenFileLinkBehind(c.name.c_str());
+    EXPECT_EQ(link.found, c.found);
+    EXPECT_EQ(link.fd, c.fd);
+  }
 }
 #endif
 

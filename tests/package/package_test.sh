@@ -210,6 +210,35 @@ else
   [ "$status" -eq 5 ] || fail "installed plotweave-bundle without a kit: status $status, not 5"
 fi
 
+# The preview, when the build has it: its manual page, and the installed
+# program serving an installed example with the installed kit (Linux; the
+# Wine tests run the Windows program).
+if [ -e "$build/preview/plotweave-preview$exe" ]; then
+  [ -x "$prefix/bin/plotweave-preview$exe" ] || fail "bin/plotweave-preview$exe missing"
+  check_manpage "$(ls "$prefix/share/man/man1/plotweave-preview.1"* | head -n 1)" NAME SYNOPSIS OPTIONS \
+    "WHAT IS SERVED" "EXIT STATUS"
+  if [ "$generator" = ZIP ]; then
+    grep -q 'plotweave-preview.exe' "$prefix/README.txt" || fail "README.txt does not say how to preview a plan"
+    [ -f "$prefix/licenses/cpp-httplib.txt" ] || fail "licenses/cpp-httplib.txt missing"
+  elif [ -d "$source/web/site" ]; then
+    mkdir "$scratch/preview"
+    cp "$source/examples/ontology.lst" "$scratch/preview/"
+    (cd "$scratch/preview" && exec "$prefix/bin/plotweave-preview" --port 0 ontology.lst >"$scratch/preview.txt" 2>&1) &
+    pid=$!
+    address=
+    for _ in $(seq 50); do
+      address=$(grep -o 'http://127.0.0.1:[0-9]*/' "$scratch/preview.txt" || true)
+      [ -n "$address" ] && break
+      sleep 0.1
+    done
+    served=$(python3 -c 'import sys, urllib.request; print(urllib.request.urlopen(sys.argv[1] + "ontology.htm").read().decode("utf-8-sig"))' \
+      "$address" 2>&1 || true)
+    grep -q "nodesTable.addRow(\['g001'" <<<"$served" || fail "installed plotweave-preview serves no page: $(cat "$scratch/preview.txt")"
+    kill -INT "$pid"
+    wait "$pid" || fail "installed plotweave-preview: status $? after Ctrl+C"
+  fi
+fi
+
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed" >&2
   exit 1

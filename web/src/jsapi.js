@@ -7,7 +7,7 @@
  *   google.setOnLoadCallback(fn)             runs fn once the document is
  *                                            parsed
  *   google.visualization.DataTable           addColumn, addRow, addRows,
- *                                            getValue, getNumberOfRows,
+ *                                            getValue, setValue, getNumberOfRows,
  *                                            getNumberOfColumns,
  *                                            getColumnLabel, getColumnId,
  *                                            getColumnType
@@ -120,6 +120,12 @@
     this._checkRow(row);
     this._checkColumn(col);
     return this.rows[row][col];
+  };
+
+  DataTable.prototype.setValue = function (row, col, value) {
+    this._checkRow(row);
+    this._checkColumn(col);
+    this.rows[row][col] = this._checkCell(value, col);
   };
 
   DataTable.prototype.getNumberOfRows = function () { return this.rows.length; };

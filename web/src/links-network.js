@@ -23,6 +23,7 @@
 // them place the nodes before the first picture and add their controls after
 // it (see tools/index.js). Without them, the drawing settles by simulation.
 
+import { resolveCopyImages } from './copy-images.js';
 import { drawingRecords } from './drawing-records.js';
 import { tableRows } from './table-rows.js';
 import { PLACEHOLDER_IMAGE_ATTRIBUTE, placeholderImageFor } from './page-contract.js';
@@ -126,6 +127,8 @@ Network.prototype.draw = function (nodesTable, linksTable, options) {
   this._destroy();
   this.settled = false;
   this.container.removeAttribute('data-layout');
+  // A standalone copy's shared images, put where the rows name them.
+  if (typeof document !== 'undefined') resolveCopyImages(nodesTable, document, PLACEHOLDER_IMAGE);
   const nodeRows = tableRows(nodesTable);
   const linkRows = tableRows(linksTable);
   this._rows = nodeRows.length;

@@ -19,6 +19,10 @@ export const PLACEHOLDER_PATH = '/VR/style/noimage.png';
 // A standalone copy carries the network script inline and hands it the
 // placeholder image's address in this attribute of the script element.
 export const PLACEHOLDER_IMAGE_ATTRIBUTE = 'data-placeholder-image';
+// It carries each image that more than one use shares once, in a JSON script
+// element with this attribute (see copy-images.js); bundle/standalone.h
+// writes it as kImageTableAttribute.
+export const IMAGE_TABLE_ATTRIBUTE = 'data-plotweave-images';
 
 // The columns in the order the page adds them (nodesTable.addColumn,
 // linksTable.addColumn); every value is a string.

@@ -1,0 +1,86 @@
+// What the reader has done to the drawing, kept across a redraw: zoom and
+// pan, where nodes stand, which nodes and links are selected, and the
+// legend's switches. Nodes and links are known by their ids, since a save may
+// move them to other rows; a node that is gone is simply left out.
+
+function rowIds(table) {
+  const ids = [];
+  const n = table ? table.getNumberOfRows() : 0;
+  for (let r = 0; r < n; r++) ids.push(String(table.getValue(r, 0)));
+  return ids;
+}
+
+function linkKeys(table) {
+  const keys = [];
+  const n = table ? table.getNumberOfRows() : 0;
+  for (let r = 0; r < n; r++) keys.push(JSON.stringify([table.getValue(r, 0), table.getValue(r, 1), table.getValue(r, 4)]));
+  return keys;
+}
+
+// The first row of each id; row 0 is the page's placeholder row.
+export function rowsById(ids) {
+  const rows = new Map();
+  ids.forEach((id, row) => { if (row > 0 && !rows.has(id)) rows.set(id, row); });
+  return rows;
+}
+
+// Each legend switch, known by its group's heading and its own name (not by
+// the count beside the name, which a save may change).
+function legendSwitches(container) {
+  return [...container.querySelectorAll('.pw-legend .pw-entry')].map((b) => {
+    const name = b.querySelector('.pw-entry-name') || b;
+    const group = b.closest('.pw-legend-group');
+    const heading = group && group.querySelector('.pw-legend-heading');
+    return {
+      text: `${heading ? heading.textContent : ''}\u0000${name.textContent}`,
+      shown: b.getAttribute('aria-pressed') !== 'false',
+      button: b,
+    };
+  });
+}
+
+export function captureView(network, nodesTable, linksTable) {
+  const vis = network.vis;
+  if (!vis) return null;
+  const ids = rowIds(nodesTable);
+  const keys = linkKeys(linksTable);
+  const positions = new Map();
+  const at = vis.getPositions();
+  for (const row in at) if (ids[row] !== undefined && Number(row) > 0) positions.set(ids[row], at[row]);
+  const fold = network.container.querySelector('.pw-legend .pw-collapse');
+  return {
+    scale: vis.getScale(),
+    position: vis.getViewPosition(),
+    positions,
+    selectedNodes: vis.getSelectedNodes().map((row) => ids[row]).filter((id) => id !== undefined),
+    selectedLinks: vis.getSelectedEdges().map((id) => keys[id]).filter((k) => k !== undefined),
+    hiddenEntries: legendSwitches(network.container).filter((s) => !s.shown).map((s) => s.text),
+    legendOpen: fold ? fold.getAttribute('aria-expanded') !== 'false' : null,
+  };
+}
+
+export function restoreView(network, nodesTable, linksTable, view) {
+  const vis = network.vis;
+  if (!vis || !view) return;
+  const rows = rowsById(rowIds(nodesTable));
+  // Only nodes that did not come back where they stood are moved, all in one
+  // update: each single move repaints the whole drawing.
+  const now = vis.getPositions();
+  const moves = [];
+  for (const [id, p] of view.positions) {
+    const row = rows.get(id);
+    const at = row !== undefined ? now[row] : undefined;
+    if (at && (Math.abs(at.x - p.x) > 0.5 || Math.abs(at.y - p.y) > 0.5)) moves.push({ id: row, x: p.x, y: p.y });
+  }
+  if (moves.length > 0) network.nodes.update(moves);
+  const hidden = new Set(view.hiddenEntries);
+  for (const s of legendSwitches(network.container)) if (s.shown && hidden.has(s.text)) s.button.click();
+  const fold = network.container.querySelector('.pw-legend .pw-collapse');
+  if (fold && view.legendOpen !== null && (fold.getAttribute('aria-expanded') !== 'false') !== view.legendOpen) fold.click();
+
+  const nodeRows = view.selectedNodes.map((id) => rows.get(id)).filter((row) => row !== undefined);
+  const keys = linkKeys(linksTable);
+  const linkRows = view.selectedLinks.map((k) => keys.indexOf(k)).filter((i) => i >= 0);
+  vis.setSelection({ nodes: nodeRows, edges: linkRows }, { unselectAll: true, highlightEdges: false });
+  vis.moveTo({ position: view.position, scale: view.scale, animation: false });
+}
