@@ -27,6 +27,14 @@ void Field(BufferedWriter& out, const char* name, long value) {
   WriteNumber(out, value);
 }
 
+// How a class or relation is drawn, as its own fields and those of its nodes
+// and links.
+void Appearance(BufferedWriter& out, const ExportKind& kind) {
+  Field(out, "color", kind.colour);
+  Field(out, "style", kind.style);
+  Field(out, "label_flag", kind.labelFlag);
+}
+
 void Kinds(BufferedWriter& out, const char* name, const ExportKind* kinds, int count) {
   out.Write(",\n  ");
   Name(out, name, true);
@@ -34,9 +42,7 @@ void Kinds(BufferedWriter& out, const char* name, const ExportKind* kinds, int c
   for (int i = 0; i < count; ++i) {
     out.Write(i == 0 ? "\n    {" : ",\n    {");
     Field(out, "name", kinds[i].name, true);
-    Field(out, "color", kinds[i].colour);
-    Field(out, "style", kinds[i].style);
-    Field(out, "label_flag", kinds[i].labelFlag);
+    Appearance(out, kinds[i]);
     out.Put('}');
   }
   out.Write(count > 0 ? "\n  ]" : "]");
@@ -77,9 +83,7 @@ void WriteCyjs(const ExportModel& model, const ExportSettings& settings, Buffere
     Field(out, "address", node.address);
     Field(out, "image", node.image);
     Field(out, "picture", node.picture);
-    Field(out, "color", kind.colour);
-    Field(out, "style", kind.style);
-    Field(out, "label_flag", kind.labelFlag);
+    Appearance(out, kind);
     out.Write("}}");
   }
   out.Write(first ? "],\n\"edges\":[" : "\n],\n\"edges\":[");
@@ -95,9 +99,7 @@ void WriteCyjs(const ExportModel& model, const ExportSettings& settings, Buffere
     Field(out, "target", model.nodes[link.to].id);
     Field(out, "relation", kind.name);
     Field(out, "label", link.text);
-    Field(out, "color", kind.colour);
-    Field(out, "style", kind.style);
-    Field(out, "label_flag", kind.labelFlag);
+    Appearance(out, kind);
     out.Write("}}");
   }
   out.Write(model.linkCount > 0 ? "\n]}}\n" : "]}}\n");

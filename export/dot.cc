@@ -12,17 +12,20 @@ namespace plotweave {
 
 namespace {
 
-void Attribute(BufferedWriter& out, const char* name, const char* value) {
+// Writes `, name=` for the value that follows.
+void Name(BufferedWriter& out, const char* name) {
   out.Write(", ");
   out.Write(name);
   out.Put('=');
+}
+
+void Attribute(BufferedWriter& out, const char* name, const char* value) {
+  Name(out, name);
   WriteDot(out, value);
 }
 
 void Attribute(BufferedWriter& out, const char* name, long value) {
-  out.Write(", ");
-  out.Write(name);
-  out.Put('=');
+  Name(out, name);
   WriteNumber(out, value);
 }
 

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "check/utf8.h"
+
 namespace plotweave {
 
 namespace {
@@ -16,14 +18,9 @@ void PutPercent(BufferedWriter& out, unsigned char b) {
   out.Put(static_cast<unsigned char>(kHex[b & 15]));
 }
 
-void PutUtf8(BufferedWriter& out, uint32_t c) {
-  if (c < 0x80) {
-    out.Put(static_cast<unsigned char>(c));
-  } else if (c < 0x800) {
-    out.PutSmall((0xC0 | (c >> 6)) | ((0x80 | (c & 0x3F)) << 8), 2);
-  } else {
-    out.PutSmall((0xE0 | (c >> 12)) | ((0x80 | ((c >> 6) & 0x3F)) << 8) | ((0x80 | (c & 0x3F)) << 16), 3);
-  }
+void PutReplacement(BufferedWriter& out) {
+  char bytes[4];
+  out.Write(bytes, PutUtf8(kReplacement, bytes));
 }
 
 void PutHex4(BufferedWriter& out, const char* prefix, uint32_t unit) {
@@ -51,33 +48,60 @@ bool IsNameChar(uint32_t c) {
 // What IRIREF excludes.
 bool IsIriExcluded(unsigned char b) { return b <= 0x20 || std::strchr("<>\"{}|^`\\", b) != nullptr; }
 
+// The three formats that quote with '"' and escape with a backslash differ
+// only in how they take control characters.
+struct BackslashQuoting {
+  bool namedEscapes;   // \n, \r and \t for line feed, carriage return and tab
+  bool deleteControl;  // U+007F taken as a control character
+  bool blankControls;  // a control character as a blank, not as \uXXXX
+};
+
+constexpr BackslashQuoting kJsonQuoting = {true, false, false};
+constexpr BackslashQuoting kDotQuoting = {false, true, true};
+constexpr BackslashQuoting kTurtleQuoting = {true, true, false};
+
+void WriteBackslashQuoted(BufferedWriter& out, const char* text, const BackslashQuoting& quoting) {
+  out.Put('"');
+  for (const char* p = text; *p != '\0';) {
+    int n;
+    const uint32_t c = NextCodePoint(p, &n);
+    if (c == '"' || c == '\\') {
+      out.Put('\\');
+      out.Put(static_cast<unsigned char>(c));
+    } else if (quoting.namedEscapes && c == '\n') {
+      out.Write("\\n");
+    } else if (quoting.namedEscapes && c == '\r') {
+      out.Write("\\r");
+    } else if (quoting.namedEscapes && c == '\t') {
+      out.Write("\\t");
+    } else if (c < 0x20 || (quoting.deleteControl && c == 0x7F)) {
+      if (quoting.blankControls) {
+        out.Put(' ');
+      } else {
+        PutHex4(out, "\\u", c);
+      }
+    } else if (n == 1 && c >= 0x80) {
+      PutReplacement(out);
+    } else {
+      out.Write(p, static_cast<size_t>(n));
+    }
+    p += n;
+  }
+  out.Put('"');
+}
+
 }  // namespace
 
 uint32_t NextCodePoint(const char* text, int* length) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
-  const unsigned char b = p[0];
-  *length = 1;
-  if (b < 0x80) return b;
-  int n;
-  uint32_t c;
-  if (b >= 0xC2 && b <= 0xDF) {
-    n = 2;
-    c = b & 0x1F;
-  } else if (b >= 0xE0 && b <= 0xEF) {
-    n = 3;
-    c = b & 0x0F;
-  } else if (b >= 0xF0 && b <= 0xF4) {
-    n = 4;
-    c = b & 0x07;
-  } else {
-    return b;
+  unsigned long c;
+  const size_t n = DecodeUtf8(p, strnlen(text, 4), &c);
+  if (n == 0) {
+    *length = 1;
+    return p[0];
   }
-  for (int i = 1; i < n; ++i) {
-    if ((p[i] & 0xC0) != 0x80) return b;
-    c = (c << 6) | (p[i] & 0x3F);
-  }
-  *length = n;
-  return c;
+  *length = static_cast<int>(n);
+  return static_cast<uint32_t>(c);
 }
 
 void WriteXml(BufferedWriter& out, const char* text) {
@@ -96,7 +120,7 @@ void WriteXml(BufferedWriter& out, const char* text) {
       case '\r': out.Write("&#13;"); break;
       default:
         if (c < 0x20 || c == 0xFFFE || c == 0xFFFF || (n == 1 && c >= 0x80)) {
-          PutUtf8(out, kReplacement);
+          PutReplacement(out);
         } else {
           out.Write(p, static_cast<size_t>(n));
         }
@@ -105,77 +129,11 @@ void WriteXml(BufferedWriter& out, const char* text) {
   }
 }
 
-void WriteJson(BufferedWriter& out, const char* text) {
-  out.Put('"');
-  for (const char* p = text; *p != '\0';) {
-    int n;
-    const uint32_t c = NextCodePoint(p, &n);
-    if (c == '"' || c == '\\') {
-      out.Put('\\');
-      out.Put(static_cast<unsigned char>(c));
-    } else if (c == '\n') {
-      out.Write("\\n");
-    } else if (c == '\r') {
-      out.Write("\\r");
-    } else if (c == '\t') {
-      out.Write("\\t");
-    } else if (c < 0x20) {
-      PutHex4(out, "\\u", c);
-    } else if (n == 1 && c >= 0x80) {
-      PutUtf8(out, kReplacement);
-    } else {
-      out.Write(p, static_cast<size_t>(n));
-    }
-    p += n;
-  }
-  out.Put('"');
-}
+void WriteJson(BufferedWriter& out, const char* text) { WriteBackslashQuoted(out, text, kJsonQuoting); }
 
-void WriteDot(BufferedWriter& out, const char* text) {
-  out.Put('"');
-  for (const char* p = text; *p != '\0';) {
-    int n;
-    const uint32_t c = NextCodePoint(p, &n);
-    if (c == '"' || c == '\\') {
-      out.Put('\\');
-      out.Put(static_cast<unsigned char>(c));
-    } else if (c < 0x20 || c == 0x7F) {
-      out.Put(' ');
-    } else if (n == 1 && c >= 0x80) {
-      PutUtf8(out, kReplacement);
-    } else {
-      out.Write(p, static_cast<size_t>(n));
-    }
-    p += n;
-  }
-  out.Put('"');
-}
+void WriteDot(BufferedWriter& out, const char* text) { WriteBackslashQuoted(out, text, kDotQuoting); }
 
-void WriteTurtleString(BufferedWriter& out, const char* text) {
-  out.Put('"');
-  for (const char* p = text; *p != '\0';) {
-    int n;
-    const uint32_t c = NextCodePoint(p, &n);
-    if (c == '"' || c == '\\') {
-      out.Put('\\');
-      out.Put(static_cast<unsigned char>(c));
-    } else if (c == '\n') {
-      out.Write("\\n");
-    } else if (c == '\r') {
-      out.Write("\\r");
-    } else if (c == '\t') {
-      out.Write("\\t");
-    } else if (c < 0x20 || c == 0x7F) {
-      PutHex4(out, "\\u", c);
-    } else if (n == 1 && c >= 0x80) {
-      PutUtf8(out, kReplacement);
-    } else {
-      out.Write(p, static_cast<size_t>(n));
-    }
-    p += n;
-  }
-  out.Put('"');
-}
+void WriteTurtleString(BufferedWriter& out, const char* text) { WriteBackslashQuoted(out, text, kTurtleQuoting); }
 
 void WriteTurtleIri(BufferedWriter& out, const char* text) {
   for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p != '\0'; ++p) {
@@ -224,10 +182,23 @@ void WriteCsv(BufferedWriter& out, const char* text) {
   out.Put('"');
 }
 
-void WriteNumber(BufferedWriter& out, long value) {
-  char digits[24];
-  const int n = std::snprintf(digits, sizeof digits, "%ld", value);
-  out.Write(digits, static_cast<size_t>(n));
+Decimal::Decimal(long value) { std::snprintf(text, sizeof text, "%ld", value); }
+
+void WriteNumber(BufferedWriter& out, long value) { out.Write(Decimal(value).text); }
+
+void WriteXmlElement(BufferedWriter& out, const char* indent, const char* tag,
+                     std::initializer_list<XmlAttribute> attributes) {
+  out.Write(indent);
+  out.Put('<');
+  out.Write(tag);
+  for (const XmlAttribute& a : attributes) {
+    out.Put(' ');
+    out.Write(a.name);
+    out.Write("=\"");
+    WriteXml(out, a.value);
+    out.Put('"');
+  }
+  out.Write("/>\n");
 }
 
 }  // namespace plotweave

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 
 #include "io/stream.h"
 
@@ -43,5 +44,20 @@ void WriteCsv(BufferedWriter& out, const char* text);
 
 // A decimal number.
 void WriteNumber(BufferedWriter& out, long value);
+
+// A decimal number as text, for the places that take text.
+struct Decimal {
+  explicit Decimal(long value);
+  char text[24];
+};
+
+// An empty XML element on a line of its own:
+// INDENT<TAG NAME="VALUE" .../> with each value written by WriteXml.
+struct XmlAttribute {
+  const char* name;
+  const char* value;
+};
+void WriteXmlElement(BufferedWriter& out, const char* indent, const char* tag,
+                     std::initializer_list<XmlAttribute> attributes);
 
 }  // namespace plotweave

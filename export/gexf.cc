@@ -26,31 +26,22 @@ void Declare(BufferedWriter& out, const char* domain, const Attribute (&attribut
   out.Write(domain);
   out.Write("\">\n");
   for (const Attribute& a : attributes) {
-    out.Write("      <attribute id=\"");
-    out.Write(a.id);
-    out.Write("\" title=\"");
-    out.Write(a.id);
-    out.Write("\" type=\"");
-    out.Write(a.type);
-    out.Write("\"/>\n");
+    WriteXmlElement(out, "      ", "attribute", {{"id", a.id}, {"title", a.id}, {"type", a.type}});
   }
   out.Write("    </attributes>\n");
 }
 
 void Value(BufferedWriter& out, const char* id, const char* value) {
-  out.Write("          <attvalue for=\"");
-  out.Write(id);
-  out.Write("\" value=\"");
-  WriteXml(out, value);
-  out.Write("\"/>\n");
+  WriteXmlElement(out, "          ", "attvalue", {{"for", id}, {"value", value}});
 }
 
-void Value(BufferedWriter& out, const char* id, long value) {
-  out.Write("          <attvalue for=\"");
-  out.Write(id);
-  out.Write("\" value=\"");
-  WriteNumber(out, value);
-  out.Write("\"/>\n");
+void Value(BufferedWriter& out, const char* id, long value) { Value(out, id, Decimal(value).text); }
+
+// How the node's class or the link's relation is drawn.
+void Appearance(BufferedWriter& out, const ExportKind& kind) {
+  Value(out, "color", kind.colour);
+  Value(out, "style", kind.style);
+  Value(out, "label_flag", kind.labelFlag);
 }
 
 // Only a colour the browser would know is given; without one the reader
@@ -58,13 +49,8 @@ void Value(BufferedWriter& out, const char* id, long value) {
 void Colour(BufferedWriter& out, const char* colour) {
   Rgb rgb;
   if (!ParseColour(colour, &rgb)) return;
-  out.Write("        <viz:color r=\"");
-  WriteNumber(out, rgb.r);
-  out.Write("\" g=\"");
-  WriteNumber(out, rgb.g);
-  out.Write("\" b=\"");
-  WriteNumber(out, rgb.b);
-  out.Write("\"/>\n");
+  WriteXmlElement(out, "        ", "viz:color",
+                  {{"r", Decimal(rgb.r).text}, {"g", Decimal(rgb.g).text}, {"b", Decimal(rgb.b).text}});
 }
 
 }  // namespace
@@ -109,21 +95,15 @@ void WriteGexf(const ExportModel& model, const ExportSettings& settings, Buffere
     if (node.address[0] != '\0') Value(out, "address", node.address);
     if (node.image[0] != '\0') Value(out, "image", node.image);
     Value(out, "picture", node.picture);
-    Value(out, "color", kind.colour);
-    Value(out, "style", kind.style);
-    Value(out, "label_flag", kind.labelFlag);
+    Appearance(out, kind);
     out.Write("        </attvalues>\n");
     Colour(out, kind.colour);
     const NodeShape shape = ShapeOf(kind.style, node.picture == 1);
     // An image shape without an image would be drawn as nothing.
     if (shape.image && node.image[0] != '\0') {
-      out.Write("        <viz:shape value=\"image\" uri=\"");
-      WriteXml(out, node.image);
-      out.Write("\"/>\n");
+      WriteXmlElement(out, "        ", "viz:shape", {{"value", "image"}, {"uri", node.image}});
     } else {
-      out.Write("        <viz:shape value=\"");
-      out.Write(shape.image ? "square" : shape.gexf);
-      out.Write("\"/>\n");
+      WriteXmlElement(out, "        ", "viz:shape", {{"value", shape.image ? "square" : shape.gexf}});
     }
     out.Write("      </node>\n");
   }
@@ -141,9 +121,7 @@ void WriteGexf(const ExportModel& model, const ExportSettings& settings, Buffere
     WriteXml(out, link.text);
     out.Write("\">\n        <attvalues>\n");
     Value(out, "relation", kind.name);
-    Value(out, "color", kind.colour);
-    Value(out, "style", kind.style);
-    Value(out, "label_flag", kind.labelFlag);
+    Appearance(out, kind);
     out.Write("        </attvalues>\n");
     Colour(out, kind.colour);
     out.Write("      </edge>\n");

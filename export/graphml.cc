@@ -29,15 +29,8 @@ constexpr Key kEdgeKeys[] = {
 };
 
 void WriteKey(BufferedWriter& out, const Key& key) {
-  out.Write("  <key id=\"");
-  out.Write(key.id);
-  out.Write("\" for=\"");
-  out.Write(key.domain);
-  out.Write("\" attr.name=\"");
-  out.Write(key.name);
-  out.Write("\" attr.type=\"");
-  out.Write(key.type);
-  out.Write("\"/>\n");
+  WriteXmlElement(out, "  ", "key",
+                  {{"id", key.id}, {"for", key.domain}, {"attr.name", key.name}, {"attr.type", key.type}});
 }
 
 void Data(BufferedWriter& out, const char* indent, const char* key, const char* value) {
@@ -50,12 +43,7 @@ void Data(BufferedWriter& out, const char* indent, const char* key, const char* 
 }
 
 void Data(BufferedWriter& out, const char* indent, const char* key, long value) {
-  out.Write(indent);
-  out.Write("<data key=\"");
-  out.Write(key);
-  out.Write("\">");
-  WriteNumber(out, value);
-  out.Write("</data>\n");
+  Data(out, indent, key, Decimal(value).text);
 }
 
 }  // namespace

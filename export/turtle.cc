@@ -19,17 +19,20 @@ void Local(BufferedWriter& out, const char* name) {
   WriteTurtleLocal(out, name);
 }
 
-void Text(BufferedWriter& out, const char* property, const char* value) {
+// Writes ` ;` and the property for the value that follows.
+void Property(BufferedWriter& out, const char* property) {
   out.Write(" ;\n    ");
   out.Write(property);
   out.Put(' ');
+}
+
+void Text(BufferedWriter& out, const char* property, const char* value) {
+  Property(out, property);
   WriteTurtleString(out, value);
 }
 
 void Number(BufferedWriter& out, const char* property, long value) {
-  out.Write(" ;\n    ");
-  out.Write(property);
-  out.Put(' ');
+  Property(out, property);
   WriteNumber(out, value);
 }
 
@@ -49,9 +52,7 @@ bool HasScheme(const char* text) {
 // An address: an IRI when it is an absolute one, else the text typed as a
 // URI reference.
 void Address(BufferedWriter& out, const char* property, const char* address) {
-  out.Write(" ;\n    ");
-  out.Write(property);
-  out.Put(' ');
+  Property(out, property);
   if (HasScheme(address)) {
     out.Put('<');
     WriteTurtleIri(out, address);

@@ -89,6 +89,18 @@ inline bool DecodeStrictUtf8(const std::string& s, std::vector<uint32_t>* out) {
   return true;
 }
 
+// What every finding of the checker and of the import holds: a place from 1
+// and a message that fits its field of `width` bytes, on one line, in
+// well-formed UTF-8.
+inline void CheckFindingText(long line, long column, const char* text, size_t width) {
+  FUZZ_CHECK(line >= 1);
+  FUZZ_CHECK(column >= 1);
+  const std::string message(text);
+  FUZZ_CHECK(!message.empty() && message.size() < width);
+  FUZZ_CHECK(message.find('\n') == std::string::npos);
+  FUZZ_CHECK(DecodeStrictUtf8(message, nullptr));
+}
+
 // Console text of the code under test goes nowhere; libFuzzer reports on stderr.
 inline void SilenceStdout() { FUZZ_CHECK(std::freopen("/dev/null", "w", stdout) != nullptr); }
 

@@ -13,12 +13,7 @@ namespace {
 class CheckedSink final : public FindingSink {
  public:
   void Report(const Finding& f) override {
-    FUZZ_CHECK(f.line >= 1);
-    FUZZ_CHECK(f.column >= 1);
-    const std::string message(f.message);
-    FUZZ_CHECK(!message.empty() && message.size() < kMessageWidth);
-    FUZZ_CHECK(message.find('\n') == std::string::npos);
-    FUZZ_CHECK(fuzz::DecodeStrictUtf8(message, nullptr));
+    fuzz::CheckFindingText(f.line, f.column, f.message, sizeof f.message);
   }
 };
 

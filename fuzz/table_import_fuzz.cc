@@ -14,12 +14,7 @@ namespace {
 class CheckedImportSink final : public ImportSink {
  public:
   void Report(const ImportFinding& f) override {
-    FUZZ_CHECK(f.row >= 1);
-    FUZZ_CHECK(f.column >= 1);
-    const std::string message(f.message);
-    FUZZ_CHECK(!message.empty() && message.size() < kMessageWidth);
-    FUZZ_CHECK(message.find('\n') == std::string::npos);
-    FUZZ_CHECK(fuzz::DecodeStrictUtf8(message, nullptr));
+    fuzz::CheckFindingText(f.row, f.column, f.message, sizeof f.message);
     errors += KindOf(f.code).severity == FindingSeverity::kError;
   }
   long errors = 0;

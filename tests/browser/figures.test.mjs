@@ -10,6 +10,7 @@ import { execFileSync } from 'node:child_process';
 import { cpSync, existsSync, mkdirSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
+import { collectErrors, withPageOf } from './page-support.mjs';
 
 const here = dirname(fileURLToPath(import.meta.url));
 function argument(name, fallback) {
@@ -45,13 +46,13 @@ function pageOf(planName, text) {
 
 async function open(file, { hash = '', context = browser.context } = {}) {
   const page = await context.newPage();
-  const errors = [];
-  page.on('pageerror', (e) => errors.push(e.message));
-  page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
+  const errors = collectErrors(page);
   await page.goto(pathToFileURL(file).href + hash);
   await page.waitForFunction(() => document.getElementById('mynetwork').getAttribute('data-layout') === 'settled', null, { timeout: 20000 });
   return { page, errors };
 }
+
+const withPage = withPageOf(open);
 
 const nodePoint = (page, row) => page.evaluate((id) => {
   const v = network.vis;
@@ -87,8 +88,7 @@ describe('dimming', () => {
     '#LINKS', 'h1 n1 linkN', 'x1 y1 linkH', 'z1 w1 linkR', 'v1 x1 linkN', ''].join('\n');
 
   test('pointing at a node fades every other node, link and label on the canvas', { timeout: 60000 }, async () => {
-    const { page, errors } = await open(pageOf('colours.lst', PLAN));
-    try {
+    await withPage(pageOf('colours.lst', PLAN), async (page) => {
       // Node rows 3..7 are the strangers; their links are rows 1..3.
       const boxes = await page.evaluate(() => {
         const v = network.vis;
@@ -128,10 +128,7 @@ describe('dimming', () => {
       await page.waitForTimeout(100);
       const back = await inkIn(page, boxes);
       boxes.forEach((b, k) => assert.ok(Math.abs(back[k] - lit[k]) < 0.05 * lit[k] + 1, `${b.what} back to its ink`));
-      assert.deepEqual(errors, []);
-    } finally {
-      await page.close();
-    }
+    });
   });
 });
 
@@ -168,8 +165,7 @@ describe('figures', () => {
   }));
 
   test('SVG: well-formed, labels as text, legend and caption, no selection, link labels clear of node labels', { timeout: 60000 }, async () => {
-    const { page, errors } = await open(file);
-    try {
+    await withPage(file, async (page) => {
       const labels = await drawnLabels(page);
       // A selected and hovered node must not show in the figure.
       const point = await nodePoint(page, 1);
@@ -246,15 +242,11 @@ describe('figures', () => {
       assert.ok(!fewer.includes('태조실록') && !fewer.includes('>Record<'), 'hidden nodes and their class are left out');
       assert.ok(!fewer.includes('>recordedIn<'), 'so are relations whose links are all hidden');
       assert.ok(fewer.includes('>도성 &lt;답사&gt; &amp; 지도<'), 'the edited caption, as text');
-      assert.deepEqual(errors, []);
-    } finally {
-      await page.close();
-    }
+    });
   });
 
   test('PDF: the figure alone, and the printed page, hold the labels as text', { timeout: 60000 }, async () => {
-    const { page, errors } = await open(file);
-    try {
+    await withPage(file, async (page) => {
       const labels = (await drawnLabels(page)).nodes.filter((l) => /[\uac00-\ud7a3]/.test(l));
       assert.ok(labels.length > 0);
       // The print dialog cannot be driven; the test prints in its place.
@@ -274,15 +266,11 @@ describe('figures', () => {
       const printed = pdfText(await page.pdf({ format: 'A4' }), 'page.pdf');
       for (const l of labels) assert.ok(printed.includes(l), `${l} in the printed page`);
       assert.equal(await page.evaluate(() => document.querySelector('.pw-print-figure')), null, 'the print figure goes after printing');
-      assert.deepEqual(errors, []);
-    } finally {
-      await page.close();
-    }
+    });
   });
 
   test('hover text names the node and its class, as text', { timeout: 60000 }, async () => {
-    const { page, errors } = await open(file);
-    try {
+    await withPage(file, async (page) => {
       // g001: a picture without a label; its title is markup.
       const row = plan.nodes.findIndex((f) => f[0] === 'g001') + 1;
       const point = await nodePoint(page, row);
@@ -293,10 +281,7 @@ describe('figures', () => {
       assert.equal(await tip.locator('a, img').count(), 0, 'no markup from the page');
       await page.mouse.move(1, 1);
       await tip.waitFor({ state: 'hidden' });
-      assert.deepEqual(errors, []);
-    } finally {
-      await page.close();
-    }
+    });
   });
 });
 

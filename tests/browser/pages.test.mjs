@@ -17,6 +17,7 @@ import { execFileSync } from 'node:child_process';
 import { cpSync, existsSync, mkdirSync, mkdtempSync, readFileSync, readdirSync, rmSync, statSync, writeFileSync } from 'node:fs';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
+import { collectErrors } from './page-support.mjs';
 
 const here = dirname(fileURLToPath(import.meta.url));
 
@@ -59,9 +60,7 @@ function runProgram(which, dir, planName) {
 // first byte on.
 async function openPage(file, { hash = '', setup } = {}) {
   const page = await context.newPage();
-  const errors = [];
-  page.on('pageerror', (e) => errors.push(`page error: ${e.message}`));
-  page.on('console', (m) => { if (m.type() === 'error') errors.push(`console error: ${m.text()}`); });
+  const errors = collectErrors(page);
   if (setup) await setup(page);
   await page.goto(pathToFileURL(file).href + hash);
   return { page, errors };

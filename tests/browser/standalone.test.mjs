@@ -11,6 +11,7 @@ import { execFileSync } from 'node:child_process';
 import { cpSync, existsSync, mkdirSync, readFileSync, readdirSync, rmSync, writeFileSync } from 'node:fs';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
+import { collectErrors } from './page-support.mjs';
 
 const here = dirname(fileURLToPath(import.meta.url));
 
@@ -36,12 +37,10 @@ let context;
 // page's own routes decide every request, before the browser's.
 async function open(file, offline) {
   const page = await context.newPage();
-  const errors = [];
+  const errors = collectErrors(page);
   const refused = [];
   const own = pathToFileURL(file).href;
-  page.on('pageerror', (e) => errors.push(`page error: ${e.message}`));
   page.on('requestfailed', (r) => errors.push(`failed: ${decodeURI(r.url()).slice(60)} ${r.failure() && r.failure().errorText}`));
-  page.on('console', (m) => { if (m.type() === 'error') errors.push(`console error: ${m.text()}`); });
   await page.route('**/*', (route) => {
     const url = new URL(route.request().url());
     if (url.protocol === 'data:' || url.href === own) return route.continue();

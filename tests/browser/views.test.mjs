@@ -12,6 +12,7 @@ import { cpSync, existsSync, mkdirSync, readFileSync, rmSync, writeFileSync } fr
 import { createRequire } from 'node:module';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
+import { collectErrors, withPageOf } from './page-support.mjs';
 
 const here = dirname(fileURLToPath(import.meta.url));
 function argument(name, fallback) {
@@ -59,9 +60,7 @@ async function open(name, { hash = '', setup, viewport = { width: 1000, height: 
   if (!browser) browser = await launchWithKit({ site: join(KIT, 'site'), profileParent: OUT, viewport });
   const page = await browser.context.newPage();
   await page.setViewportSize(viewport);
-  const errors = [];
-  page.on('pageerror', (e) => errors.push(e.message));
-  page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
+  const errors = collectErrors(page);
   // A fresh start once per tab: a reload finds what the visit kept.
   await page.addInitScript(() => {
     if (sessionStorage.getItem('visited')) return;
@@ -73,6 +72,8 @@ async function open(name, { hash = '', setup, viewport = { width: 1000, height: 
   await page.waitForFunction(() => document.getElementById('mynetwork').getAttribute('data-layout') === 'settled', null, { timeout: 30000 });
   return { page, errors };
 }
+
+const withPage = withPageOf(open);
 
 const rowOf = (plan, id) => plan.nodes.findIndex((f) => f[0] === id) + 1;
 const selected = (page) => page.evaluate(() => network.getSelection().map((s) => s.row));
@@ -107,14 +108,13 @@ describe('a link to a node', () => {
   test('opens the page on the node, copies a link that does the same, and leaves #plain alone', { timeout: 60000 }, async () => {
     const plan = plans.full;
     const id = plan.nodes[300][0];
-    const { page, errors } = await open('full', {
+    await withPage('full', {
       hash: `#node=${encodeURIComponent(id)}`,
       setup: (p) => p.addInitScript(() => {
         window.copied = [];
         navigator.clipboard.writeText = async (text) => { window.copied.push(text); };
       }),
-    });
-    try {
+    }, async (page) => {
       assert.deepEqual(await selected(page), [rowOf(plan, id)]);
       assert.ok(await offCentre(page, rowOf(plan, id)) < 2, 'centred');
       assert.ok((await page.innerHTML('#info')).includes(plan.nodes[300][2]), 'the page shows its title');
@@ -135,10 +135,7 @@ describe('a link to a node', () => {
       // Following a link within the page moves there.
       await page.evaluate((target) => { location.hash = `node=${encodeURIComponent(target)}`; }, id);
       await page.waitForFunction((row) => network.getSelection()[0].row === row, rowOf(plan, id));
-      assert.deepEqual(errors, []);
-    } finally {
-      await page.close();
-    }
+    });
 
     const bare = await open('example', { hash: `#plain&node=${plans.example.nodes[2][0]}` });
     try {
@@ -154,8 +151,7 @@ describe('a link to a node', () => {
 describe('the full-capacity plan', () => {
   test('opens legible, and the neighbourhood view shows k steps around the selection', { timeout: 60000 }, async () => {
     const plan = plans.full;
-    const { page, errors } = await open('full');
-    try {
+    await withPage('full', async (page) => {
       const opening = await page.evaluate(() => ({
         scale: network.vis.getScale(), threshold: network.vis.body.nodes[1].options.scaling.label.drawThreshold,
         font: network.vis.body.nodes[1].options.font.size,
@@ -186,16 +182,12 @@ describe('the full-capacity plan', () => {
 
       await toggle.click();
       assert.deepEqual(await visibleRows(page), all, 'leaving it restores everything');
-      assert.deepEqual(errors, []);
-    } finally {
-      await page.close();
-    }
+    });
   });
 
   test('the legend has a switch per relation, with counts, even for relations that look alike', { timeout: 60000 }, async () => {
     const plan = plans.full;
-    const { page, errors } = await open('full');
-    try {
+    await withPage('full', async (page) => {
       const legend = page.getByRole('region', { name: 'Legend' });
       const used = [...new Set(plan.links.map((l) => l[2]))];
       const entries = await legend.locator('.pw-legend-group').nth(1).locator('.pw-entry').evaluateAll((buttons) =>
@@ -227,18 +219,14 @@ describe('the full-capacity plan', () => {
       await page.reload();
       await page.waitForFunction(() => document.getElementById('mynetwork').getAttribute('data-layout') === 'settled');
       assert.equal(await legend.getByRole('button', { name: 'Show legend' }).getAttribute('aria-expanded'), 'false');
-      assert.deepEqual(errors, []);
-    } finally {
-      await page.close();
-    }
+    });
   });
 });
 
 describe('the example', () => {
   test('the table lists every node and link, sorts, and selects', { timeout: 60000 }, async () => {
     const plan = plans.example;
-    const { page, errors } = await open('example');
-    try {
+    await withPage('example', async (page) => {
       await page.getByRole('button', { name: 'Table' }).click();
       const region = page.getByRole('region', { name: 'Network as tables' });
       const nodes = region.getByRole('table', { name: 'Nodes' });
@@ -263,16 +251,12 @@ describe('the example', () => {
       assert.deepEqual(await selected(page), [Number(first)]);
       assert.notEqual(await page.innerHTML('#info'), '');
       assert.equal(await nodes.locator('tbody tr[aria-current="true"]').getAttribute('data-row'), first);
-      assert.deepEqual(errors, []);
-    } finally {
-      await page.close();
-    }
+    });
   });
 
   test('arrow keys step along links, keys and buttons steer, Escape clears', { timeout: 60000 }, async () => {
     const plan = plans.example;
-    const { page, errors } = await open('example');
-    try {
+    await withPage('example', async (page) => {
       const frame = page.getByRole('application');
       assert.match(await frame.getAttribute('aria-label'), new RegExp(`${plan.nodes.length} nodes, ${plan.links.length} links`));
       await frame.focus();
@@ -320,15 +304,11 @@ describe('the example', () => {
         return Math.hypot(p.x - v.canvas.frame.canvas.clientWidth / 2, p.y - v.canvas.frame.canvas.clientHeight / 2) < 2;
       }, target);
       assert.ok(start > 2, 'the view moved over time');
-      assert.deepEqual(errors, []);
-    } finally {
-      await page.close();
-    }
+    });
   });
 
   test('the drawing grows to a tall window and to the screen', { timeout: 60000 }, async () => {
-    const { page, errors } = await open('example', { viewport: { width: 1200, height: 1100 } });
-    try {
+    await withPage('example', { viewport: { width: 1200, height: 1100 } }, async (page) => {
       // The drawing grows once the page has laid itself out, which a loaded
       // machine may not have done by the time the page reports it is drawn.
       await page.waitForFunction(() => network.vis.canvas.frame.clientHeight > 520, null, { timeout: 20000 })
@@ -338,18 +318,14 @@ describe('the example', () => {
       await page.waitForFunction(() => document.fullscreenElement !== null);
       // The button is renamed when the browser reports the change.
       await page.getByRole('button', { name: 'Leave full screen' }).waitFor({ timeout: 10000 });
-      assert.deepEqual(errors, []);
-    } finally {
-      await page.close();
-    }
+    });
   });
 });
 
 describe('a plan whose relation forms a tree', () => {
   test('lays out as a tree, tints classes painted alike, sizes by links', { timeout: 60000 }, async () => {
     const plan = plans.animals;
-    const { page, errors } = await open('animals');
-    try {
+    await withPage('animals', async (page) => {
       const fills = () => page.evaluate(() => [1, 2, 3, 4].map((r) => network.vis.body.nodes[r].options.color.background));
       const tinted = await fills();
       assert.equal(new Set(tinted.slice(0, 3)).size, 3, `three darkred classes, three fills: ${tinted}`);
@@ -368,10 +344,7 @@ describe('a plan whose relation forms a tree', () => {
       assert.ok(await size() > plainSize, 'Mammal, with four links, grows');
       await page.getByRole('checkbox', { name: 'Tint alike classes' }).uncheck();
       assert.deepEqual((await fills()).slice(0, 3), ['white', 'white', 'white']);
-      assert.deepEqual(errors, []);
-    } finally {
-      await page.close();
-    }
+    });
   });
 });
 
@@ -382,8 +355,7 @@ describe('accessibility', () => {
 
   for (const name of ['example', 'full']) {
     test(`axe-core finds nothing serious on the ${name} page, tools open`, { timeout: 90000 }, async () => {
-      const { page, errors } = await open(name);
-      try {
+      await withPage(name, async (page) => {
         await page.getByRole('button', { name: 'Table' }).click();
         await page.getByRole('combobox', { name: 'Search nodes' }).fill('a');
         await page.addScriptTag({ path: AXE });
@@ -393,10 +365,7 @@ describe('accessibility', () => {
         });
         const serious = found.filter((v) => (v.impact === 'serious' || v.impact === 'critical') && !PAGE_OWN.has(v.id));
         assert.deepEqual(serious, []);
-        assert.deepEqual(errors, []);
-      } finally {
-        await page.close();
-      }
+      });
     });
   }
 });

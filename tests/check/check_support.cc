@@ -5,10 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
-
 #include "tests/support/test_support.h"
 
 namespace plotweave {
@@ -92,17 +88,14 @@ std::string EncodePlan(const std::string& utf8, PlanForm encoding) {
 CheckRun RunCheck(const std::string& dir, const std::vector<std::string>& args) {
   CheckRun run;
   run.out = testing::RunProgram(PLOTWEAVE_CHECK_PROGRAM, dir, args, &run.status);
-#ifndef _WIN32
-  run.status = WIFEXITED(run.status) ? WEXITSTATUS(run.status) : -1;
-#endif
+  run.status = testing::ExitCode(run.status);
   return run;
 }
 
 #ifndef _WIN32
 int RunCheckIntoFullDisk(const std::string& arg) {
   const std::string command = "'" PLOTWEAVE_CHECK_PROGRAM "' " + arg + " > /dev/full 2> /dev/null";
-  const int status = std::system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return testing::ExitCode(std::system(command.c_str()));
 }
 #endif
 

@@ -1,9 +1,5 @@
 #include "tests/import/import_support.h"
 
-#ifndef _WIN32
-#include <sys/wait.h>
-#endif
-
 #include "tests/support/test_support.h"
 
 namespace plotweave {
@@ -13,9 +9,7 @@ namespace {
 ProgramRun Run(const char* program, const std::string& dir, const std::vector<std::string>& args) {
   ProgramRun run;
   run.out = testing::RunProgram(program, dir, args, &run.status);
-#ifndef _WIN32
-  run.status = WIFEXITED(run.status) ? WEXITSTATUS(run.status) : -1;
-#endif
+  run.status = testing::ExitCode(run.status);
   return run;
 }
 

@@ -3,6 +3,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "check/finding.h"
 #include "import/import_finding.h"
@@ -40,15 +41,26 @@ std::set<std::string> ListedFindings(const std::string& page, std::string* secti
   return names;
 }
 
+// Every kind of finding of a program, in the order of its codes.
+template <typename Code>
+std::vector<FindingKind> KindsOf(int count) {
+  std::vector<FindingKind> kinds;
+  for (int i = 0; i < count; ++i) kinds.push_back(KindOf(static_cast<Code>(i)));
+  return kinds;
+}
+
+std::set<std::string> NamesOf(const std::vector<FindingKind>& kinds) {
+  std::set<std::string> names;
+  for (const FindingKind& kind : kinds) names.insert(kind.name);
+  return names;
+}
+
 TEST(Manual, TheImportPageListsEveryFindingAndNoOther) {
   std::string section;
-  const std::set<std::string> listed = ListedFindings("plotweave-import.1", &section);
-  std::set<std::string> codes;
-  for (int i = 0; i < kImportCodeCount; ++i) codes.insert(KindOf(static_cast<ImportCode>(i)).name);
-  EXPECT_EQ(listed, codes);
+  const std::vector<FindingKind> kinds = KindsOf<ImportCode>(kImportCodeCount);
+  EXPECT_EQ(ListedFindings("plotweave-import.1", &section), NamesOf(kinds));
   // And each under the heading of its severity.
-  for (int i = 0; i < kImportCodeCount; ++i) {
-    const FindingKind& kind = KindOf(static_cast<ImportCode>(i));
+  for (const FindingKind& kind : kinds) {
     const char* heading = kind.severity == FindingSeverity::kError     ? ".SS Errors"
                           : kind.severity == FindingSeverity::kWarning ? ".SS Warnings"
                                                                        : ".SS Notes";
@@ -62,10 +74,7 @@ TEST(Manual, TheImportPageListsEveryFindingAndNoOther) {
 
 TEST(Manual, TheCheckerPageListsEveryFindingAndNoOther) {
   std::string section;
-  const std::set<std::string> listed = ListedFindings("plotweave-check.1", &section);
-  std::set<std::string> codes;
-  for (int i = 0; i < kFindingCodeCount; ++i) codes.insert(KindOf(static_cast<FindingCode>(i)).name);
-  EXPECT_EQ(listed, codes);
+  EXPECT_EQ(ListedFindings("plotweave-check.1", &section), NamesOf(KindsOf<FindingCode>(kFindingCodeCount)));
 }
 
 }  // namespace

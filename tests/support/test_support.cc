@@ -5,6 +5,7 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -310,6 +311,8 @@ std::string RunProgram(const std::string& program, const std::string& dir,
   *status = static_cast<int>(code);
   return out;
 }
+
+int ExitCode(int status) { return status; }
 #else
 namespace {
 std::string Quote(const std::string& arg) {
@@ -332,6 +335,8 @@ std::string RunProgram(const std::string& program, const std::string& dir,
   *status = pclose(p);
   return out;
 }
+
+int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 #endif
 
 std::string Encode(const std::string& chunk) {

@@ -137,6 +137,10 @@ class ScratchFile {
 std::string RunProgram(const std::string& program, const std::string& dir,
                        const std::vector<std::string>& args, int* status);
 
+// The code a program exited with, from the status RunProgram or std::system
+// gives; -1 when a signal ended it.
+int ExitCode(int status);
+
 // What the page encoder writes for one chunk (a line of the intermediate page).
 std::string Encode(const std::string& chunk);
 
