@@ -89,7 +89,15 @@ void PlanName(const char* plan, const PlanFileNames* names, char (&name)[kPathBu
     if (*p == '/') from = p + 1;
 #endif
   }
-  std::snprintf(name, sizeof name, "%s", from);
+  // A name longer than the buffer (a plan path with no base name, given with
+  // -o) is cut, but never inside a UTF-8 character.
+  size_t n = std::strlen(from);
+  if (n > sizeof name - 1) {
+    n = sizeof name - 1;
+    while (n > 0 && (static_cast<unsigned char>(from[n]) & 0xC0) == 0x80) --n;
+  }
+  std::memcpy(name, from, n);
+  name[n] = '\0';
 }
 
 // The default namespace: the fixed prefix, the name percent-encoded where an
