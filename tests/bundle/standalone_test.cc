@@ -3,6 +3,7 @@
 // kit is looked for.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -145,7 +146,7 @@ TEST_F(StandaloneTest, EachKindOfImageAddress) {
 TEST_F(StandaloneTest, SharedImagesAreTakenInOnce) {
   std::filesystem::create_directories(dir_ / "page/img");
   std::string big = kPngBytes;
-  for (int i = 0; big.size() < 300000; ++i) big += static_cast<char>(i * 7919 >> 3);
+  for (uint32_t i = 0; big.size() < 300000; ++i) big += static_cast<char>(i * 7919u >> 3);
   WriteFileBytes(dir_ / "page/img/big.png", big);
   WriteFileBytes(dir_ / "page/img/once.png", kPngBytes);
   const std::string placeholder = "http://localhost:8000/VR/style/noimage.png";
