@@ -515,6 +515,13 @@ describe('reader tools', () => {
         // selected node among them is let go without a 'select'.
         const cls = usedClasses[0];
         const members = plan.nodes.map((f, i) => (f[1] === cls ? i + 1 : 0)).filter(Boolean);
+        // The search above flies to its node; the view is fitted once that
+        // flight has ended, so the node stays where it is clicked.
+        await page.waitForFunction(() => new Promise((resolve) => {
+          const view = () => JSON.stringify([network.vis.getViewPosition(), network.vis.getScale()]);
+          const before = view();
+          requestAnimationFrame(() => requestAnimationFrame(() => resolve(view() === before)));
+        }));
         await page.evaluate(() => network.vis.fit({ animation: false }));
         const member = await nodePoint(page, members[0]);
         await page.mouse.click(member.x, member.y);
