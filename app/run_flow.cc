@@ -153,10 +153,6 @@ int RunPlotweave(int argc, const char* const* argv, const BuildSetting& build) {
       console::BaseNameTooLong(build.LongestBaseName());
       return 0;
   }
-  const char* planName = names.plan;
-  const char* scratchName = names.scratch;
-  const char* intermediateName = names.intermediate;
-  const char* pageName = names.page;
 
   // Runs of one plan share every file derived from it, so they take turns.
   const PlanLock lock(names.base, PlanLock::Wait::kUntilFree);
@@ -165,10 +161,10 @@ int RunPlotweave(int argc, const char* const* argv, const BuildSetting& build) {
   if (gModelUsed) std::memset(&gModel, 0, sizeof gModel);
   gModelUsed = true;
   FileHandle plan;
-  if (!OpenPlanFile(planName, plan)) return 0;
+  if (!OpenPlanFile(names.plan, plan)) return 0;
   PlanEncoding encoding = PlanEncoding::kKs;
   WorkFile scratch;
-  if (!NormalisePlanFile(plan, planName, scratchName, scratch, &encoding)) return 0;
+  if (!NormalisePlanFile(plan, names.plan, names.scratch, scratch, &encoding)) return 0;
   console::EncodingOfPlan(static_cast<int>(encoding));
 
   const bool unicode = encoding != PlanEncoding::kKs;
@@ -183,18 +179,18 @@ int RunPlotweave(int argc, const char* const* argv, const BuildSetting& build) {
     read = ReadPlanStream(plan, build.linkTarget, printer);
   }
   if (!read) {
-    console::PlanCannotBeRead(planName);
+    console::PlanCannotBeRead(names.plan);
     return 0;
   }
 
   if (ValidateModel(gModel, printer) != ValidateStatus::kValid) return 0;
   WorkFile intermediate;
-  if (!WriteIntermediateFile(intermediateName, intermediate)) return 0;
-  if (!EncodePageFile(intermediate, intermediateName, pageName)) {
+  if (!WriteIntermediateFile(names.intermediate, intermediate)) return 0;
+  if (!EncodePageFile(intermediate, names.intermediate, names.page)) {
     console::EncodingFailed();
     return 0;
   }
-  console::PageCreated(pageName);
+  console::PageCreated(names.page);
   intermediate.Remove();
   return 0;
 }
