@@ -70,6 +70,13 @@ reader = threading.Thread(target=lambda: lines.extend(proc.stdout), daemon=True)
 reader.start()
 try:
     check(port is not None, f"the address is printed: {lines}")
+    # The address is printed before the first save is drawn; until then the
+    # page is the findings panel alone, and Wine on a busy machine is slow.
+    deadline = time.monotonic() + 60
+    while time.monotonic() < deadline:
+        if json.loads(get(port, "/preview/state")[1] or b"{}").get("drawn", 0) >= 1:
+            break
+        time.sleep(0.1)
     status, page = get(port, "/ontology.htm")
     text = page.decode("utf-8-sig", "replace")
     check(status == 200 and "nodesTable.addRow(['g001', 'Gate_image'" in text and "숭례문" in text,
