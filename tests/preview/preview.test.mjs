@@ -163,6 +163,25 @@ test('the page follows the plan, keeps the view and shows the findings', async (
   assert.deepEqual(await page.evaluate(() => network.getSelection().map((s) => nodesTable.getValue(s.row, 0))), ['p001'],
     'the selection is kept');
 
+  // The saves were shown on the drawing on screen: with the reader's marks
+  // taken off, it is the drawing a fresh page makes of the last save, and
+  // its tools were made once, from the new rows.
+  await recordSwitch.click();
+  await page.locator('#mynetwork canvas').press('Escape');
+  // (A switch turned on again leaves hidden: false, the same as none.)
+  const drawing = (p) => p.evaluate(() => {
+    const plain = (list) => list.map(({ x, y, hidden, ...r }) => (hidden ? { ...r, hidden } : r)).sort((a, b) => a.id - b.id);
+    return JSON.stringify({ nodes: plain(network.nodes.get()), edges: plain(network.edges.get()) });
+  });
+  const fresh = await browser.newPage({ viewport: { width: 1200, height: 900 } });
+  await fresh.goto(`http://127.0.0.1:${port}/`);
+  await fresh.waitForFunction(() => document.getElementById('mynetwork').getAttribute('data-layout') === 'settled');
+  assert.deepEqual(JSON.parse(await drawing(page)), JSON.parse(await drawing(fresh)));
+  await fresh.close();
+  assert.equal(await page.locator('.pw-toolbar').count(), 1);
+  await page.fill('.pw-search-input', 'Newcomer');
+  assert.equal(await page.locator('.pw-results li .pw-id').first().textContent(), 'p003');
+
   console.log(`save to redraw (ms): ${times.join(', ')}`);
   assert.deepEqual(errors, []);
   assert.deepEqual(outside, [], 'nothing is asked of another host');

@@ -25,6 +25,7 @@
 
 import { resolveCopyImages } from './copy-images.js';
 import { drawingRecords } from './drawing-records.js';
+import { putIn, recordChanges, takeOut } from './record-changes.js';
 import { tableRows } from './table-rows.js';
 import { PLACEHOLDER_IMAGE_ATTRIBUTE, placeholderImageFor } from './page-contract.js';
 import { createDrawing, createEmptyDrawing } from './vis-adapter.js';
@@ -70,6 +71,9 @@ export function Network(container) {
   this._pendingSoon = null;
   this._pendingSelection = [];
   this._staging = null;
+  this._toolState = null;
+  this._options = null;
+  this._generation = 0;
   container.removeAttribute('data-layout');
 }
 
@@ -87,6 +91,7 @@ Network.prototype._destroy = function () {
     this._detachTools();
     this._detachTools = null;
   }
+  this._toolState = null;
   if (this.vis) {
     this.vis.destroy();
     this.vis = null;
@@ -132,6 +137,7 @@ Network.prototype.draw = function (nodesTable, linksTable, options) {
   const nodeRows = tableRows(nodesTable);
   const linkRows = tableRows(linksTable);
   this._rows = nodeRows.length;
+  this._options = options;
   this._pendingSelection = [];
   // The bare drawing (no tools) is made at once, as it always was. A small
   // plan is made as soon as the page's script is done, before the browser
@@ -173,13 +179,7 @@ Network.prototype._build = function (nodeRows, linkRows, options) {
     this._show(createDrawing(this.container, nodes, edges, visOptions), nodes, null, null);
     return;
   }
-  const toolState = {
-    network: this, container: this.container, nodes, edges, nodeRows, linkRows, options, visOptions,
-    announceSelect: () => this._trigger('select', {}),
-  };
-  // A small plan is made in this one task, its first picture at once; a
-  // large one a part per task.
-  toolState.quick = nodeRows.length + linkRows.length <= QUICK_SIZE;
+  const toolState = this._toolStateFor(nodes, edges, nodeRows, linkRows, options, visOptions);
   const changes = tools.prepare(toolState);
   for (const key in changes) visOptions[key] = Object.assign({}, visOptions[key], changes[key]);
   if (toolState.quick) {
@@ -188,6 +188,16 @@ Network.prototype._build = function (nodeRows, linkRows, options) {
     return;
   }
   this._run(toolState.work, () => this._later(() => this._stage(nodes, edges, visOptions, tools, toolState)));
+};
+
+// What the reader's tools are given (see tools/index.js). A small plan is
+// made in one task, its first picture at once; a large one a part per task.
+Network.prototype._toolStateFor = function (nodes, edges, nodeRows, linkRows, options, visOptions) {
+  return {
+    network: this, container: this.container, nodes, edges, nodeRows, linkRows, options, visOptions,
+    announceSelect: () => this._trigger('select', {}),
+    quick: nodeRows.length + linkRows.length <= QUICK_SIZE,
+  };
 };
 
 // Runs the steps of a generator for a slice of time per task, then then().
@@ -237,17 +247,9 @@ Network.prototype._show = function (drawing, nodes, tools, toolState) {
     if (params && params.nodes && params.nodes.length > 0) this._trigger('select', {});
   });
 
-  const done = () => {
-    if (this.vis !== vis || this.settled) return;
-    this.settled = true;
-    this.container.setAttribute('data-layout', 'settled');
-    const waiters = this._settledWaiters;
-    this._settledWaiters = [];
-    waiters.forEach((resolve) => resolve(this));
-    this.container.dispatchEvent(new CustomEvent('networksettled', { bubbles: true }));
-    this._trigger('ready', {});
-  };
+  const done = this._settler();
   if (tools) {
+    this._toolState = toolState;
     this._detachTools = tools.attach(toolState, vis, done);
     return;
   }
@@ -257,6 +259,71 @@ Network.prototype._show = function (drawing, nodes, tools, toolState) {
     done();
   });
   if (nodes.length === 0) setTimeout(done, 0);
+};
+
+// The function that reports the drawing on screen settled, once; only the
+// last drawing or update made reports.
+Network.prototype._settler = function () {
+  const vis = this.vis;
+  const generation = ++this._generation;
+  return () => {
+    if (this.vis !== vis || this.settled || this._generation !== generation) return;
+    this.settled = true;
+    this.container.setAttribute('data-layout', 'settled');
+    const waiters = this._settledWaiters;
+    this._settledWaiters = [];
+    waiters.forEach((resolve) => resolve(this));
+    this.container.dispatchEvent(new CustomEvent('networksettled', { bubbles: true }));
+    this._trigger('ready', {});
+  };
+};
+
+// A new save of the page shown on the drawing already on screen, as the
+// preview does: nodes keep their places, only the records that changed are
+// replaced, and the reader's tools are made again from the new rows, which
+// costs a fraction of a fresh drawing. Without the tools, before the first
+// drawing has settled or with other drawing options, it draws afresh.
+Network.prototype.update = function (nodesTable, linksTable, options) {
+  options = options || {};
+  const tools = Network.readerTools;
+  const previous = this._toolState;
+  if (!tools || !tools.prepareUpdate || !previous || !this.vis || !this.settled
+      || JSON.stringify(options) !== JSON.stringify(this._options)) {
+    this.draw(nodesTable, linksTable, options);
+    return;
+  }
+  if (typeof document !== 'undefined') resolveCopyImages(nodesTable, document, PLACEHOLDER_IMAGE);
+  const nodeRows = tableRows(nodesTable);
+  const linkRows = tableRows(linksTable);
+  const { nodes, edges } = drawingRecords(nodeRows, linkRows, options, PLACEHOLDER_IMAGE);
+  const vis = this.vis;
+  const toolState = this._toolStateFor(nodes, edges, nodeRows, linkRows, options, previous.visOptions);
+  toolState.update = true;
+  tools.prepareUpdate(toolState, previous, vis);
+
+  this.settled = false;
+  this.container.removeAttribute('data-layout');
+  // The drawing is changed while the tools' controls still stand, so the
+  // page is laid out once, after they are made again.
+  const at = vis.getPositions();
+  const nodeChanges = recordChanges(this.nodes.get(), nodes);
+  const edgeChanges = recordChanges(this.edges.get(), edges);
+  // Links off before their nodes and back on after them.
+  takeOut(this.edges, edgeChanges);
+  takeOut(this.nodes, nodeChanges);
+  putIn(this.nodes, nodeChanges);
+  putIn(this.edges, edgeChanges);
+  // A record kept as it was may now stand for another node of the plan
+  // (rows moved), which stood elsewhere.
+  const changed = new Set([...nodeChanges.replaced, ...nodeChanges.updated].map((n) => n.id));
+  const moves = nodes.filter((n) => !changed.has(n.id) && at[n.id]
+    && (Math.abs(at[n.id].x - n.x) > 0.5 || Math.abs(at[n.id].y - n.y) > 0.5)).map((n) => ({ id: n.id, x: n.x, y: n.y }));
+  if (moves.length) this.nodes.update(moves);
+  this._rows = nodeRows.length;
+  this._options = options;
+  this._toolState = toolState;
+  this._detachTools();
+  this._detachTools = tools.attach(toolState, vis, this._settler());
 };
 
 // [{row: n}, ...] for the selected nodes (before the drawing is made: the

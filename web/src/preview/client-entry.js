@@ -65,7 +65,10 @@ async function redraw(pageText) {
   const view = captureView(network, window.nodesTable, window.linksTable);
   window.nodesTable = drawing.nodes;
   window.linksTable = drawing.links;
-  network.draw(drawing.nodes, drawing.links, drawing.options);
+  // On the drawing on screen when the kit can (a fraction of the time of a
+  // fresh one), else afresh.
+  if (typeof network.update === 'function') network.update(drawing.nodes, drawing.links, drawing.options);
+  else network.draw(drawing.nodes, drawing.links, drawing.options);
   await network.whenSettled();
   restoreView(network, drawing.nodes, drawing.links, view);
   return true;

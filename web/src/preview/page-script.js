@@ -3,18 +3,34 @@
 // it hands to draw(). The page's DataTables are the loader's own, so the
 // drawing reads them exactly as it read the first page's.
 
+const isOwn = (text) => /function\s+draw\s*\(/.test(text) && /nodesTable/.test(text);
+
 // The page's own script in a document, which fills the tables and defines
 // draw(), or null. It is the last inline script of the head that does: a
 // standalone page carries the kit's scripts inline before it.
 export function ownScript(doc) {
   const scripts = [...doc.querySelectorAll('head script:not([src])')].reverse();
-  const own = scripts.find((s) => /function\s+draw\s*\(/.test(s.textContent) && /nodesTable/.test(s.textContent));
+  const own = scripts.find((s) => isOwn(s.textContent));
   return own ? own.textContent : null;
 }
 
-// The same in a page's text.
+// The same in a page's text, read the way the browser reads a head's
+// scripts (each from its tag to the next </script, line ends as LF) rather
+// than by parsing the whole page as a document: a copy carries most of a
+// megabyte of the kit's scripts, and a save is to be shown at once.
 export function drawingScript(pageText) {
-  return ownScript(new DOMParser().parseFromString(String(pageText), 'text/html'));
+  const text = String(pageText);
+  const tags = /<script(?=[\s/>])([^>]*)>|<\/head/gi;
+  const ends = /<\/script/gi;
+  let own = null;
+  for (let m; (m = tags.exec(text)) !== null && m[0][1] !== '/';) {
+    ends.lastIndex = tags.lastIndex;
+    if (!ends.exec(text)) break;
+    const body = text.slice(tags.lastIndex, ends.lastIndex - '</script'.length);
+    if (!/\ssrc\s*=/i.test(m[1]) && isOwn(body)) own = body.replace(/\r\n?/g, '\n');
+    tags.lastIndex = ends.lastIndex;
+  }
+  return own;
 }
 
 // The save a served page was made from, as the preview server marks it.

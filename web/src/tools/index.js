@@ -12,6 +12,11 @@
 //   attach(state, vis, settled) once the drawing exists; builds the tools,
 //                               calls settled() when the first picture is on
 //                               screen and returns a function removing them
+//   prepareUpdate(state, previous, vis)
+//                               instead of prepare() when a new save of the
+//                               page is shown on the drawing on screen
+//                               (state.update is set); previous is the
+//                               state of the tools it had
 //
 // state holds the links.Network (network), its container, the node and edge
 // records of the drawing (nodes, edges), the page's rows (nodeRows, linkRows,
@@ -24,7 +29,7 @@
 import { createFigureExport } from './figure-export.js';
 import { createFilters } from './filters.js';
 import { createHighlight } from './highlight.js';
-import { layOutAgain, placeNodes, rememberPositions } from './placement.js';
+import { layOutAgain, placeNodes, placeUpdatedNodes, rememberPositions } from './placement.js';
 import { createSearchBox } from './search-box.js';
 import { fitView } from './view.js';
 import { addStyle, button, element } from './dom.js';
@@ -61,8 +66,29 @@ function prepare(state) {
   };
 }
 
+function prepareUpdate(state, previous, vis) {
+  placeUpdatedNodes(state, previous, vis);
+  tintNodes(state);
+  state.legibleScale = legibleScale(state.nodes);
+}
+
+// The drawing outlives its tools when a new save is shown on it, so every
+// handler the tools give it is taken off again with them.
+function recordHandlers(vis) {
+  const given = [];
+  vis.on = function (name, fn) {
+    given.push([name, fn]);
+    return Object.getPrototypeOf(vis).on.call(this, name, fn);
+  };
+  return () => {
+    delete vis.on;
+    for (const [name, fn] of given) vis.off(name, fn);
+  };
+}
+
 function attach(state, vis, settled) {
   const { container } = state;
+  const takeHandlers = recordHandlers(vis);
   const words = strings(navigator.language);
   injectStyle();
   container.classList.add('pw-network');
@@ -111,14 +137,17 @@ function attach(state, vis, settled) {
   container.append(...views.regions);
 
   // The first picture is the finished layout; report it once it is on screen.
+  // A new save keeps the reader's view, and the node the address names was
+  // shown when the page opened.
   views.fitFrame();
-  openingView(vis, state, toolbar.offsetHeight + 12);
+  if (!state.update) openingView(vis, state, toolbar.offsetHeight + 12);
   let reported = false;
   vis.on('afterDrawing', () => {
     if (reported) return;
     reported = true;
     rememberPositions(state, vis);
-    views.opened(settled);
+    if (state.update) settled();
+    else views.opened(settled);
   });
   // A small plan's first picture is painted at once; a large one's comes
   // with the next frame, in a task of its own (the drawing asks for it
@@ -127,6 +156,7 @@ function attach(state, vis, settled) {
   else requestAnimationFrame(() => { if (!reported) vis.redraw(); });
 
   return () => {
+    takeHandlers();
     figure.detach();
     lights.detach();
     hover.detach();
@@ -140,4 +170,4 @@ function attach(state, vis, settled) {
   };
 }
 
-export const readerTools = { prepare, attach };
+export const readerTools = { prepare, prepareUpdate, attach };

@@ -58,6 +58,24 @@ export function* placeNodes(state) {
   state.storageKey = key;
 }
 
+// The same for a new save shown on the drawing on screen: each node stays
+// where the reader sees it (known by its id); nodes the save adds are laid
+// out around them.
+export function placeUpdatedNodes(state, previous, vis) {
+  const { nodes, edges, nodeRows, container, options } = state;
+  const keys = nodeKeys(nodeRows.map((r) => r.id));
+  const at = vis.getPositions();
+  const seen = new Map();
+  previous.keys.forEach((k, i) => { if (at[i]) seen.set(k, at[i]); });
+  const known = keys.map((k) => seen.get(k) || null);
+  const placed = known.every(Boolean)
+    ? { x: known.map((p) => p.x), y: known.map((p) => p.y) }
+    : layOut(nodes, edges, known, options, container.clientWidth || 800, drawingFrame(vis).clientHeight || 400);
+  nodes.forEach((n, i) => { n.x = placed.x[i]; n.y = placed.y[i]; });
+  state.keys = keys;
+  state.storageKey = previous.storageKey;
+}
+
 export function rememberPositions(state, vis) {
   const positions = vis.getPositions();
   // Without a prototype, a node called __proto__ is stored like any other.
