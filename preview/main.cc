@@ -53,7 +53,7 @@ constexpr char kUsage[] =
 // How often the plan's stamp is looked at. A save is taken once its stamp
 // has held for one look, so that a save written in several steps is read
 // once, whole: a redraw follows a save within two looks and the build.
-constexpr auto kLook = std::chrono::milliseconds(30);
+constexpr auto kLook = std::chrono::milliseconds(20);
 // The plan is read whole into memory; a plan is far smaller.
 constexpr size_t kPlanCapacity = size_t{16} << 20;
 unsigned char gPlan[kPlanCapacity];
