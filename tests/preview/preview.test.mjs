@@ -131,8 +131,10 @@ test('the page follows the plan, keeps the view and shows the findings', async (
     times.push(Date.now() - start);
   };
 
-  // 1. A node is added, in place; it names a picture that is a link out.
-  const added = original.replace('#LINKS', 'p003 Person Newcomer /people/new.html img/out.png 1\n#LINKS');
+  // 1. Nodes are added, in place: one names a picture that is a link out,
+  // one a picture another node shows, which the page then shares.
+  const added = original.replace('#LINKS', 'p003 Person Newcomer /people/new.html img/out.png 1\n'
+    + 'p004 Person Second /people/second.html img/sungnyemun.png 1\n#LINKS');
   await saved(added, false, 2, (n) => document.documentElement.dataset.previewDrawn === String(n) &&
     document.getElementById('mynetwork').getAttribute('data-layout') === 'settled');
   assert.ok((await ids()).includes('p003'));

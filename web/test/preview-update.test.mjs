@@ -1,13 +1,14 @@
 // A new save shown on the drawing on screen: the changes found between the
 // drawn records and the save's, applied to vis-network's own DataSet, leave
 // it holding exactly the save's records (places aside); and the page's own
-// script is found in a served page's text as the browser finds it.
+// script and image table are found in a served page's text as the browser
+// finds them.
 
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { DataSet } from 'vis-data/standalone';
 import { putIn, recordChanges, takeOut } from '../src/record-changes.js';
-import { drawingScript } from '../src/preview/page-script.js';
+import { pageParts } from '../src/preview/page-script.js';
 
 function generator(seed) {
   let s = seed >>> 0;
@@ -70,21 +71,24 @@ test('applied changes leave the DataSet holding the new records, whatever keys c
   }
 });
 
-test("the page's own script is found in the text as the browser's parser finds it", () => {
+test("the page's own script and its image table are found in the text as the browser's parser finds them", () => {
   const own = 'var nodesTable = new google.visualization.DataTable();\r\nfunction draw() { network.draw(nodesTable); }\r\n';
+  const table = '{"placeholder":"x","images":{"img/a.png":"data:image/png;base64,AAAA"}}';
   const page = [
     '<!DOCTYPE html><html><HEAD><meta charset="utf-8">',
     '<script type="text/javascript" src="http://lab/jsapi"></script>',
     // The kit's scripts inline, one naming draw() and the tables in a string.
     "<SCRIPT>var s = '</head>'; function draw ( ) { return 'nodesTable'; }</SCRIPT>",
-    '<script type="application/json" data-plotweave-images>{"images":{}}</script>',
+    '<script type="application/json" data-plotweave-images-old>{}</script>',
+    `<script type="application/json" DATA-PLOTWEAVE-IMAGES>${table}</script>`,
     `<script type="text/javascript">${own}</script>`,
     '<scripts>function draw() { nodesTable }</scripts>',
     '</head><body><script>function draw() { nodesTable; }</script></body></html>',
   ].join('\n');
-  assert.equal(drawingScript(page), own.replace(/\r\n/g, '\n'));
-  assert.equal(drawingScript(page.replace(`<script type="text/javascript">${own}</script>`, '')),
-    "var s = '</head>'; function draw ( ) { return 'nodesTable'; }");
-  assert.equal(drawingScript('<html><head><script>function draw() {}'), null, 'an unended script is no script');
-  assert.equal(drawingScript('<html><head></head><body><script>function draw() { nodesTable }</script>'), null);
+  assert.deepEqual(pageParts(page), { script: own.replace(/\r\n/g, '\n'), images: table });
+  assert.deepEqual(pageParts(page.replace(`<script type="text/javascript">${own}</script>`, '').replace(table, '')),
+    { script: "var s = '</head>'; function draw ( ) { return 'nodesTable'; }", images: '' });
+  assert.deepEqual(pageParts('<html><head><script>function draw() { nodesTable }'), { script: null, images: null },
+    'an unended script is no script');
+  assert.equal(pageParts('<html><head></head><body><script>function draw() { nodesTable }</script>').script, null);
 });

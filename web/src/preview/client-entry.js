@@ -5,7 +5,7 @@
 // good drawing, marked as stale.
 
 import { createFindingsPanel } from './findings-panel.js';
-import { drawnVersionOf, drawingScript, ownScript, recordDrawing } from './page-script.js';
+import { drawnVersionOf, ownScript, pageParts, recordDrawing, replaceImageTable } from './page-script.js';
 import { captureView, restoreView, rowsById } from './view-state.js';
 
 const own = document.currentScript;
@@ -55,7 +55,7 @@ let drawnScript = null;
 
 async function redraw(pageText) {
   const network = drawingNetwork();
-  const script = drawingScript(pageText);
+  const { script, images } = pageParts(pageText);
   if (!network || !script) return false;
   if (drawnScript === null) drawnScript = ownScript(document);
   if (script === drawnScript) return true;
@@ -63,6 +63,7 @@ async function redraw(pageText) {
   const drawing = recordDrawing(script, window.google.visualization);
   if (!drawing) return false;
   const view = captureView(network, window.nodesTable, window.linksTable);
+  replaceImageTable(document, images);
   window.nodesTable = drawing.nodes;
   window.linksTable = drawing.links;
   // On the drawing on screen when the kit can (a fraction of the time of a

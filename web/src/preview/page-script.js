@@ -3,6 +3,8 @@
 // it hands to draw(). The page's DataTables are the loader's own, so the
 // drawing reads them exactly as it read the first page's.
 
+import { IMAGE_TABLE_ATTRIBUTE } from '../page-contract.js';
+
 const isOwn = (text) => /function\s+draw\s*\(/.test(text) && /nodesTable/.test(text);
 
 // The page's own script in a document, which fills the tables and defines
@@ -14,23 +16,49 @@ export function ownScript(doc) {
   return own ? own.textContent : null;
 }
 
-// The same in a page's text, read the way the browser reads a head's
-// scripts (each from its tag to the next </script, line ends as LF) rather
-// than by parsing the whole page as a document: a copy carries most of a
-// megabyte of the kit's scripts, and a save is to be shown at once.
-export function drawingScript(pageText) {
+// The inline scripts of a page's head as [{ attributes, text }], read from
+// the page's text the way the browser reads them (each from its tag to the
+// next </script, line ends as LF) rather than by parsing the whole page as a
+// document: a copy carries most of a megabyte of the kit's scripts, and a
+// save is to be shown at once.
+function headScripts(pageText) {
   const text = String(pageText);
   const tags = /<script(?=[\s/>])([^>]*)>|<\/head/gi;
   const ends = /<\/script/gi;
-  let own = null;
+  const scripts = [];
   for (let m; (m = tags.exec(text)) !== null && m[0][1] !== '/';) {
     ends.lastIndex = tags.lastIndex;
     if (!ends.exec(text)) break;
     const body = text.slice(tags.lastIndex, ends.lastIndex - '</script'.length);
-    if (!/\ssrc\s*=/i.test(m[1]) && isOwn(body)) own = body.replace(/\r\n?/g, '\n');
+    if (!/\ssrc\s*=/i.test(m[1])) scripts.push({ attributes: m[1], text: body.replace(/\r\n?/g, '\n') });
     tags.lastIndex = ends.lastIndex;
   }
-  return own;
+  return scripts;
+}
+
+// { script: the page's own script (as ownScript finds it in a document) or
+// null, images: the text of a copy's table of shared images or null }.
+export function pageParts(pageText) {
+  const scripts = headScripts(pageText);
+  const own = scripts.filter((s) => isOwn(s.text)).pop();
+  const marked = new RegExp(`\\s${IMAGE_TABLE_ATTRIBUTE}(?![\\w-])`, 'i');
+  const images = scripts.filter((s) => marked.test(s.attributes)).pop();
+  return { script: own ? own.text : null, images: images ? images.text : null };
+}
+
+// Puts a new save's table of shared images in place of the document's, so
+// that the drawing finds the pictures the save shares (a picture used once
+// more is moved into the table). The table is JSON, set as text.
+export function replaceImageTable(doc, text) {
+  const old = doc.querySelector(`script[${IMAGE_TABLE_ATTRIBUTE}]`);
+  if (text === null) { if (old) old.remove(); return; }
+  if (old && old.textContent === text) return;
+  const table = doc.createElement('script');
+  table.type = 'application/json';
+  table.setAttribute(IMAGE_TABLE_ATTRIBUTE, '');
+  table.textContent = text;
+  if (old) old.replaceWith(table);
+  else doc.head.appendChild(table);
 }
 
 // The save a served page was made from, as the preview server marks it.
