@@ -3,7 +3,8 @@
 // that save (the page's data-preview-drawn), in headless chromium, for the
 // example plan and a generated plan at full capacity (512 nodes, 800
 // links). Saves alternate between writing in place and renaming a new file
-// over the plan, as editors do; each changes one node's label.
+// over the plan, as editors do. Each changes one node's label, or renames
+// one node (and its links), which the drawing then places anew.
 //
 //   npm run bench:preview -- [--program PATH] [--saves N] [--site DIR]
 //
@@ -53,9 +54,27 @@ async function startPreview(folder, plan) {
   return { child, port: Number(m[1]) };
 }
 
-// The save times of one plan: the label of the node on `line` (id, class,
-// label, ...) changes on every save.
-async function measure(browser, folder, plan, line) {
+// The k-th save of a plan: the node on `line` (id, class, label, ...)
+// relabelled, or renamed with its links.
+const CHANGES = {
+  relabel(lines, line, k) {
+    const fields = lines[line].split(' ');
+    fields[2] = `${fields[2]}_${k}`;
+    lines[line] = fields.join(' ');
+  },
+  rename(lines, line, k) {
+    const id = lines[line].split(' ')[0];
+    const links = lines.findIndex((l) => l.startsWith('#LINK'));
+    const renamed = (f) => (f === id ? `${id}r${k}` : f);
+    lines[line] = lines[line].split(' ').map((f, i) => (i === 0 ? renamed(f) : f)).join(' ');
+    for (let i = links + 1; i < lines.length; i++) {
+      lines[i] = lines[i].split(' ').map((f, j) => (j < 2 ? renamed(f) : f)).join(' ');
+    }
+  },
+};
+
+// The save times of one plan, each save made by change().
+async function measure(browser, folder, plan, line, change) {
   const path = join(folder, plan);
   const original = readFileSync(path, 'latin1').split('\n');
   const { child, port } = await startPreview(folder, plan);
@@ -75,13 +94,13 @@ async function measure(browser, folder, plan, line) {
         if (changes.some((c) => c.oldValue !== root.dataset.previewDrawn)) window.__shown.push(performance.timeOrigin + performance.now());
       }).observe(root, { attributes: true, attributeOldValue: true, attributeFilter: ['data-preview-drawn'] });
     });
+    // The stream opens with the save on screen.
+    await page.waitForFunction(() => window.__told.length > 0);
     const times = [];
     const told = [];
     for (let k = 0; k < saves; k++) {
       const lines = [...original];
-      const fields = lines[line].split(' ');
-      fields[2] = `${fields[2]}_${k}`;
-      lines[line] = fields.join(' ');
+      change(lines, line, k);
       const bytes = Buffer.from(lines.join('\n'), 'latin1');
       const [before, toldBefore] = await page.evaluate(() => [window.__shown.length, window.__told.length]);
       if (k % 2 === 0) {
@@ -120,11 +139,11 @@ try {
   };
   console.log(`save to redraw in plotweave-preview, ${saves} saves each (ms)`);
   console.log('(of which the server: from the save to the page being told of it)');
-  console.log(`${'plan'.padEnd(16)} ${'median'.padStart(8)} ${'90 %'.padStart(8)} ${'worst'.padStart(8)}   ${'server median'.padStart(13)} ${'worst'.padStart(6)}`);
-  for (const plan of ['ontology.lst', 'full.lst']) {
-    const { times, told } = await measure(browser, work, plan, nodeLine(plan));
+  console.log(`${'plan, save'.padEnd(22)} ${'median'.padStart(8)} ${'90 %'.padStart(8)} ${'worst'.padStart(8)}   ${'server median'.padStart(13)} ${'worst'.padStart(6)}`);
+  for (const plan of ['ontology.lst', 'full.lst']) for (const kind of Object.keys(CHANGES)) {
+    const { times, told } = await measure(browser, work, plan, nodeLine(plan), CHANGES[kind]);
     const f = (v, w = 8) => v.toFixed(0).padStart(w);
-    console.log(`${plan.padEnd(16)} ${f(quantile(times, 0.5))} ${f(quantile(times, 0.9))} ${f(Math.max(...times))}   `
+    console.log(`${`${plan}, ${kind}`.padEnd(22)} ${f(quantile(times, 0.5))} ${f(quantile(times, 0.9))} ${f(Math.max(...times))}   `
       + `${f(quantile(told, 0.5), 13)} ${f(Math.max(...told), 6)}`);
   }
 } finally {

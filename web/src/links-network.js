@@ -8,6 +8,8 @@
 //   ... network.getSelection()  ->  [{row: n}, ...]
 //
 // Nodes are keyed by their row in the node table (see drawing-records.js).
+// network.update(nodesTable, linksTable, options) shows the tables of a new
+// save of the same page on the drawing on screen (the preview's redraw).
 //
 // 'select' is raised only when the user's action leaves at least one node
 // selected: the page's handler reads sel[0] without a guard, so a click on
