@@ -153,8 +153,10 @@ test('the page follows the plan, keeps the view and shows the findings', async (
   await finding.click();
   assert.deepEqual(await page.evaluate(() => network.getSelection().map((s) => nodesTable.getValue(s.row, 0))), ['p001']);
 
-  // 3. Fixed, and a node dropped with its link.
-  const fixed = added.replace(/^s002 .*\n/m, '').replace(/^g001 s002 nextTo\n/m, '');
+  // 3. Fixed, a node dropped with its link, and a relation's arrow moved to
+  // the middle of its links, while the drawing is dimmed around p001.
+  const fixed = added.replace(/^s002 .*\n/m, '').replace(/^g001 s002 nextTo\n/m, '')
+    .replace('\nbuiltBy gray arrow 1', '\nbuiltBy gray arrow-center 1');
   await saved(fixed, true, 4, (n) => document.documentElement.dataset.previewDrawn === String(n) &&
     document.querySelector('#pw-preview[data-state="drawn"]') !== null);
   assert.equal(await page.locator('#pw-preview li[data-severity="error"]').count(), 0);
@@ -170,10 +172,18 @@ test('the page follows the plan, keeps the view and shows the findings', async (
   // its tools were made once, from the new rows.
   await recordSwitch.click();
   await page.locator('#mynetwork canvas').press('Escape');
-  // (A switch turned on again leaves hidden: false, the same as none.)
+  // Both the records and what the drawing made of them, whose nested
+  // options it merges. (A switch turned on again leaves hidden: false, the
+  // same as none.)
   const drawing = (p) => p.evaluate(() => {
     const plain = (list) => list.map(({ x, y, hidden, ...r }) => (hidden ? { ...r, hidden } : r)).sort((a, b) => a.id - b.id);
-    return JSON.stringify({ nodes: plain(network.nodes.get()), edges: plain(network.edges.get()) });
+    const made = (objects) => Object.keys(objects).sort().map((id) => {
+      const o = objects[id].options;
+      return [id, o.color, o.font && [o.font.color, o.font.strokeColor, o.font.size], o.shape, o.image, o.dashes, !!o.hidden,
+        o.arrows && ['to', 'middle', 'from'].map((k) => o.arrows[k] && o.arrows[k].enabled)];
+    });
+    return JSON.stringify({ nodes: plain(network.nodes.get()), edges: plain(network.edges.get()),
+      drawnNodes: made(network.vis.body.nodes), drawnEdges: made(network.vis.body.edges) });
   });
   const fresh = await browser.newPage({ viewport: { width: 1200, height: 900 } });
   await fresh.goto(`http://127.0.0.1:${port}/`);

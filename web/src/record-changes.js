@@ -24,12 +24,16 @@ export function sameRecord(a, b) {
   return true;
 }
 
-// Whether a and b have the same keys holding values: then a DataSet update
-// of a by b, which sets each key b holds, gives b.
+// Whether a and b have the same keys holding values, at every depth. Only
+// then is merging b into a the same as putting b in its place: the DataSet
+// sets the keys b holds, but the drawing merges nested options (arrows,
+// label outlines), keeping those b lacks.
 export function sameShape(a, b) {
+  const isObject = (v) => typeof v === 'object' && v !== null;
+  if (!isObject(a) || !isObject(b)) return !isObject(a) && !isObject(b);
   const held = (o) => Object.keys(o).filter((k) => o[k] !== undefined);
   const keys = held(a);
-  return keys.length === held(b).length && keys.every((k) => b[k] !== undefined);
+  return keys.length === held(b).length && keys.every((k) => b[k] !== undefined && sameShape(a[k], b[k]));
 }
 
 // { updated: records to merge into the drawn ones, replaced: records to

@@ -59,9 +59,16 @@ async function redraw(pageText) {
   if (!network || !script) return false;
   if (drawnScript === null) drawnScript = ownScript(document);
   if (script === drawnScript) return true;
-  drawnScript = script;
-  const drawing = recordDrawing(script, window.google.visualization);
+  // A script that cannot be run leaves the last drawing, marked stale, and
+  // is tried again at the next save.
+  let drawing = null;
+  try {
+    drawing = recordDrawing(script, window.google.visualization);
+  } catch (e) {
+    drawing = null;
+  }
   if (!drawing) return false;
+  drawnScript = script;
   const view = captureView(network, window.nodesTable, window.linksTable);
   replaceImageTable(document, images);
   window.nodesTable = drawing.nodes;

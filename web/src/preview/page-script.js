@@ -17,14 +17,16 @@ export function ownScript(doc) {
 }
 
 // The inline scripts of a page's head as [{ attributes, text }], read from
-// the page's text the way the browser reads them (each from its tag to the
-// next </script, line ends as LF) rather than by parsing the whole page as a
+// the page's text the way the browser reads them (each from its tag to its
+// end tag, line ends as LF) rather than by parsing the whole page as a
 // document: a copy carries most of a megabyte of the kit's scripts, and a
 // save is to be shown at once.
 function headScripts(pageText) {
   const text = String(pageText);
   const tags = /<script(?=[\s/>])([^>]*)>|<\/head/gi;
-  const ends = /<\/script/gi;
+  // As the browser ends a script: at "</script" followed by a blank, "/" or
+  // ">" ("</scripts>" in a label does not end it).
+  const ends = /<\/script(?=[\s/>])/gi;
   const scripts = [];
   for (let m; (m = tags.exec(text)) !== null && m[0][1] !== '/';) {
     ends.lastIndex = tags.lastIndex;
