@@ -166,15 +166,14 @@ test('the page follows the plan, keeps the view and shows the findings', async (
   assert.ok(Math.abs(await page.evaluate(() => network.vis.getScale()) - 1.7) < 0.01, 'the zoom is kept');
   assert.deepEqual(await page.evaluate(() => network.getSelection().map((s) => nodesTable.getValue(s.row, 0))), ['p001'],
     'the selection is kept');
+  assert.ok(await page.evaluate(() => network.nodes.get().some((n) => n.opacity < 1)), 'and its neighbourhood lit');
 
-  // The saves were shown on the drawing on screen: with the reader's marks
-  // taken off, it is the drawing a fresh page makes of the last save, and
-  // its tools were made once, from the new rows.
-  await recordSwitch.click();
-  await page.locator('#mynetwork canvas').press('Escape');
-  // Both the records and what the drawing made of them, whose nested
-  // options it merges. (A switch turned on again leaves hidden: false, the
-  // same as none.)
+  // The saves were shown on the drawing on screen: it is the drawing a fresh
+  // page makes of the last save once the reader does the same there (Record
+  // switched off, p001 selected), and its tools were made once, from the new
+  // rows. Compared are the records and what the drawing made of them, whose
+  // nested options it merges. (A switch turned on again leaves hidden: false,
+  // the same as none.)
   const drawing = (p) => p.evaluate(() => {
     const plain = (list) => list.map(({ x, y, hidden, ...r }) => (hidden ? { ...r, hidden } : r)).sort((a, b) => a.id - b.id);
     const made = (objects) => Object.keys(objects).sort().map((id) => {
@@ -188,6 +187,11 @@ test('the page follows the plan, keeps the view and shows the findings', async (
   const fresh = await browser.newPage({ viewport: { width: 1200, height: 900 } });
   await fresh.goto(`http://127.0.0.1:${port}/`);
   await fresh.waitForFunction(() => document.getElementById('mynetwork').getAttribute('data-layout') === 'settled');
+  await fresh.locator('.pw-legend .pw-entry').filter({ has: fresh.locator('.pw-entry-name', { hasText: /^Record$/ }) }).click();
+  await fresh.evaluate(() => {
+    for (let r = 1; r < nodesTable.getNumberOfRows(); r++) if (nodesTable.getValue(r, 0) === 'p001') network.setSelection([{ row: r }]);
+    network.showSelection();
+  });
   assert.deepEqual(JSON.parse(await drawing(page)), JSON.parse(await drawing(fresh)));
   await fresh.close();
   assert.equal(await page.locator('.pw-toolbar').count(), 1);

@@ -9,7 +9,8 @@
 //
 // Nodes are keyed by their row in the node table (see drawing-records.js).
 // network.update(nodesTable, linksTable, options) shows the tables of a new
-// save of the same page on the drawing on screen (the preview's redraw).
+// save of the same page on the drawing on screen (the preview's redraw), and
+// network.showSelection() lights a selection put back after it.
 //
 // 'select' is raised only when the user's action leaves at least one node
 // selected: the page's handler reads sel[0] without a guard, so a click on
@@ -261,6 +262,14 @@ Network.prototype._show = function (drawing, nodes, tools, toolState) {
     done();
   });
   if (nodes.length === 0) setTimeout(done, 0);
+};
+
+// Lights the selected node's neighbourhood, as a click on it would, without
+// moving the view or telling the page: for a selection put back after an
+// update. Without the tools there is nothing to light.
+Network.prototype.showSelection = function () {
+  const state = this._toolState;
+  if (state && state.relight) state.relight();
 };
 
 // The function that reports the drawing on screen settled, once; only the

@@ -82,5 +82,6 @@ export function restoreView(network, nodesTable, linksTable, view) {
   const keys = linkKeys(linksTable);
   const linkRows = view.selectedLinks.map((k) => keys.indexOf(k)).filter((i) => i >= 0);
   vis.setSelection({ nodes: nodeRows, edges: linkRows }, { unselectAll: true, highlightEdges: false });
+  if (typeof network.showSelection === 'function') network.showSelection();
   vis.moveTo({ position: view.position, scale: view.scale, animation: false });
 }

@@ -24,7 +24,8 @@
 // options (visOptions), announceSelect(), which tells the page that the
 // reader selected a node, and quick, whether the plan is small enough to be
 // drawn in one go. Each concern lives in its own module and gets the
-// same state.
+// same state. attach() leaves in it relight(), which lights the selection as
+// it stands (links.Network's showSelection()).
 
 import { createFigureExport } from './figure-export.js';
 import { createFilters } from './filters.js';
@@ -101,6 +102,7 @@ function attach(state, vis, settled) {
   // A node picked in the search box is shown (its class too, if switched
   // off), selected, brought into view and announced to the page.
   const selection = createSelection(state, vis, filters, lights);
+  state.relight = selection.relight;
   const search = createSearchBox(state, words, (row) => selection.choose(row));
   const relayout = button(words.relayout, 'pw-button');
   const figure = createFigureExport(state, vis, words, lights);

@@ -18,7 +18,7 @@ export function animation() {
   return reducedMotion() ? false : { duration: ANIMATION_MS, easingFunction: 'easeInOutQuad' };
 }
 
-// Returns { choose(row, how), clear(), selected(), onChange(fn) }.
+// Returns { choose(row, how), clear(), selected(), relight(), onChange(fn) }.
 export function createSelection(state, vis, filters, lights) {
   const { nodeRows } = state;
   const listeners = [];
@@ -55,10 +55,18 @@ export function createSelection(state, vis, filters, lights) {
     notify();
   };
 
+  // The selection as it stands lit and followed by the views, as after a
+  // click, but neither moved to nor announced: a selection put back after a
+  // new save of the page.
+  const relight = () => {
+    notify();
+    lights.light(selected());
+  };
+
   vis.on('select', notify);
   vis.on('deselect', notify);
 
-  return { choose, clear, selected, onChange: (fn) => listeners.push(fn) };
+  return { choose, clear, selected, relight, onChange: (fn) => listeners.push(fn) };
 }
 
 // Whether a node stands inside the visible part of the drawing.
