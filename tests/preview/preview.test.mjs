@@ -115,7 +115,14 @@ test('the page follows the plan, keeps the view and shows the findings', async (
   const ids = () => page.evaluate(() => network.vis.body.data.nodes.get().map((n) => nodesTable.getValue(n.id, 0)));
   assert.ok((await ids()).includes('g003'));
 
-  // The reader moves a node, switches a class off in the legend, zooms and pans.
+  // The reader sizes nodes by their links (View menu), moves a node,
+  // switches a class off in the legend, zooms and pans.
+  const sizeByLinks = async (p) => {
+    await p.locator('.pw-view-menu summary').click();
+    await p.locator('.pw-view-menu label', { hasText: 'Size by links' }).locator('input').check();
+    await p.locator('.pw-view-menu summary').click();
+  };
+  await sizeByLinks(page);
   const rowOf = (id) => page.evaluate((i) => { for (let r = 1; r < nodesTable.getNumberOfRows(); r++) if (nodesTable.getValue(r, 0) === i) return r; return -1; }, id);
   const where = async (id) => page.evaluate((r) => network.vis.getPositions([r])[r], await rowOf(id));
   await page.evaluate((r) => network.nodes.update([{ id: r, x: 321, y: -123 }]), await rowOf('p002'));
@@ -123,6 +130,7 @@ test('the page follows the plan, keeps the view and shows the findings', async (
   await recordSwitch.click();
   assert.equal(await recordSwitch.getAttribute('aria-pressed'), 'false');
   await page.evaluate(() => network.vis.moveTo({ position: { x: 40, y: -30 }, scale: 1.7, animation: false }));
+  const hiddenAt = await where('r001');
   const times = [];
   const saved = async (text, byRename, drawn, ready) => {
     const start = Date.now();
@@ -141,7 +149,10 @@ test('the page follows the plan, keeps the view and shows the findings', async (
   assert.ok(Math.abs(await page.evaluate(() => network.vis.getScale()) - 1.7) < 0.01, 'the zoom is kept');
   assert.deepEqual(await where('p002'), { x: 321, y: -123 }, 'the moved node stays where it was put');
   assert.equal(await recordSwitch.getAttribute('aria-pressed'), 'false', 'the legend switch stays off');
+  assert.ok(await page.locator('.pw-view-menu label', { hasText: 'Size by links' }).locator('input').isChecked(),
+    "the View menu's choice stays");
   assert.ok(await page.evaluate((r) => network.nodes.get(r).hidden, await rowOf('r001')), 'its nodes stay hidden');
+  assert.deepEqual(await where('r001'), hiddenAt, 'where they stood');
 
   // 2. A class is renamed by a rename-save: its nodes name an unknown class.
   const broken = added.replace('\nPerson darkred box 1', '\nPersonne darkred box 1');
@@ -169,8 +180,8 @@ test('the page follows the plan, keeps the view and shows the findings', async (
   assert.ok(await page.evaluate(() => network.nodes.get().some((n) => n.opacity < 1)), 'and its neighbourhood lit');
 
   // The saves were shown on the drawing on screen: it is the drawing a fresh
-  // page makes of the last save once the reader does the same there (Record
-  // switched off, p001 selected), and its tools were made once, from the new
+  // page makes of the last save once the reader does the same there (sizes
+  // by links, Record switched off, p001 selected), and its tools were made once, from the new
   // rows. Compared are the records and what the drawing made of them, whose
   // nested options it merges. (A switch turned on again leaves hidden: false,
   // the same as none.)
@@ -187,6 +198,7 @@ test('the page follows the plan, keeps the view and shows the findings', async (
   const fresh = await browser.newPage({ viewport: { width: 1200, height: 900 } });
   await fresh.goto(`http://127.0.0.1:${port}/`);
   await fresh.waitForFunction(() => document.getElementById('mynetwork').getAttribute('data-layout') === 'settled');
+  await sizeByLinks(fresh);
   await fresh.locator('.pw-legend .pw-entry').filter({ has: fresh.locator('.pw-entry-name', { hasText: /^Record$/ }) }).click();
   await fresh.evaluate(() => {
     for (let r = 1; r < nodesTable.getNumberOfRows(); r++) if (nodesTable.getValue(r, 0) === 'p001') network.setSelection([{ row: r }]);

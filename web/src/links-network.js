@@ -31,7 +31,7 @@ import { drawingRecords } from './drawing-records.js';
 import { putIn, recordChanges, takeOut } from './record-changes.js';
 import { tableRows } from './table-rows.js';
 import { PLACEHOLDER_IMAGE_ATTRIBUTE, placeholderImageFor } from './page-contract.js';
-import { createDrawing, createEmptyDrawing } from './vis-adapter.js';
+import { createDrawing, createEmptyDrawing, nodePositions } from './vis-adapter.js';
 
 const LAYOUT_SEED = 20170919;
 
@@ -316,7 +316,7 @@ Network.prototype.update = function (nodesTable, linksTable, options) {
   this.container.removeAttribute('data-layout');
   // The drawing is changed while the tools' controls still stand, so the
   // page is laid out once, after they are made again.
-  const at = vis.getPositions();
+  const at = nodePositions(vis, this._rows);
   const nodeChanges = recordChanges(this.nodes.get(), nodes);
   const edgeChanges = recordChanges(this.edges.get(), edges);
   // Links off before their nodes and back on after them.

@@ -45,6 +45,12 @@ export function createEmptyDrawing(container, options) {
   return { vis, nodes, edges, release: () => { vis.renderer.allowRedraw = true; } };
 }
 
+// Where the nodes with ids 0 to count - 1 stand, hidden ones included:
+// getPositions() without ids leaves the hidden ones out.
+export function nodePositions(vis, count) {
+  return vis.getPositions(Array.from({ length: count }, (_, i) => i));
+}
+
 // The ids of the nodes the drawing shows (hidden ones left out).
 export function shownNodeIds(vis) {
   return vis.body.nodeIndices;

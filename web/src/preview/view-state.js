@@ -1,7 +1,10 @@
 // What the reader has done to the drawing, kept across a redraw: zoom and
-// pan, where nodes stand, which nodes and links are selected, and the
-// legend's switches. Nodes and links are known by their ids, since a save may
-// move them to other rows; a node that is gone is simply left out.
+// pan, where nodes stand (hidden ones too), which nodes and links are
+// selected, the legend's switches and the View menu's choices. Nodes and
+// links are known by their ids, since a save may move them to other rows; a
+// node that is gone is simply left out.
+
+import { nodePositions } from '../vis-adapter.js';
 
 function rowIds(table) {
   const ids = [];
@@ -39,15 +42,26 @@ function legendSwitches(container) {
   });
 }
 
+// The View menu's boxes (size by links, tints), known by their text, and its
+// layout choice, known by its option's text.
+function viewChoices(container) {
+  const boxes = [...container.querySelectorAll('.pw-view-menu label')]
+    .map((label) => ({ text: label.textContent, input: label.querySelector('input[type="checkbox"]') }))
+    .filter((b) => b.input);
+  const layout = container.querySelector('.pw-view-menu select.pw-layout');
+  return { boxes, layout };
+}
+
 export function captureView(network, nodesTable, linksTable) {
   const vis = network.vis;
   if (!vis) return null;
   const ids = rowIds(nodesTable);
   const keys = linkKeys(linksTable);
   const positions = new Map();
-  const at = vis.getPositions();
+  const at = nodePositions(vis, ids.length);
   for (const row in at) if (ids[row] !== undefined && Number(row) > 0) positions.set(ids[row], at[row]);
   const fold = network.container.querySelector('.pw-legend .pw-collapse');
+  const choices = viewChoices(network.container);
   return {
     scale: vis.getScale(),
     position: vis.getViewPosition(),
@@ -56,16 +70,20 @@ export function captureView(network, nodesTable, linksTable) {
     selectedLinks: vis.getSelectedEdges().map((id) => keys[id]).filter((k) => k !== undefined),
     hiddenEntries: legendSwitches(network.container).filter((s) => !s.shown).map((s) => s.text),
     legendOpen: fold ? fold.getAttribute('aria-expanded') !== 'false' : null,
+    boxes: choices.boxes.map((b) => [b.text, b.input.checked]),
+    layout: choices.layout && choices.layout.selectedIndex > 0
+      ? choices.layout.options[choices.layout.selectedIndex].textContent : null,
   };
 }
 
 export function restoreView(network, nodesTable, linksTable, view) {
   const vis = network.vis;
   if (!vis || !view) return;
-  const rows = rowsById(rowIds(nodesTable));
+  const ids = rowIds(nodesTable);
+  const rows = rowsById(ids);
   // Only nodes that did not come back where they stood are moved, all in one
   // update: each single move repaints the whole drawing.
-  const now = vis.getPositions();
+  const now = nodePositions(vis, ids.length);
   const moves = [];
   for (const [id, p] of view.positions) {
     const row = rows.get(id);
@@ -75,6 +93,16 @@ export function restoreView(network, nodesTable, linksTable, view) {
   if (moves.length > 0) network.nodes.update(moves);
   const hidden = new Set(view.hiddenEntries);
   for (const s of legendSwitches(network.container)) if (s.shown && hidden.has(s.text)) s.button.click();
+  // A box the reader changed is changed again (its tool does what it did);
+  // the layout chosen is only shown as chosen, the nodes standing where
+  // they stood.
+  const { boxes, layout } = viewChoices(network.container);
+  const was = new Map(view.boxes);
+  for (const b of boxes) if (was.has(b.text) && was.get(b.text) !== b.input.checked) b.input.click();
+  if (layout && view.layout !== null) {
+    const option = [...layout.options].find((o) => o.textContent === view.layout);
+    if (option) layout.value = option.value;
+  }
   const fold = network.container.querySelector('.pw-legend .pw-collapse');
   if (fold && view.legendOpen !== null && (fold.getAttribute('aria-expanded') !== 'false') !== view.legendOpen) fold.click();
 

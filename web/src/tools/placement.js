@@ -5,7 +5,7 @@
 import { layoutNetwork, layoutSteps } from './layout.js';
 import { nodeBox } from './sizes.js';
 import { forgetPositions, loadPositions, nodeKeys, pageKey, savePositions, storedPoint } from './positions.js';
-import { drawingFrame } from '../vis-adapter.js';
+import { drawingFrame, nodePositions } from '../vis-adapter.js';
 
 // The page draws twice with the same tables; the second draw reuses the
 // layout of the first instead of computing it again.
@@ -64,7 +64,7 @@ export function* placeNodes(state) {
 export function placeUpdatedNodes(state, previous, vis) {
   const { nodes, edges, nodeRows, container, options } = state;
   const keys = nodeKeys(nodeRows.map((r) => r.id));
-  const at = vis.getPositions();
+  const at = nodePositions(vis, previous.keys.length);
   const seen = new Map();
   previous.keys.forEach((k, i) => { if (at[i]) seen.set(k, at[i]); });
   const known = keys.map((k) => seen.get(k) || null);
@@ -77,7 +77,7 @@ export function placeUpdatedNodes(state, previous, vis) {
 }
 
 export function rememberPositions(state, vis) {
-  const positions = vis.getPositions();
+  const positions = nodePositions(vis, state.keys.length);
   // Without a prototype, a node called __proto__ is stored like any other.
   const out = Object.create(null);
   state.keys.forEach((k, i) => {

@@ -10,6 +10,7 @@ import { layOutAgain } from './placement.js';
 import { nodeBox } from './sizes.js';
 import { collidingTints } from './tints.js';
 import { forestOf, treeLayout } from './tree-layout.js';
+import { nodePositions } from '../vis-adapter.js';
 
 const MAX_GROWTH = 2.2;
 
@@ -109,7 +110,7 @@ export function createViewOptions(state, vis, words, { rememberPositions, fit })
       return plainSize[i].size !== undefined ? { id: i, size: n.size } : { id: i, font: n.font };
     });
     network.nodes.update(updates);
-    const at = vis.getPositions();
+    const at = nodePositions(vis, nodes.length);
     const xs = Float64Array.from(nodes, (n, i) => at[i].x);
     const ys = Float64Array.from(nodes, (n, i) => at[i].y);
     separate(nodes.length, xs, ys, nodes.map(nodeBox), nodes.map(() => false));
