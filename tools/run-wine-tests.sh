@@ -40,5 +40,15 @@ echo "Wine ready in $((ready - began)) s"
 
 status=0
 ctest --test-dir "$build" --output-on-failure "$@" || status=$?
+# Wine now and then ends a process by itself: the test stops mid-way with no
+# message of its own, and passes when run again. A failed test is run once
+# more and fails the run only if it fails again; both runs stay in the log.
+failed="$build/Testing/Temporary/LastTestsFailed.log"
+if [ "$status" -ne 0 ] && [ -s "$failed" ]; then
+  echo "Running the failed tests once more under Wine:"
+  sed 's/^/  /' "$failed"
+  status=0
+  ctest --test-dir "$build" --output-on-failure --rerun-failed "$@" || status=$?
+fi
 echo "Windows tests under Wine took $(($(date +%s) - ready)) s"
 exit $status
