@@ -28,7 +28,7 @@
 
 import { resolveCopyImages } from './copy-images.js';
 import { drawingRecords } from './drawing-records.js';
-import { putIn, recordChanges, takeOut } from './record-changes.js';
+import { movesTo, putIn, recordChanges, takeOut } from './record-changes.js';
 import { tableRows } from './table-rows.js';
 import { PLACEHOLDER_IMAGE_ATTRIBUTE, placeholderImageFor } from './page-contract.js';
 import { createDrawing, createEmptyDrawing, nodePositions } from './vis-adapter.js';
@@ -327,8 +327,7 @@ Network.prototype.update = function (nodesTable, linksTable, options) {
   // A record kept as it was may now stand for another node of the plan
   // (rows moved), which stood elsewhere.
   const changed = new Set([...nodeChanges.replaced, ...nodeChanges.updated].map((n) => n.id));
-  const moves = nodes.filter((n) => !changed.has(n.id) && at[n.id]
-    && (Math.abs(at[n.id].x - n.x) > 0.5 || Math.abs(at[n.id].y - n.y) > 0.5)).map((n) => ({ id: n.id, x: n.x, y: n.y }));
+  const moves = movesTo(at, nodes.filter((n) => !changed.has(n.id)));
   if (moves.length) this.nodes.update(moves);
   this._rows = nodeRows.length;
   this._options = options;

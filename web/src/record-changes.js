@@ -68,3 +68,12 @@ export function putIn(set, changes) {
   if (changes.replaced.length) set.add(changes.replaced);
   if (changes.updated.length) set.update(changes.updated);
 }
+
+// The moves that bring each { id, x, y } of wanted where it should stand,
+// leaving out nodes already there and nodes the drawing lacks (at: its
+// positions by id). Each move repaints the whole drawing, so they are made
+// in one update, and only where needed.
+export function movesTo(at, wanted) {
+  return wanted.filter((w) => at[w.id] && (Math.abs(at[w.id].x - w.x) > 0.5 || Math.abs(at[w.id].y - w.y) > 0.5))
+    .map((w) => ({ id: w.id, x: w.x, y: w.y }));
+}

@@ -4,6 +4,7 @@
 // links are known by their ids, since a save may move them to other rows; a
 // node that is gone is simply left out.
 
+import { movesTo } from '../record-changes.js';
 import { nodePositions } from '../vis-adapter.js';
 
 function rowIds(table) {
@@ -81,15 +82,9 @@ export function restoreView(network, nodesTable, linksTable, view) {
   if (!vis || !view) return;
   const ids = rowIds(nodesTable);
   const rows = rowsById(ids);
-  // Only nodes that did not come back where they stood are moved, all in one
-  // update: each single move repaints the whole drawing.
-  const now = nodePositions(vis, ids.length);
-  const moves = [];
-  for (const [id, p] of view.positions) {
-    const row = rows.get(id);
-    const at = row !== undefined ? now[row] : undefined;
-    if (at && (Math.abs(at.x - p.x) > 0.5 || Math.abs(at.y - p.y) > 0.5)) moves.push({ id: row, x: p.x, y: p.y });
-  }
+  // Only nodes that did not come back where they stood are moved.
+  const wanted = [...view.positions].map(([id, p]) => ({ id: rows.get(id), x: p.x, y: p.y }));
+  const moves = movesTo(nodePositions(vis, ids.length), wanted.filter((w) => w.id !== undefined));
   if (moves.length > 0) network.nodes.update(moves);
   const hidden = new Set(view.hiddenEntries);
   for (const s of legendSwitches(network.container)) if (s.shown && hidden.has(s.text)) s.button.click();
